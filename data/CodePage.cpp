@@ -1,0 +1,104 @@
+#include "CodePage.h"
+
+#include <array>
+#include <cerrno>
+#include <iconv.h>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+namespace codepage {
+namespace {
+
+// A single-byte code page is small enough to tabulate once: 256 UTF-8 strings one
+// way and a map the other way. Conversion is then lock-free and cheap.
+struct Table {
+  std::string name;
+  std::array<std::string, 256> toUtf8;
+  std::unordered_map<std::string, char> fromUtf8;
+};
+
+std::unique_ptr<Table> Build(const std::string& name) {
+  iconv_t cd = iconv_open("UTF-8", name.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
+  auto table = std::make_unique<Table>();
+  table->name = name;
+  bool singleByte = true;
+  for (int b = 0; b < 256; ++b) {
+    char in = static_cast<char>(b);
+    char out[8];
+    char* inPtr = &in;
+    size_t inLeft = 1;
+    char* outPtr = out;
+    size_t outLeft = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    const size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    if (rc == static_cast<size_t>(-1)) {
+      if (errno == EINVAL) singleByte = false;  // a lead byte: multi-byte code page
+      table->toUtf8[b] = "\xEF\xBF\xBD";
+      continue;
+    }
+    std::string utf8(out, static_cast<size_t>(outPtr - out));
+    table->toUtf8[b] = utf8;
+    table->fromUtf8.emplace(utf8, static_cast<char>(b));
+  }
+  iconv_close(cd);
+  if (!singleByte) return nullptr;
+  return table;
+}
+
+std::mutex gMutex;
+std::shared_ptr<const Table> gCurrent;
+
+std::shared_ptr<const Table> CurrentTable() {
+  std::lock_guard lock(gMutex);
+  if (!gCurrent) gCurrent = Build(kDefault);
+  return gCurrent;
+}
+
+// Length of the UTF-8 sequence starting with this byte, 0 when it cannot start one.
+std::size_t SequenceLength(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) return 2;
+  if (lead >= 0xE0 && lead <= 0xEF) return 3;
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  return 0;
+}
+
+}  // namespace
+
+bool Select(const std::string& name) {
+  auto table = Build(name);
+  if (!table) return false;
+  std::lock_guard lock(gMutex);
+  gCurrent = std::move(table);
+  return true;
+}
+
+std::string Current() { return CurrentTable()->name; }
+
+std::string ToUtf8(std::string_view bytes) {
+  const auto table = CurrentTable();
+  std::string out;
+  out.reserve(bytes.size());
+  for (char c : bytes) out += table->toUtf8[static_cast<unsigned char>(c)];
+  return out;
+}
+
+std::optional<std::string> FromUtf8(std::string_view utf8) {
+  const auto table = CurrentTable();
+  std::string out;
+  out.reserve(utf8.size());
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    const std::size_t length = SequenceLength(static_cast<unsigned char>(utf8[i]));
+    if (length == 0 || i + length > utf8.size()) return std::nullopt;
+    auto found = table->fromUtf8.find(std::string(utf8.substr(i, length)));
+    if (found == table->fromUtf8.end()) return std::nullopt;
+    out += found->second;
+    i += length;
+  }
+  return out;
+}
+
+}  // namespace codepage

@@ -1,0 +1,25 @@
+// The one conversion between the single-byte code page of the record texts and
+// UTF-8, used wherever text leaves the records (windows, workbooks, consoles).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace codepage {
+
+inline constexpr const char* kDefault = "WINDOWS-1252";
+
+// Chooses the code page for the rest of the run; false (and no change) when the
+// system cannot convert it or it is not a single-byte code page.
+bool Select(const std::string& name);
+std::string Current();
+
+// Record bytes to UTF-8; a byte the code page leaves undefined becomes U+FFFD.
+std::string ToUtf8(std::string_view bytes);
+
+// UTF-8 to record bytes; nullopt when a character has no place in the code page
+// or the text is not valid UTF-8.
+std::optional<std::string> FromUtf8(std::string_view utf8);
+
+}  // namespace codepage

@@ -1,0 +1,66 @@
+// ARTICLESRW.CONF: every window text, option entry, transfer message, tax letter
+// and group name. Read at the first lookup and kept for the life of the program.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+inline constexpr const char* kConfigFileName = "ARTICLESRW.CONF";
+inline constexpr const char* kMissingConfigText = "Missing Conf File";
+
+// The value of key: the text between the first double quote at or after the
+// key's first occurrence and the next double quote. The pointer stays valid for
+// the life of the program.
+const char* GetConfigText(const char* key);
+
+namespace config {
+
+// Where ARTICLESRW.CONF is looked for, in order; by default the current
+// directory, then the directory of the running program.
+void SetSearchDirectories(std::vector<std::filesystem::path> directories);
+std::vector<std::filesystem::path> DefaultSearchDirectories();
+
+// The file that was loaded, empty while none is.
+std::filesystem::path LoadedFile();
+
+// Forgets the loaded text (tests, and a restart of the search).
+void Reset();
+
+// Uses this text as if it had been read from the file.
+void LoadText(std::string text);
+
+// The value only when the key really occurs and is followed by a quoted value;
+// for optional settings that must not fall back to the start of the file.
+std::optional<std::string> FindValue(const char* key);
+
+}  // namespace config
+
+// The tax letters and the names of stands, commodity groups and measure units,
+// copied once at start-up into fields of fixed size.
+struct GroupNames {
+  static constexpr std::size_t kTaxLetters = 20;
+  static constexpr std::size_t kStands = 10;
+  static constexpr std::size_t kCommodityGroups = 20;
+  static constexpr std::size_t kMeasureUnits = 12;
+  static constexpr std::size_t kNameField = 20;
+  static constexpr std::size_t kMeasureUnitField = 30;
+
+  char taxChars[kTaxLetters + 1] = {};
+  char stands[kStands][kNameField] = {};
+  char commodityGroups[kCommodityGroups][kNameField] = {};
+  char measureUnits[kMeasureUnits][kMeasureUnitField] = {};
+
+  void Load();  // from GetConfigText
+
+  // Tax letter of group index i (0-based), 0 when there is none.
+  char TaxLetter(std::size_t index) const { return index < kTaxLetters ? taxChars[index] : '\0'; }
+  std::string_view Stand(std::size_t index) const;
+  std::string_view CommodityGroup(std::size_t index) const;
+  std::string_view MeasureUnit(std::size_t index) const;
+};
+
+// Tax letter of every default department: the second letter of TAX_CHARS.
+char DefaultDepartmentTaxLetter();

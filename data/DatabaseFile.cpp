@@ -1,0 +1,309 @@
+#include "DatabaseFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr char kMagic[8] = {'V', 'o', 'r', 'T', 'a', 'b', 'e', 'l'};
+constexpr char kVersion[8] = {'B', 'A', 'S', 'E', '1', '.', '2', '0'};
+
+std::string SystemError(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+// Opens with the lock that keeps other programs out; -1 and errno on failure
+// (EWOULDBLOCK when another program holds the file).
+int OpenLocked(const std::string& path, int flags, mode_t mode = 0666) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+  if (fd < 0) return -1;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return -1;
+  }
+  return fd;
+}
+
+bool IsRegularOrMissing(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return true;
+  return S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+bool HeaderIsValid(const unsigned char* header) {
+  return std::memcmp(header, kMagic, 8) == 0 && header[8] == 0 && std::memcmp(header + 10, kVersion, 8) == 0 &&
+         header[18] == 0;
+}
+
+void FillHeader(unsigned char* header) {
+  std::memset(header, 0, kHeaderSize);
+  std::memcpy(header, kMagic, 8);
+  std::memcpy(header + 10, kVersion, 8);
+}
+
+DatabaseFile::~DatabaseFile() { Close(); }
+
+void DatabaseFile::Close() {
+  if (fd_ >= 0) ::close(fd_);  // closing drops the lock
+  fd_ = -1;
+}
+
+IoResult DatabaseFile::Adopt(int fd, const std::string& path) {
+  Close();
+  fd_ = fd;
+  path_ = path;
+  return IoResult::Ok();
+}
+
+OpenOutcome DatabaseFile::OpenDatabase(const std::string& path, bool replace) {
+  Close();
+  path_ = path;
+  if (!IsRegularOrMissing(path)) return {OpenResult::CannotOpen, kMsgUnableToOpen};
+
+  int fd = OpenLocked(path, O_RDWR);
+  if (fd >= 0) {
+    fd_ = fd;
+    if (!CheckHeader()) {
+      Close();
+      return {OpenResult::WrongHeader, kMsgIncorrectFile};
+    }
+    if (!replace) return {OpenResult::Opened, {}};
+    Close();
+    if (::unlink(path.c_str()) != 0) return {OpenResult::CannotOpen, kMsgDestinationCannotOpen};
+    fd = OpenLocked(path, O_RDWR | O_CREAT | O_TRUNC);
+    if (fd < 0) return {OpenResult::CannotOpen, kMsgDestinationCannotOpen};
+    fd_ = fd;
+    return {OpenResult::Opened, {}};
+  }
+  // Held by another program: it cannot be opened at all.
+  if (errno == EWOULDBLOCK) return {OpenResult::CannotOpen, kMsgUnableToOpen};
+
+  const int probe = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (probe < 0) return {OpenResult::CannotOpen, kMsgUnableToOpen};
+  ::close(probe);
+  fd = OpenLocked(path, O_RDWR);
+  if (fd < 0) {
+    if (errno == EWOULDBLOCK) return {OpenResult::CannotOpen, kMsgUnableToOpen};
+    return {OpenResult::CannotOpen, {}};  // exists, but only for reading
+  }
+  fd_ = fd;
+  return {OpenResult::Created, {}};
+}
+
+IoResult DatabaseFile::OpenExisting(const std::string& path) {
+  if (!IsRegularOrMissing(path)) return IoResult::Fail(path + ": not a file");
+  const int fd = OpenLocked(path, O_RDWR);
+  if (fd < 0) {
+    if (errno == EWOULDBLOCK) return IoResult::Fail(path + ": in use by another program");
+    return IoResult::Fail(SystemError(path.c_str()));
+  }
+  return Adopt(fd, path);
+}
+
+IoResult DatabaseFile::CreateEmpty(const std::string& path) {
+  if (!IsRegularOrMissing(path)) return IoResult::Fail(path + ": not a file");
+  // Lock before emptying, so that a file in use elsewhere is never cut.
+  const int fd = OpenLocked(path, O_RDWR | O_CREAT);
+  if (fd < 0) {
+    if (errno == EWOULDBLOCK) return IoResult::Fail(path + ": in use by another program");
+    return IoResult::Fail(SystemError(path.c_str()));
+  }
+  if (::ftruncate(fd, 0) != 0) {
+    IoResult failed = IoResult::Fail(SystemError(path.c_str()));
+    ::close(fd);
+    return failed;
+  }
+  return Adopt(fd, path);
+}
+
+IoResult DatabaseFile::Reopen() {
+  const std::string path = path_;
+  Close();
+  if (path.empty()) return IoResult::Fail("no database file");
+  return OpenExisting(path);
+}
+
+std::size_t DatabaseFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t size, bool* failed) const {
+  if (failed) *failed = false;
+  if (fd_ < 0) {
+    if (failed) *failed = true;
+    return 0;
+  }
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(fd_, bytes + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (failed) *failed = true;
+      break;
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
+}
+
+IoResult DatabaseFile::WriteAt(std::uint64_t offset, const void* buffer, std::size_t size) {
+  if (fd_ < 0) return IoResult::Fail("no database file is open");
+  const auto* bytes = static_cast<const unsigned char*>(buffer);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pwrite(fd_, bytes + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return IoResult::Fail(SystemError(("Writing " + path_).c_str()));
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return IoResult::Ok();
+}
+
+bool DatabaseFile::CheckHeader() const {
+  unsigned char header[kHeaderSize];
+  if (ReadAt(0, header, sizeof header) != sizeof header) return false;
+  return HeaderIsValid(header);
+}
+
+IoResult DatabaseFile::WriteHeader() {
+  unsigned char header[kHeaderSize];
+  FillHeader(header);
+  return WriteAt(0, header, sizeof header);
+}
+
+IoResult DatabaseFile::WriteZeroHeader() {
+  const unsigned char zeros[kHeaderSize] = {};
+  return WriteAt(0, zeros, sizeof zeros);
+}
+
+IoResult DatabaseFile::WriteNewContents(char taxLetter) {
+  std::vector<unsigned char> contents(kArticleAreaOffset);
+  FillHeader(contents.data());
+  for (std::uint32_t k = 0; k < kDepartmentSlots; ++k) {
+    const DepartmentRecord department = DefaultDepartment(k + 1, taxLetter);
+    std::memcpy(contents.data() + DepartmentOffset(k), &department, sizeof department);
+  }
+  return WriteAt(0, contents.data(), contents.size());
+}
+
+ReadStatus DatabaseFile::ReadDepartment(std::uint32_t slot, DepartmentRecord& record) const {
+  record = ZeroDepartment();
+  if (slot >= kDepartmentSlots) return ReadStatus::Short;
+  bool failed = false;
+  DepartmentRecord read;
+  const std::size_t n = ReadAt(DepartmentOffset(slot), &read, sizeof read, &failed);
+  if (n == sizeof read) {
+    record = read;
+    return ReadStatus::Ok;
+  }
+  return failed ? ReadStatus::Error : ReadStatus::Short;
+}
+
+IoResult DatabaseFile::WriteDepartment(std::uint32_t slot, const DepartmentRecord& record) {
+  if (slot >= kDepartmentSlots) return IoResult::Fail("department slot " + std::to_string(slot + 1) + " does not exist");
+  return WriteAt(DepartmentOffset(slot), &record, sizeof record);
+}
+
+ReadStatus DatabaseFile::ReadArticle(std::uint32_t slot, ArticleRecord& record) const {
+  record = ZeroArticle();
+  if (slot == 0) return ReadStatus::Short;
+  bool failed = false;
+  ArticleRecord read;
+  const std::size_t n = ReadAt(ArticleOffset(slot), &read, sizeof read, &failed);
+  if (n == sizeof read) {
+    record = read;
+    return ReadStatus::Ok;
+  }
+  return failed ? ReadStatus::Error : ReadStatus::Short;
+}
+
+IoResult DatabaseFile::WriteArticle(std::uint32_t slot, const ArticleRecord& record) {
+  if (slot == 0) return IoResult::Fail("article slot 0 does not exist");
+  return WriteAt(ArticleOffset(slot), &record, sizeof record);
+}
+
+namespace {
+
+// Reads the article area in large blocks: one system call per few hundred slots.
+template <typename Visit>
+bool ForEachArticleSlot(const DatabaseFile& file, Visit visit, std::string* error) {
+  constexpr std::size_t kSlotsPerBlock = 1024;
+  std::vector<ArticleRecord> block(kSlotsPerBlock);
+  std::uint32_t slot = 1;
+  for (;;) {
+    bool failed = false;
+    const std::size_t bytes =
+        file.ReadAt(ArticleOffset(slot), block.data(), kSlotsPerBlock * sizeof(ArticleRecord), &failed);
+    const std::size_t whole = bytes / sizeof(ArticleRecord);
+    for (std::size_t i = 0; i < whole; ++i, ++slot) {
+      if (!visit(slot, block[i])) return true;
+    }
+    if (failed) {
+      if (error) *error = "Reading " + file.Path() + ": " + std::strerror(errno);
+      return false;
+    }
+    if (whole < kSlotsPerBlock) return visit(slot, std::nullopt), true;
+  }
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> DatabaseFile::FindFreeSlot() const {
+  std::optional<std::uint32_t> free;
+  ForEachArticleSlot(
+      *this,
+      [&](std::uint32_t slot, std::optional<ArticleRecord> record) {
+        if (!record || record->IN_USE == 0) {
+          free = slot;
+          return false;
+        }
+        return true;
+      },
+      nullptr);
+  return free;
+}
+
+LoadOutcome DatabaseFile::LoadTable(ArticleTable& table) const {
+  LoadOutcome outcome;
+  const bool ok = ForEachArticleSlot(
+      *this,
+      [&](std::uint32_t slot, std::optional<ArticleRecord> record) {
+        if (!record) return false;
+        if (record->IN_USE == 0) return true;
+        if (outcome.loaded >= ArticleTable::kMaxArticles) {
+          outcome.capacityReached = true;
+          return false;
+        }
+        table.SetEntry(outcome.loaded++, *record, static_cast<std::int32_t>(slot));
+        return true;
+      },
+      &outcome.error);
+  outcome.readError = !ok;
+  table.EndAt(outcome.loaded);
+  return outcome;
+}
+
+std::uint64_t DatabaseFile::Length() const {
+  struct stat st;
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+IoResult DatabaseFile::Truncate(std::uint64_t length) {
+  if (fd_ < 0) return IoResult::Fail("no database file is open");
+  if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) return IoResult::Fail(SystemError(path_.c_str()));
+  return IoResult::Ok();
+}
+
+IoResult DatabaseFile::Sync() {
+  if (fd_ < 0) return IoResult::Fail("no database file is open");
+  if (::fsync(fd_) != 0) return IoResult::Fail(SystemError(path_.c_str()));
+  return IoResult::Ok();
+}

@@ -1,0 +1,117 @@
+// A database file: 20-byte header, 200 department slots, then article slots.
+// The same layout serves database, transfer and report files. While open, the
+// file is locked so that no second program can open it meanwhile.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "ArticleTable.h"
+#include "Records.h"
+
+inline constexpr std::uint64_t kHeaderSize = 20;
+inline constexpr std::uint32_t kDepartmentSlots = 200;
+inline constexpr std::uint64_t kDepartmentAreaOffset = kHeaderSize;
+inline constexpr std::uint64_t kArticleAreaOffset = kHeaderSize + kDepartmentSlots * sizeof(DepartmentRecord);
+static_assert(kArticleAreaOffset == 25620);
+
+inline constexpr std::uint64_t DepartmentOffset(std::uint32_t slot) {
+  return kDepartmentAreaOffset + std::uint64_t{slot} * sizeof(DepartmentRecord);
+}
+// Article slots count from 1.
+inline constexpr std::uint64_t ArticleOffset(std::uint32_t slot) {
+  return kArticleAreaOffset + std::uint64_t{slot - 1} * sizeof(ArticleRecord);
+}
+
+// The outcome of a write or an open: success, or what went wrong in words.
+struct IoResult {
+  bool ok = true;
+  std::string error;
+  explicit operator bool() const { return ok; }
+  static IoResult Ok() { return {}; }
+  static IoResult Fail(std::string message) { return {false, std::move(message)}; }
+};
+
+enum class ReadStatus {
+  Ok,     // the whole record was read
+  Short,  // the file ends before the record does: the record reads as zeros
+  Error,  // the system could not read: the record reads as zeros
+};
+
+enum class OpenResult { Opened, Created, WrongHeader, CannotOpen };
+
+struct OpenOutcome {
+  OpenResult result;
+  std::string message;  // what the operator is told; empty when nothing
+};
+
+struct LoadOutcome {
+  std::size_t loaded = 0;         // articles put into the table
+  bool capacityReached = false;   // the file holds more articles than the table can
+  bool readError = false;         // a read failed before the end of the file
+  std::string error;
+};
+
+inline constexpr const char* kMsgUnableToOpen = "Unable to open the file!";
+inline constexpr const char* kMsgIncorrectFile = "Incorrect File!";
+inline constexpr const char* kMsgDestinationCannotOpen = "Destination file can not be opened!";
+
+class DatabaseFile {
+ public:
+  DatabaseFile() = default;
+  ~DatabaseFile();
+  DatabaseFile(const DatabaseFile&) = delete;
+  DatabaseFile& operator=(const DatabaseFile&) = delete;
+
+  // Opens or creates the database at path; with replace a valid file is deleted
+  // and created again, empty. Any database open before is closed first.
+  OpenOutcome OpenDatabase(const std::string& path, bool replace);
+
+  // An existing file for reading and writing.
+  IoResult OpenExisting(const std::string& path);
+  // Creates the file, emptying one that exists, for reading and writing.
+  IoResult CreateEmpty(const std::string& path);
+  // Closes the file and opens the same path again for reading and writing.
+  IoResult Reopen();
+  void Close();
+
+  bool IsOpen() const { return fd_ >= 0; }
+  const std::string& Path() const { return path_; }
+  int Descriptor() const { return fd_; }
+
+  bool CheckHeader() const;
+  IoResult WriteHeader();
+  // 20 zero bytes: the file fails the header check until WriteHeader.
+  IoResult WriteZeroHeader();
+  // The header and the 200 default departments.
+  IoResult WriteNewContents(char taxLetter);
+
+  ReadStatus ReadDepartment(std::uint32_t slot, DepartmentRecord& record) const;
+  IoResult WriteDepartment(std::uint32_t slot, const DepartmentRecord& record);
+  ReadStatus ReadArticle(std::uint32_t slot, ArticleRecord& record) const;
+  IoResult WriteArticle(std::uint32_t slot, const ArticleRecord& record);
+
+  // The lowest slot that is free, cut short or past the end.
+  std::optional<std::uint32_t> FindFreeSlot() const;
+
+  // Rebuilds the table from the article slots in use, in slot order.
+  LoadOutcome LoadTable(ArticleTable& table) const;
+
+  std::uint64_t Length() const;
+  IoResult Truncate(std::uint64_t length);
+  IoResult Sync();
+
+  // Reads or writes raw bytes at an offset (file copies, headers).
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size, bool* failed = nullptr) const;
+  IoResult WriteAt(std::uint64_t offset, const void* buffer, std::size_t size);
+
+ private:
+  IoResult Adopt(int fd, const std::string& path);
+
+  int fd_ = -1;
+  std::string path_;
+};
+
+bool HeaderIsValid(const unsigned char* header20);
+void FillHeader(unsigned char* header20);
