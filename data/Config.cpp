@@ -1,5 +1,7 @@
 #include "Config.h"
 
+#include "CodePage.h"
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -171,3 +173,10 @@ char DefaultDepartmentTaxLetter() {
   const char* letters = GetConfigText("TAX_CHARS");
   return letters[0] ? letters[1] : '\0';
 }
+
+std::string ConfiguredCodePage() {
+  auto value = config::FindValue("CODE_PAGE");
+  return value && !value->empty() ? *value : std::string(codepage::kDefault);
+}
+
+bool SelectConfiguredCodePage() { return codepage::Select(ConfiguredCodePage()); }

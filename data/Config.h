@@ -62,5 +62,12 @@ struct GroupNames {
   std::string_view MeasureUnit(std::size_t index) const;
 };
 
+// The code page of the record texts, from the CODE_PAGE entry of the
+// configuration file, or the default when there is none.
+std::string ConfiguredCodePage();
+
+// Selects the configured code page; false (default kept) when it is unknown.
+bool SelectConfiguredCodePage();
+
 // Tax letter of every default department: the second letter of TAX_CHARS.
 char DefaultDepartmentTaxLetter();
