@@ -27,6 +27,15 @@ Store& TheStore() {
   return *store;
 }
 
+// Values already handed out stay alive for whoever holds them; lookups after a
+// new text must not see them, so they move to a graveyard that is never freed.
+void ForgetHandedOut(Store& store) {
+  static auto* graveyard = new std::vector<std::unordered_map<std::string, std::string>>;
+  if (store.handedOut.empty()) return;
+  graveyard->push_back(std::move(store.handedOut));
+  store.handedOut.clear();
+}
+
 // Reads the file into store.text when it is empty; false when no file could be read.
 bool EnsureLoaded(Store& store) {
   if (!store.text.empty() || store.explicitText) return true;
@@ -39,6 +48,7 @@ bool EnsureLoaded(Store& store) {
     if (std::filesystem::is_directory(path, ec)) continue;
     store.text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     store.loadedFile = path;
+    if (!store.text.empty()) ForgetHandedOut(store);
     return true;
   }
   return false;
@@ -101,11 +111,7 @@ void Reset() {
   store.text.clear();
   store.explicitText = false;
   store.loadedFile.clear();
-  // Values already handed out stay alive for whoever holds them; new lookups
-  // must not see them, so they move to a graveyard that is never freed.
-  static auto* graveyard = new std::vector<std::unordered_map<std::string, std::string>>;
-  graveyard->push_back(std::move(store.handedOut));
-  store.handedOut.clear();
+  ForgetHandedOut(store);
 }
 
 void LoadText(std::string text) {

@@ -22,7 +22,7 @@ void DeviceProfile::ApplyParameterReply(bool exchangeSucceeded, std::string_view
   initialQtyEnabled = 0;
   if (!exchangeSucceeded) return;
   pluLinkEnabled = 0;
-  FieldReader fields(reply);
+  FieldReader fields{std::string(reply)};
   for (int position = 1;; ++position) {
     const auto field = fields.Next(",");
     if (!field) break;

@@ -5,7 +5,7 @@ std::optional<std::string_view> FieldReader::Next(std::string_view separators) {
   if (position_ >= text_.size()) return std::nullopt;
   const std::size_t start = position_;
   while (position_ < text_.size() && separators.find(text_[position_]) == std::string_view::npos) ++position_;
-  const std::string_view field = text_.substr(start, position_ - start);
+  const std::string_view field = std::string_view(text_).substr(start, position_ - start);
   if (position_ < text_.size()) ++position_;  // the separator that ended the field
   return field;
 }

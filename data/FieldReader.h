@@ -9,14 +9,14 @@
 
 class FieldReader {
  public:
-  explicit FieldReader(std::string_view text) : text_(text) {}
+  explicit FieldReader(std::string text) : text_(std::move(text)) {}
 
   // The next field, ended by any character of separators; nullopt when the text
   // holds no further field.
   std::optional<std::string_view> Next(std::string_view separators);
 
  private:
-  std::string_view text_;
+  std::string text_;
   std::size_t position_ = 0;
 };
 

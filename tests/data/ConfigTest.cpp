@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <cstring>
+
+#include "Config.h"
+#include "TempDir.h"
+
+namespace {
+
+// Points the configuration at a folder of this test and forgets what was loaded.
+class ConfigFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    config::SetSearchDirectories({dir_.Path()});
+    config::Reset();
+  }
+  void TearDown() override {
+    config::SetSearchDirectories(config::DefaultSearchDirectories());
+    config::Reset();
+  }
+  void WriteConfig(const std::string& text) {
+    std::ofstream(dir_.File(kConfigFileName), std::ios::binary) << text;
+  }
+  TempDir dir_;
+};
+
+using Config = ConfigFixture;
+
+// The keys the windows, transfers and reports look up.
+const std::vector<std::string>& SystemKeys() {
+  static const std::vector<std::string> keys = [] {
+    std::vector<std::string> k = {
+        "DLG_ARTICLEMAIN_PLUSEARCH", "DLG_ARTICLEMAIN_BARCODESEARCH", "DLG_ARTICLEMAIN_CONTROLMENU",
+        "DLG_ARTICLEMAIN_SORTMENU", "DLG_ARTICLEMAIN_SELECTMENU", "DLG_ARTICLEMAIN_BUTTONEDIT",
+        "DLG_ARTICLEMAIN_ADDNEW", "DLG_ARTICLEMAIN_DELETE", "DLG_ARTICLEMAIN_UPLOAD", "DLG_ARTICLEMAIN_DOWNLOAD",
+        "DLG_ARTICLEMAIN_EXPORTXLS", "DLG_ARTICLEMAIN_IMPORTXLS", "DLG_ARTICLEMAIN_OPENDATABASE",
+        "DLG_ARTICLEMAIN_SORTPLUNUMBER", "DLG_ARTICLEMAIN_SORTNAME", "DLG_ARTICLEMAIN_SORTBARCODE",
+        "DLG_ARTICLEMAIN_SORTCHRONOLOGIC", "DLG_ARTICLEMAIN_ARTICLES", "DLG_ARTICLEMAIN_DEPARTMENTS",
+        "DLG_ARTICLEMAIN_IDCANCEL", "MSG_DOWNLOAD_QUESTION", "DLG_ARTICLEEDITOR_PLUNO", "DLG_ARTICLEEDITOR_TAXGRP",
+        "DLG_ARTICLEEDITOR_PRICE1", "DLG_ARTICLEEDITOR_NAME", "DLG_ARTICLEEDITOR_BARCODE",
+        "DLG_ARTICLEEDITOR_DEPARTMENT", "DLG_ARTICLEEDITOR_COMMODITYGRP", "DLG_ARTICLEEDITOR_PRICE2",
+        "DLG_ARTICLEEDITOR_MESUREUNIT", "DLG_ARTICLEEDITOR_OPTIONS", "DLG_ARTICLEEDITOR_PRICE",
+        "DLG_ARTICLEEDITOR_RELATIONS", "DLG_ARTICLEEDITOR_STOCKQTY", "DLG_ARTICLEEDITOR_PLULINK",
+        "DLG_ARTICLEEDITOR_NOTCONTROLLED", "DLG_FRAC_QTY_D", "DLG_FRAC_QTY_E", "DLG_FREE_PRICE_D",
+        "DLG_FREE_PRICE_E", "DLG_SINGLE_TRANS_D", "DLG_SINGLE_TRANS_E", "DLG_OK", "DLG_CANCEL",
+        "DLG_DEPARTMENTEDIT_DEPTNO", "DLG_DEPARTMENTEDIT_NAME", "DLG_DEPARTMENTEDIT_MESUREID",
+        "DLG_DEPARTMENTEDIT_COMMGRP", "DLG_DEPARTMENTEDIT_STAND", "DLG_DEPARTMENTEDIT_TAXGROUP",
+        "DLG_DEPARTMENTEDIT_MAXAMOUNT", "DLG_DEVICETYPE_SELDEVICE", "DLG_DEVICETYPE_ARTICLES",
+        "DLG_DEVICETYPE_REPORTS", "DLG_DEVICETYPE_CONFIGURATIONS", "DLG_DEVICETYPE_IDCANCEL", "DV_1",
+        "DLG_CONFIGURATIONS_PORT1", "DLG_CONFIGURATIONS_BAUDRATE1", "DLG_CONFIGURATIONS_BARCODE",
+        "DLG_REPORTS_ARTICLES", "DLG_REPORTS_DEPT", "DLG_REPORTS_DOWNLOADREPORTS", "DLG_REPORTS_OPENREPORTS",
+        "DLG_REPORTS_EXPORT", "MSG_PLUREP_NAME", "MSG_DEPTREP_NAME", "MSG_SINGLEPRICE", "MSG_SINGLEPRICE2",
+        "MSG_AMOUNT", "MSG_AMOUNT2", "MSG_TOTAL", "MSG_TOTAL2", "MSG_STOCKQTY", "MSG_INITQTY",
+        "MSG_DEVICE_OK_MSG", "MSG_DEVICE_ERROR_MSG", "MSG_PLUREP_ATTENTION", "MSG_DEPTREP_ATTENTION",
+        "MSG_DBOVERWIRTE_ATTENTION", "TAX_CHARS", "CODE_PAGE"};
+    for (int i = 1; i <= 10; ++i) k.push_back("STAND_" + std::to_string(i));
+    for (int i = 1; i <= 20; ++i) k.push_back("COMM_GRP_" + std::to_string(i));
+    for (int i = 1; i <= 12; ++i) k.push_back("MSR_LINK_" + std::to_string(i));
+    return k;
+  }();
+  return keys;
+}
+
+}  // namespace
+
+TEST_F(Config, ShippedFileGivesEveryKeyItsOwnValue) {
+  const std::string path = std::string(ARTICLES_RESOURCES_DIR) + "/" + kConfigFileName;
+  std::ifstream in(path, std::ios::binary);
+  ASSERT_TRUE(in) << path;
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+
+  // Read the file line by line, strictly, as a person reads it.
+  std::map<std::string, std::string> entries;
+  const std::regex line(R"re(^([A-Z0-9_]+) = "([^"]*)"$)re");
+  std::istringstream lines(text);
+  for (std::string l; std::getline(lines, l);) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(l, m, line)) << "malformed line: " << l;
+    EXPECT_TRUE(entries.emplace(m[1], m[2]).second) << "duplicate key " << m[1];
+  }
+  for (const auto& key : SystemKeys()) {
+    EXPECT_TRUE(entries.count(key)) << "missing key " << key;
+  }
+
+  config::LoadText(text);
+  for (const auto& [key, value] : entries) {
+    EXPECT_EQ(GetConfigText(key.c_str()), value) << key << " is shadowed by another entry";
+  }
+  EXPECT_STREQ(GetConfigText("DLG_ARTICLEEDITOR_PRICE2"), " Price 2:");
+}
+
+TEST_F(Config, TheFirstOccurrenceWinsWhereverItIs) {
+  WriteConfig("COMM_GRP_10 = \"Drinks\"\nCOMM_GRP_1 = \"Food\"\n");
+  EXPECT_STREQ(GetConfigText("COMM_GRP_1"), "Drinks");
+  EXPECT_STREQ(GetConfigText("COMM_GRP_10"), "Drinks");
+}
+
+TEST_F(Config, ValuesSpanLinesAndIgnoreWhatStandsBeforeTheQuote) {
+  WriteConfig("header text\nA anything at all \"first\nsecond\"\nB=\"b\"");
+  const char* first = GetConfigText("A");
+  EXPECT_STREQ(first, "first\nsecond");
+  EXPECT_EQ(GetConfigText("A"), first);  // same text, same place, every time
+  EXPECT_STREQ(GetConfigText("B"), "b");
+  // A missing key: the text before the file's first quote.
+  EXPECT_STREQ(GetConfigText("NOT_THERE"), "header text\nA anything at all ");
+}
+
+TEST_F(Config, MissingFileIsRetriedOnEveryLookup) {
+  EXPECT_STREQ(GetConfigText("DV_1"), "Missing Conf File");
+  EXPECT_STREQ(GetConfigText("DV_1"), "Missing Conf File");
+  WriteConfig("DV_1 = \"Register\"");
+  EXPECT_STREQ(GetConfigText("DV_1"), "Register");
+  EXPECT_EQ(config::LoadedFile(), dir_.Path() / kConfigFileName);
+}
+
+TEST_F(Config, UnclosedAndEmptyValuesStayInsideTheText) {
+  WriteConfig("A = \"open to the end");
+  EXPECT_STREQ(GetConfigText("A"), "open to the end");
+  EXPECT_STREQ(GetConfigText("B"), "A = ");
+
+  config::Reset();
+  WriteConfig("");
+  EXPECT_STREQ(GetConfigText("A"), "");
+  WriteConfig("A = \"now there\"");
+  EXPECT_STREQ(GetConfigText("A"), "now there");  // an empty file is read again
+
+  config::Reset();
+  WriteConfig("no quotes at all");
+  EXPECT_STREQ(GetConfigText("X"), "no quotes at all");
+  EXPECT_FALSE(config::FindValue("X"));
+}
+
+TEST_F(Config, BinaryGarbageNeverReadsPastTheText) {
+  std::string garbage;
+  for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919 + 13) % 256);
+  WriteConfig(garbage);
+  for (const auto& key : SystemKeys()) {
+    const std::string value = GetConfigText(key.c_str());
+    EXPECT_LE(value.size(), garbage.size());
+  }
+  GroupNames names;
+  names.Load();
+  EXPECT_LE(std::strlen(names.taxChars), 20u);
+}
+
+TEST_F(Config, FindValueNeedsTheKeyAndItsQuote) {
+  WriteConfig("CODE_PAGE = \"CP1250\"\nDV_1");
+  EXPECT_EQ(config::FindValue("CODE_PAGE"), "CP1250");
+  EXPECT_FALSE(config::FindValue("DV_1"));
+  EXPECT_FALSE(config::FindValue("NOPE"));
+  EXPECT_EQ(ConfiguredCodePage(), "CP1250");
+}
+
+TEST_F(Config, GroupNamesAreCutToTheirFields) {
+  WriteConfig(
+      "TAX_CHARS = \"ABCDEFGHIJKLMNOPQRSTUVWXYZ\"\n"
+      "STAND_1 = \"A stand name far longer than nineteen\"\n"
+      "COMM_GRP_1 = \"Food\"\n"
+      "MSR_LINK_1 = \"A measure unit name longer than twenty-nine\"\n");
+  GroupNames names;
+  names.Load();
+  EXPECT_STREQ(names.taxChars, "ABCDEFGHIJKLMNOPQRST");
+  EXPECT_EQ(names.TaxLetter(1), 'B');
+  EXPECT_EQ(names.TaxLetter(25), '\0');
+  EXPECT_EQ(names.Stand(0), "A stand name far lo");
+  EXPECT_EQ(names.CommodityGroup(0), "Food");
+  EXPECT_EQ(names.MeasureUnit(0), "A measure unit name longer th");
+  EXPECT_EQ(names.MeasureUnit(12), "");
+  EXPECT_EQ(DefaultDepartmentTaxLetter(), 'B');
+}
+
+TEST_F(Config, MissingFileGivesLettersOfItsMessage) {
+  GroupNames names;
+  names.Load();
+  EXPECT_STREQ(names.taxChars, "Missing Conf File");
+  EXPECT_EQ(DefaultDepartmentTaxLetter(), 'i');
+  EXPECT_EQ(ConfiguredCodePage(), "WINDOWS-1252");
+}

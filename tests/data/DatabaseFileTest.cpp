@@ -1,0 +1,300 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "DatabaseFile.h"
+#include "TempDir.h"
+
+namespace {
+
+ArticleRecord Article(std::uint32_t plu, const char* name) {
+  ArticleRecord record = ZeroArticle();
+  record.PLUNO = plu;
+  SetName(record.NAME, name);
+  record.IN_USE = 1;
+  return record;
+}
+
+// A database with the given article slots; plu 0 leaves the slot free.
+std::string MakeDatabase(const TempDir& dir, const std::string& name, const std::vector<std::uint32_t>& plus) {
+  const std::string path = dir.File(name);
+  DatabaseFile file;
+  EXPECT_EQ(file.OpenDatabase(path, false).result, OpenResult::Created);
+  EXPECT_TRUE(file.WriteNewContents('B'));
+  for (std::size_t i = 0; i < plus.size(); ++i) {
+    EXPECT_TRUE(file.WriteArticle(i + 1, plus[i] ? Article(plus[i], "x") : ZeroArticle()));
+  }
+  return path;
+}
+
+std::vector<std::uint32_t> LoadedSlots(const DatabaseFile& file) {
+  ArticleTable table;
+  file.LoadTable(table);
+  std::vector<std::uint32_t> slots;
+  for (std::size_t i = 0; i < table.Count(); ++i) slots.push_back(table.Entry(i).recordNo);
+  return slots;
+}
+
+}  // namespace
+
+TEST(DatabaseFile, NewFileHasHeaderAndTwoHundredDefaultDepartments) {
+  TempDir dir;
+  const std::string path = dir.File("new.db");
+  DatabaseFile file;
+  const OpenOutcome outcome = file.OpenDatabase(path, false);
+  EXPECT_EQ(outcome.result, OpenResult::Created);
+  EXPECT_TRUE(outcome.message.empty());
+  ASSERT_TRUE(file.WriteNewContents('B'));
+  EXPECT_EQ(std::filesystem::file_size(path), 25620u);
+  EXPECT_TRUE(file.CheckHeader());
+
+  const auto bytes = ReadBytes(path);
+  EXPECT_EQ(std::memcmp(bytes.data(), "VorTabel\0\0BASE1.20\0\0", 20), 0);
+
+  DepartmentRecord department;
+  ASSERT_EQ(file.ReadDepartment(199, department), ReadStatus::Ok);
+  EXPECT_EQ(department.DEPTNO, 200u);
+  EXPECT_EQ(NameOf(department.NAME), "Department 200");
+  EXPECT_EQ(department.TAX_GROUP, 'B');
+  EXPECT_EQ(department.OPT_FRACT_QTY, 1);
+  EXPECT_EQ(department.SING_PRICE, 0.0);
+  EXPECT_EQ(department.downloaded, 0);
+
+  ArticleTable table;
+  const LoadOutcome load = file.LoadTable(table);
+  EXPECT_EQ(load.loaded, 0u);
+  EXPECT_EQ(table.Count(), 0u);
+  EXPECT_EQ(file.FindFreeSlot(), 1u);
+}
+
+TEST(DatabaseFile, HeaderCheck) {
+  TempDir dir;
+  const std::string path = MakeDatabase(dir, "a.db", {});
+  auto bytes = ReadBytes(path);
+
+  // Bytes 9 and 19 are padding that is never examined.
+  bytes[9] = 0x55;
+  bytes[19] = 0xAA;
+  WriteBytes(path, bytes);
+  DatabaseFile file;
+  EXPECT_EQ(file.OpenDatabase(path, false).result, OpenResult::Opened);
+  file.Close();
+
+  for (std::size_t position : {0u, 7u, 8u, 10u, 17u, 18u}) {
+    auto broken = bytes;
+    broken[position] ^= 0x01;
+    WriteBytes(path, broken);
+    const OpenOutcome outcome = file.OpenDatabase(path, false);
+    EXPECT_EQ(outcome.result, OpenResult::WrongHeader) << "byte " << position;
+    EXPECT_EQ(outcome.message, "Incorrect File!");
+    EXPECT_FALSE(file.IsOpen());
+  }
+
+  for (std::size_t length : {0u, 1u, 19u}) {
+    WriteBytes(path, std::vector<unsigned char>(bytes.begin(), bytes.begin() + length));
+    EXPECT_EQ(file.OpenDatabase(path, false).result, OpenResult::WrongHeader) << length;
+  }
+}
+
+TEST(DatabaseFile, ShortFilesReadAsZeroRecords) {
+  TempDir dir;
+  const std::string full = MakeDatabase(dir, "full.db", {});
+  auto bytes = ReadBytes(full);
+  // A valid header and three department records: 403 bytes.
+  bytes.resize(20 + 3 * 128 + 19);
+  const std::string path = dir.File("short.db");
+  WriteBytes(path, bytes);
+
+  DatabaseFile file;
+  ASSERT_EQ(file.OpenDatabase(path, false).result, OpenResult::Opened);
+  DepartmentRecord department;
+  EXPECT_EQ(file.ReadDepartment(2, department), ReadStatus::Ok);
+  EXPECT_EQ(department.DEPTNO, 3u);
+  EXPECT_EQ(file.ReadDepartment(3, department), ReadStatus::Short);
+  EXPECT_EQ(department.DEPTNO, 0u);
+  EXPECT_EQ(NameOf(department.NAME), "");
+  EXPECT_EQ(file.ReadDepartment(250, department), ReadStatus::Short);
+
+  ArticleRecord article;
+  EXPECT_EQ(file.ReadArticle(1, article), ReadStatus::Short);
+  EXPECT_TRUE(IsAllZero(article));
+  EXPECT_EQ(LoadedSlots(file).size(), 0u);
+}
+
+TEST(DatabaseFile, FreeSlotsAreSkippedOnLoadAndReused) {
+  TempDir dir;
+  const std::string path = MakeDatabase(dir, "a.db", {1, 0, 3, 0, 5});
+  DatabaseFile file;
+  ASSERT_EQ(file.OpenDatabase(path, false).result, OpenResult::Opened);
+  EXPECT_EQ(LoadedSlots(file), (std::vector<std::uint32_t>{1, 3, 5}));
+  EXPECT_EQ(file.FindFreeSlot(), 2u);
+
+  // Deleting slot 3 keeps the length and leaves an all-zero slot.
+  const auto length = file.Length();
+  ASSERT_TRUE(file.WriteArticle(2, Article(2, "two")));
+  ASSERT_TRUE(file.WriteArticle(4, Article(4, "four")));
+  ASSERT_TRUE(file.WriteArticle(3, ZeroArticle()));
+  EXPECT_EQ(file.Length(), length);
+  ArticleRecord slot3;
+  ASSERT_EQ(file.ReadArticle(3, slot3), ReadStatus::Ok);
+  EXPECT_TRUE(IsAllZero(slot3));
+  EXPECT_EQ(file.FindFreeSlot(), 3u);
+
+  ASSERT_TRUE(file.WriteArticle(3, ZeroArticle()));
+  ASSERT_TRUE(file.WriteArticle(3, Article(9, "nine")));
+  EXPECT_EQ(file.FindFreeSlot(), 6u);  // past the end: the file grows by one slot
+}
+
+TEST(DatabaseFile, SlotCutShortEndsTheAreaAndIsReused) {
+  TempDir dir;
+  const std::string path = MakeDatabase(dir, "a.db", {1, 2});
+  std::filesystem::resize_file(path, 25620 + 2 * 184 + 100);
+  DatabaseFile file;
+  ASSERT_EQ(file.OpenDatabase(path, false).result, OpenResult::Opened);
+  EXPECT_EQ(LoadedSlots(file), (std::vector<std::uint32_t>{1, 2}));
+  ASSERT_EQ(file.FindFreeSlot(), 3u);
+  ASSERT_TRUE(file.WriteArticle(3, Article(3, "three")));
+  EXPECT_EQ(std::filesystem::file_size(path), 25620u + 3 * 184);
+  EXPECT_EQ(LoadedSlots(file), (std::vector<std::uint32_t>{1, 2, 3}));
+}
+
+TEST(DatabaseFile, LoadingStopsAtTheTableCapacity) {
+  TempDir dir;
+  const std::string path = MakeDatabase(dir, "big.db", {});
+  DatabaseFile file;
+  ASSERT_EQ(file.OpenDatabase(path, false).result, OpenResult::Opened);
+  // More articles in use than the table can hold.
+  std::vector<ArticleRecord> block(ArticleTable::kCapacity + 2);
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = Article(i + 1, "many");
+  ASSERT_TRUE(file.WriteAt(kArticleAreaOffset, block.data(), block.size() * sizeof(ArticleRecord)));
+
+  ArticleTable table;
+  const LoadOutcome outcome = file.LoadTable(table);
+  EXPECT_TRUE(outcome.capacityReached);
+  EXPECT_EQ(outcome.loaded, ArticleTable::kMaxArticles);
+  EXPECT_EQ(table.Count(), ArticleTable::kMaxArticles);
+  EXPECT_EQ(table.Entry(ArticleTable::kMaxArticles).recordNo, 0u);
+  EXPECT_TRUE(table.IsFull());
+}
+
+TEST(DatabaseFile, ReplaceDeletesAndRecreatesAValidFile) {
+  TempDir dir;
+  const std::string path = MakeDatabase(dir, "a.db", {1, 2, 3});
+  DatabaseFile file;
+  EXPECT_EQ(file.OpenDatabase(path, true).result, OpenResult::Opened);
+  EXPECT_EQ(std::filesystem::file_size(path), 0u);
+  EXPECT_FALSE(file.CheckHeader());
+  file.Close();
+
+  // A file with a wrong header is not replaced.
+  WriteBytes(path, {1, 2, 3});
+  EXPECT_EQ(file.OpenDatabase(path, true).result, OpenResult::WrongHeader);
+  EXPECT_EQ(ReadBytes(path).size(), 3u);
+}
+
+TEST(DatabaseFile, ReplaceFailsWhenTheFileCannotBeDeleted) {
+  TempDir dir;
+  const std::string path = MakeDatabase(dir, "a.db", {1});
+  if (!MakeUnwritable(dir.Path().string())) GTEST_SKIP() << "cannot protect a folder here";
+  DatabaseFile file;
+  const OpenOutcome outcome = file.OpenDatabase(path, true);
+  EXPECT_EQ(outcome.result, OpenResult::CannotOpen);
+  EXPECT_EQ(outcome.message, "Destination file can not be opened!");
+}
+
+TEST(DatabaseFile, FilesThatCannotBeOpened) {
+  TempDir dir;
+  DatabaseFile file;
+
+  const OpenOutcome directory = file.OpenDatabase(dir.Path().string(), false);
+  EXPECT_EQ(directory.result, OpenResult::CannotOpen);
+  EXPECT_EQ(directory.message, "Unable to open the file!");
+
+  const OpenOutcome missingFolder = file.OpenDatabase(dir.File("no/such/folder.db"), false);
+  EXPECT_EQ(missingFolder.result, OpenResult::CannotOpen);
+  EXPECT_EQ(missingFolder.message, "Unable to open the file!");
+  EXPECT_FALSE(file.IsOpen());
+}
+
+TEST(DatabaseFile, ReadOnlyFileIsRefusedWithoutMessage) {
+  TempDir dir;
+  const std::string path = MakeDatabase(dir, "ro.db", {1});
+  if (!MakeUnwritable(path)) GTEST_SKIP() << "cannot protect a file here";
+  DatabaseFile file;
+  const OpenOutcome outcome = file.OpenDatabase(path, false);
+  EXPECT_EQ(outcome.result, OpenResult::CannotOpen);
+  EXPECT_TRUE(outcome.message.empty());
+}
+
+TEST(DatabaseFile, AnOpenDatabaseIsHeldExclusively) {
+  TempDir dir;
+  const std::string path = MakeDatabase(dir, "a.db", {1});
+  DatabaseFile first;
+  ASSERT_EQ(first.OpenDatabase(path, false).result, OpenResult::Opened);
+
+  DatabaseFile second;
+  const OpenOutcome outcome = second.OpenDatabase(path, false);
+  EXPECT_EQ(outcome.result, OpenResult::CannotOpen);
+  EXPECT_EQ(outcome.message, "Unable to open the file!");
+  EXPECT_FALSE(second.CreateEmpty(path));
+  EXPECT_EQ(std::filesystem::file_size(path), 25620u + 184);  // not emptied
+
+  first.Close();
+  EXPECT_EQ(second.OpenDatabase(path, false).result, OpenResult::Opened);
+  ASSERT_TRUE(second.Reopen());
+  EXPECT_TRUE(second.IsOpen());
+}
+
+TEST(DatabaseFile, FailedWritesAreReported) {
+  TempDir dir;
+  const std::string path = MakeDatabase(dir, "a.db", {});
+  DatabaseFile file;
+  ASSERT_EQ(file.OpenDatabase(path, false).result, OpenResult::Opened);
+
+  // A file size limit makes the disk "full" past the current length.
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit limited = old;
+  limited.rlim_cur = 25620 + 184;
+  setrlimit(RLIMIT_FSIZE, &limited);
+  const IoResult first = file.WriteArticle(1, Article(1, "fits"));
+  const IoResult second = file.WriteArticle(2, Article(2, "does not fit"));
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+
+  EXPECT_TRUE(first);
+  EXPECT_FALSE(second);
+  EXPECT_NE(second.error.find("a.db"), std::string::npos) << second.error;
+
+  DatabaseFile closed;
+  EXPECT_FALSE(closed.WriteArticle(1, Article(1, "x")));
+  EXPECT_FALSE(closed.WriteDepartment(0, DefaultDepartment(1, 'B')));
+  EXPECT_FALSE(file.WriteDepartment(200, DefaultDepartment(201, 'B')));
+  EXPECT_FALSE(file.WriteArticle(0, Article(1, "x")));
+}
+
+TEST(DatabaseFile, CreateEmptyAndOpenExisting) {
+  TempDir dir;
+  const std::string path = MakeDatabase(dir, "a.db", {1, 2});
+  DatabaseFile file;
+  ASSERT_TRUE(file.CreateEmpty(path));
+  EXPECT_EQ(file.Length(), 0u);
+  ASSERT_TRUE(file.WriteZeroHeader());
+  EXPECT_FALSE(file.CheckHeader());
+  ASSERT_TRUE(file.WriteHeader());
+  EXPECT_TRUE(file.CheckHeader());
+  file.Close();
+
+  EXPECT_FALSE(file.OpenExisting(dir.File("missing.db")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("missing.db")));
+  EXPECT_FALSE(file.OpenExisting(dir.Path().string()));
+  EXPECT_TRUE(file.OpenExisting(path));
+  ASSERT_TRUE(file.Truncate(20));
+  EXPECT_EQ(file.Length(), 20u);
+}
