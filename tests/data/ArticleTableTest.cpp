@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <map>
+#include <random>
 
 #include "ArticleTable.h"
 
@@ -166,4 +167,60 @@ TEST(ArticleTable, ListLines) {
 
   DepartmentRecord department = DefaultDepartment(3, 'B');
   EXPECT_EQ(DepartmentListLine(department), "0003 : Department 3");
+}
+
+namespace {
+
+// The in-place bubble sort that the list order was first defined by: one pass
+// per entry, carrying the larger of each pair forward, exchanging only when the
+// front element is strictly greater.
+template <typename Greater>
+void BubbleSort(std::vector<ArticleTableEntry>& entries, Greater greater) {
+  for (std::size_t pass = 0; pass < entries.size(); ++pass) {
+    for (std::size_t i = 0; i + 1 < entries.size(); ++i) {
+      if (greater(entries[i], entries[i + 1])) std::swap(entries[i], entries[i + 1]);
+    }
+  }
+}
+
+}  // namespace
+
+TEST(ArticleTable, SortOrderMatchesTheBubbleSortOnRandomTables) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 20; ++round) {
+    ArticleTable table;
+    std::vector<ArticleRecord> records;
+    const int size = 1 + static_cast<int>(random() % 300);
+    for (int i = 0; i < size; ++i) {
+      // Few distinct values, so that equal keys are common.
+      const std::string name = std::string(1, "aAbB\xE9"[random() % 5]) + std::string(random() % 3, 'x');
+      const std::int64_t barcode = static_cast<std::int64_t>(random() % 5) - 2;
+      records.push_back(Article(1 + random() % 10, name.c_str(), barcode));
+    }
+    Fill(table, records);
+    // A shuffled starting order with slot numbers not in table order.
+    for (int k = 1; k <= 4; ++k) {
+      const auto key = static_cast<SortKey>(1 + random() % 4);
+      std::vector<ArticleTableEntry> expected;
+      for (std::size_t i = 0; i < table.Count(); ++i) expected.push_back(table.Entry(i));
+      switch (key) {
+        case SortKey::PluNumber: BubbleSort(expected, [](auto& a, auto& b) { return a.PLUNO > b.PLUNO; }); break;
+        case SortKey::Name:
+          BubbleSort(expected, [](auto& a, auto& b) {
+            return std::strcmp(a.NAME, b.NAME) > 0;  // glibc compares as unsigned bytes
+          });
+          break;
+        case SortKey::Barcode: BubbleSort(expected, [](auto& a, auto& b) { return a.BARCODE > b.BARCODE; }); break;
+        case SortKey::Chronological:
+          BubbleSort(expected, [](auto& a, auto& b) { return a.recordNo > b.recordNo; });
+          break;
+      }
+      table.SortTable(key);
+      ASSERT_EQ(table.Count(), expected.size());
+      for (std::size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(std::memcmp(&table.Entry(i), &expected[i], sizeof expected[i]), 0)
+            << "round " << round << " key " << static_cast<int>(key) << " entry " << i;
+      }
+    }
+  }
 }
