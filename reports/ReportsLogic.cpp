@@ -1,0 +1,169 @@
+#include "ReportsLogic.h"
+
+#include "ArticleTable.h"
+#include "CFormat.h"
+#include "RegisterTransfers.h"
+#include "UiText.h"
+
+namespace {
+
+FileChoice ReportChoice(bool download) {
+  FileChoice choice;
+  choice.kind = download ? FileChoice::Kind::Save : FileChoice::Kind::Open;
+  choice.title = download ? "Download Reports into" : "Open Reports";
+  choice.filters = {{".db", "*.db"}, {"*.*", "*.*"}};
+  choice.defaultExtension = "db";
+  choice.confirmOverwrite = download;
+  return choice;
+}
+
+std::string Line(const char* key, const char* format, double value) {
+  return UiText(key) + CFormat(format, value);
+}
+
+}  // namespace
+
+ReportsLogic::ReportsLogic(Operator& op, DeviceProfile& profile, RegisterTransfers* transfers)
+    : articleRecord(ZeroArticle()), departmentRecord(ZeroDepartment()), op_(op), profile_(profile), transfers_(transfers) {}
+
+void ReportsLogic::Changed() {
+  if (view_) {
+    view_->ListsChanged();
+    view_->StatusChanged();
+  }
+}
+
+void ReportsLogic::OnInitDialog(bool deviceConnected) {
+  downloadEnabled_ = deviceConnected && transfers_ != nullptr;
+  if (downloadEnabled_) {
+    WaitCursor wait(op_);
+    transfers_->ReadDeviceParameters();
+  }
+}
+
+bool ReportsLogic::ReadReportRecord(char request, char& state) {
+  WaitCursor wait(op_);
+  return transfers_->ReadReportArticle(articleRecord, request, state);
+}
+
+void ReportsLogic::DownloadReports() {
+  if (!transfers_) return;
+  const auto path = op_.ChooseFile(ReportChoice(true));
+  if (!path) return;
+  reportFile_.Close();
+  if (const IoResult created = reportFile_.CreateEmpty(*path); !created) {
+    op_.Tell(kMsgUnableToOpen, MessageIcon::Warning);
+    return;
+  }
+  if (const IoResult header = reportFile_.WriteHeader(); !header) {
+    op_.Tell("The report file could not be written:\n" + header.error, MessageIcon::Error);
+    return;
+  }
+
+  articleLines_.clear();
+  Changed();
+  char state = 0;
+  bool ok = ReadReportRecord('F', state);
+  for (std::uint32_t slot = 1; ok; ++slot) {
+    if (state == 'F') {
+      statusText_ = UiText("MSG_DEVICE_OK_MSG");
+      break;
+    }
+    articleLines_.push_back(ArticleListLine(articleRecord.PLUNO, articleRecord.BARCODE, NameOf(articleRecord.NAME)));
+    if (const IoResult written = reportFile_.WriteArticle(slot, articleRecord); !written) {
+      op_.Tell("The report file could not be written:\n" + written.error, MessageIcon::Error);
+      ok = false;
+      break;
+    }
+    if (slot % 100 == 0) op_.Progress(CFormat("%u articles read", slot));
+    ok = ReadReportRecord('N', state);
+  }
+  if (!ok) statusText_ = UiText("MSG_DEVICE_ERROR_MSG");
+  const bool articlesFailed = !ok;
+
+  departmentLines_.clear();
+  for (std::uint32_t k = 0; k < profile_.departmentCount; ++k) {
+    bool read;
+    {
+      WaitCursor wait(op_);
+      read = transfers_->DownloadDepartment(departmentRecord, k);
+    }
+    if (!read) {
+      statusText_ = UiText("MSG_DEVICE_ERROR_MSG");
+      break;
+    }
+    const std::string_view name = NameOf(departmentRecord.NAME);
+    departmentLines_.push_back(CFormat("%.5d : %.*s", static_cast<int>(departmentRecord.DEPTNO),
+                                       static_cast<int>(name.size()), name.data()));
+    if (const IoResult written = reportFile_.WriteDepartment(k, departmentRecord); !written) {
+      op_.Tell("The report file could not be written:\n" + written.error, MessageIcon::Error);
+      statusText_ = UiText("MSG_DEVICE_ERROR_MSG");
+      break;
+    }
+  }
+  if (articlesFailed) statusText_ = UiText("MSG_DEVICE_ERROR_MSG");
+  Changed();
+}
+
+void ReportsLogic::OpenReports() {
+  for (;;) {
+    const auto path = op_.ChooseFile(ReportChoice(false));
+    if (!path) return;
+    reportFile_.Close();
+    if (const IoResult opened = reportFile_.OpenExisting(*path); !opened) {
+      op_.Tell(kMsgUnableToOpen, MessageIcon::Warning);
+      continue;
+    }
+    break;
+  }
+  if (!reportFile_.CheckHeader()) {
+    op_.Tell(kMsgIncorrectFile, MessageIcon::Error);
+    reportFile_.Close();
+    return;
+  }
+  articleLines_.clear();
+  ArticleRecord article;
+  for (std::uint32_t slot = 1; reportFile_.ReadArticle(slot, article) == ReadStatus::Ok; ++slot) {
+    articleLines_.push_back(ArticleListLine(article.PLUNO, article.BARCODE, NameOf(article.NAME)));
+  }
+  departmentLines_.clear();
+  DepartmentRecord department;
+  for (std::uint32_t k = 0; k < profile_.departmentCount; ++k) {
+    reportFile_.ReadDepartment(k, department);
+    const std::string_view name = NameOf(department.NAME);
+    departmentLines_.push_back(
+        CFormat("%.5d : %.*s", static_cast<int>(department.DEPTNO), static_cast<int>(name.size()), name.data()));
+  }
+  Changed();
+}
+
+std::vector<std::string> ReportsLogic::ArticleDetails(int index) {
+  if (index < 0) return {};
+  reportFile_.ReadArticle(static_cast<std::uint32_t>(index) + 1, articleRecord);
+  const ArticleRecord& a = articleRecord;
+  std::vector<std::string> lines;
+  lines.push_back(UiText("MSG_PLUREP_NAME") + ": " + UiName(NameOf(a.NAME)));
+  lines.push_back(Line("MSG_SINGLEPRICE", ": %.2f", a.SING_PRICE));
+  lines.push_back(Line("MSG_AMOUNT", ": %.2f", a.SOLDQTY));
+  lines.push_back(Line("MSG_TOTAL", ": %.2f", a.AMOUNT));
+  lines.push_back(Line("MSG_TOTAL2", ": %.2f", a.AMOUNT_DS));
+  if (profile_.secondPriceInReports) {
+    lines.push_back(Line("MSG_SINGLEPRICE2", ": %.2f", a.MAX_PRICE));
+    lines.push_back(Line("MSG_AMOUNT2", ": %.2f", a.SOLDQTY_DS));
+    lines.push_back(Line("MSG_TOTAL2", ": %.2f", a.AMOUNT_DS));
+  }
+  const auto quantity = [](const char* key, double value) {
+    return value == kNotControlledWhole ? UiText(key) + ":  ---" : Line(key, ": %.3f", value);
+  };
+  lines.push_back(quantity("MSG_STOCKQTY", a.STOCKQTY));
+  lines.push_back(quantity("MSG_INITQTY", a.INITQTY));
+  return lines;
+}
+
+std::vector<std::string> ReportsLogic::DepartmentDetails(int index) {
+  if (index < 0) return {};
+  reportFile_.ReadDepartment(static_cast<std::uint32_t>(index), departmentRecord);
+  const DepartmentRecord& d = departmentRecord;
+  return {UiText("MSG_DEPTREP_NAME") + ": " + UiName(NameOf(d.NAME)), Line("MSG_AMOUNT", ": %.3f", d.SOLDQTY),
+          Line("MSG_TOTAL", ": %.2f", d.AMOUNT)};
+}

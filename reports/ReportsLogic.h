@@ -1,0 +1,66 @@
+// The reports window without its widgets: downloading the register's sales
+// figures into a report file, reopening report files, and the detail lines of
+// one article or department.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "DatabaseFile.h"
+#include "DeviceProfile.h"
+#include "Operator.h"
+#include "Records.h"
+
+class RegisterTransfers;
+
+class ReportsView {
+ public:
+  virtual ~ReportsView() = default;
+  virtual void ListsChanged() = 0;
+  virtual void StatusChanged() = 0;
+};
+
+class ReportsLogic {
+ public:
+  ReportsLogic(Operator& op, DeviceProfile& profile, RegisterTransfers* transfers);
+
+  void SetView(ReportsView* view) { view_ = view; }
+
+  // Opening the window: with a register attached the parameters are read and
+  // Download Reports is offered.
+  void OnInitDialog(bool deviceConnected);
+  bool DownloadEnabled() const { return downloadEnabled_; }
+
+  void DownloadReports();
+  void OpenReports();
+
+  // Detail lines (UTF-8, unsorted) of article line index / department line index.
+  std::vector<std::string> ArticleDetails(int index);
+  std::vector<std::string> DepartmentDetails(int index);
+
+  // Lines in the record code page.
+  const std::vector<std::string>& ArticleLines() const { return articleLines_; }
+  const std::vector<std::string>& DepartmentLines() const { return departmentLines_; }
+  const std::string& StatusText() const { return statusText_; }
+
+  DatabaseFile& ReportFile() { return reportFile_; }
+  void Close() { reportFile_.Close(); }
+
+  ArticleRecord articleRecord;
+  DepartmentRecord departmentRecord;
+
+ private:
+  void Changed();
+  bool ReadReportRecord(char request, char& state);
+
+  Operator& op_;
+  DeviceProfile& profile_;
+  RegisterTransfers* transfers_;
+  ReportsView* view_ = nullptr;
+  DatabaseFile reportFile_;
+  bool downloadEnabled_ = false;
+  std::string statusText_;
+  std::vector<std::string> articleLines_;
+  std::vector<std::string> departmentLines_;
+};

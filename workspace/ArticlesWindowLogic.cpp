@@ -1,0 +1,591 @@
+#include "ArticlesWindowLogic.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "CFormat.h"
+#include "Config.h"
+#include "RegisterTransfers.h"
+#include "UiText.h"
+
+namespace {
+
+FileChoice DatabaseChoice(bool open) {
+  FileChoice choice;
+  choice.kind = open ? FileChoice::Kind::Open : FileChoice::Kind::Save;
+  choice.title = open ? "Open Database" : "Database to import into";
+  choice.filters = {{".db", "*.db"}, {"*.*", "*.*"}};
+  choice.defaultExtension = "db";
+  choice.confirmOverwrite = !open;
+  return choice;
+}
+
+MessageIcon IconFor(const std::string& message) {
+  return message == kMsgUnableToOpen ? MessageIcon::Warning : MessageIcon::Error;
+}
+
+}  // namespace
+
+ArticlesWindowLogic::ArticlesWindowLogic(Operator& op, DeviceProfile& profile, ArticleEditorPort* articleEditor,
+                                         DepartmentEditorPort* departmentEditor, RegisterTransfers* transfers)
+    : workRecord(ZeroArticle()),
+      departmentBuffer(ZeroDepartment()),
+      op_(op),
+      profile_(profile),
+      articleEditor_(articleEditor),
+      departmentEditor_(departmentEditor),
+      transfers_(transfers) {}
+
+ArticlesWindowLogic::~ArticlesWindowLogic() = default;
+
+void ArticlesWindowLogic::Tell(const std::string& text, MessageIcon icon) { op_.Tell(text, icon); }
+
+void ArticlesWindowLogic::UpdateData(bool takeFromControls) {
+  if (!view_) return;
+  if (takeFromControls) {
+    view_->TakeControls(controls);
+  } else {
+    view_->ShowControls(controls);
+  }
+}
+
+std::size_t ArticlesWindowLogic::ListCount() const {
+  return listKind_ == ListKind::Articles ? articleLines_ : departmentLines_.size();
+}
+
+std::string ArticlesWindowLogic::ListLine(std::size_t index) const {
+  if (index >= ListCount()) return {};
+  return listKind_ == ListKind::Articles ? table_.ListLine(index) : departmentLines_[index];
+}
+
+void ArticlesWindowLogic::EmptyList() {
+  listKind_ = ListKind::Articles;
+  articleLines_ = 0;
+  departmentLines_.clear();
+  if (view_) view_->ListChanged();
+}
+
+bool ArticlesWindowLogic::ReportWrite(const IoResult& result) {
+  if (!result) Tell("The database file could not be written:\n" + result.error, MessageIcon::Error);
+  return result.ok;
+}
+
+void ArticlesWindowLogic::ReportLoad(const LoadOutcome& outcome) {
+  if (outcome.capacityReached) {
+    Tell(CFormat("The database file holds more than %zu articles; only the first %zu are listed.",
+                 ArticleTable::kMaxArticles, ArticleTable::kMaxArticles),
+         MessageIcon::Warning);
+  }
+  if (outcome.readError) Tell("The database file could not be read to its end:\n" + outcome.error, MessageIcon::Error);
+}
+
+void ArticlesWindowLogic::ReloadFromFile() {
+  EmptyList();
+  const LoadOutcome outcome = database_.LoadTable(table_);
+  articleLines_ = outcome.loaded;
+  loadedArticleCount = static_cast<std::uint32_t>(outcome.loaded);
+  if (view_) view_->ListChanged();
+  ReportLoad(outcome);
+}
+
+void ArticlesWindowLogic::SortAndRefill() {
+  table_.SortTable(SortKeyFromMode(controls.sortMode));
+  listKind_ = ListKind::Articles;
+  departmentLines_.clear();
+  articleLines_ = table_.Count();
+  if (view_) view_->ListChanged();
+}
+
+void ArticlesWindowLogic::SetDepartmentsEnabled(bool departments) {
+  enabled.addNew = enabled.remove = enabled.exportXls = enabled.importXls = enabled.sortOptions = !departments;
+  enabled.openDatabase = true;
+  if (view_) view_->EnabledChanged();
+}
+
+void ArticlesWindowLogic::OnInitDialog(bool deviceConnected) {
+  enabled.upload = enabled.download = deviceConnected;
+  if (view_) view_->EnabledChanged();
+  if (!deviceConnected) return;
+  if (transfers_) {
+    controls.statusText.clear();
+    WaitCursor wait(op_);
+    if (transfers_->ReadDeviceParameters()) controls.statusText = UiText("MSG_DEVICE_OK_MSG");
+    UpdateData(false);
+  }
+  while (op_.Ask(UiText("MSG_DOWNLOAD_QUESTION"), {}, MessageButtons::YesNo, MessageIcon::Question) == Answer::Yes) {
+    controls.viewMode = 2;
+    transferFailed = 0;
+    downloadAll = 1;
+    OnDownload();
+    downloadAll = 0;
+    if (transferFailed != 1) break;
+  }
+}
+
+void ArticlesWindowLogic::OnOpenDatabase() {
+  OpenOutcome outcome{};
+  for (;;) {
+    const auto path = op_.ChooseFile(DatabaseChoice(openDialogMode == 1));
+    if (!path) {
+      fileChosen = 0;
+      return;
+    }
+    databasePath = *path;
+    outcome = database_.OpenDatabase(databasePath, openDialogMode == 0);
+    if (outcome.result == OpenResult::CannotOpen) {
+      if (!outcome.message.empty()) Tell(outcome.message, IconFor(outcome.message));
+      if (outcome.message == kMsgDestinationCannotOpen) return;
+      continue;
+    }
+    if (outcome.result == OpenResult::WrongHeader) {
+      Tell(outcome.message, MessageIcon::Error);
+      return;
+    }
+    break;
+  }
+  databaseJustCreated_ = outcome.result == OpenResult::Created;
+  ReloadFromFile();
+  if (databaseJustCreated_) ReportWrite(database_.WriteNewContents(DefaultDepartmentTaxLetter()));
+  workRecord = ZeroArticle();
+  controls.statusText = "Active database file :" + databasePath;
+  if (controls.viewMode == 1) ShowDepartments();
+  UpdateData(false);
+}
+
+void ArticlesWindowLogic::ShowDepartments() {
+  if (!database_.IsOpen()) {
+    OnOpenDatabase();
+    if (!database_.IsOpen()) {
+      controls.viewMode = 0;
+      UpdateData(false);
+      return;
+    }
+  }
+  listKind_ = ListKind::Departments;
+  articleLines_ = 0;
+  departmentLines_.clear();
+  for (std::uint32_t n = 1; n <= profile_.departmentCount; ++n) {
+    database_.ReadDepartment(n - 1, departmentBuffer);
+    departmentLines_.push_back(DepartmentListLine(departmentBuffer));
+  }
+  if (view_) view_->ListChanged();
+  SetDepartmentsEnabled(true);
+}
+
+void ArticlesWindowLogic::ShowArticles() {
+  UpdateData(true);
+  if (!database_.IsOpen()) {
+    Tell(kMsgOpenDatabasePlease, MessageIcon::Warning);
+    return;
+  }
+  if (databasePath.empty()) return;
+  if (const IoResult reopened = database_.Reopen(); !reopened) {
+    Tell(kMsgUnableToOpen, MessageIcon::Warning);
+    return;
+  }
+  EmptyList();
+  const LoadOutcome outcome = database_.LoadTable(table_);
+  loadedArticleCount = static_cast<std::uint32_t>(outcome.loaded);
+  ReportLoad(outcome);
+  workRecord = ZeroArticle();
+  controls.statusText = "Active database file :" + databasePath;
+  UpdateData(false);
+  SortAndRefill();
+  UpdateData(false);
+  SetDepartmentsEnabled(false);
+}
+
+bool ArticlesWindowLogic::IsDuplicate(const ArticleRecord& candidate, bool editing, std::uint32_t oldPlu,
+                                      std::int64_t oldBarcode) {
+  const std::size_t count = table_.Count();
+  for (std::size_t i = 0; i < count; ++i) {
+    const ArticleTableEntry& entry = table_.Entry(i);
+    if (entry.recordNo == workSlot) continue;
+    if (candidate.BARCODE != 0 && candidate.BARCODE == entry.BARCODE && (!editing || candidate.BARCODE != oldBarcode)) {
+      Tell(kMsgDuplicateBarcode, MessageIcon::Warning);
+      return true;
+    }
+    if (candidate.PLUNO == entry.PLUNO && (!editing || candidate.PLUNO != oldPlu)) {
+      Tell(kMsgDuplicatePlu, MessageIcon::Warning);
+      return true;
+    }
+  }
+  return false;
+}
+
+void ArticlesWindowLogic::OnEdit() {
+  UpdateData(true);
+  if (!database_.IsOpen()) {
+    Tell(kMsgOpenDatabasePlease, MessageIcon::Warning);
+    return;
+  }
+  if (controls.selectedIndex < 0 || static_cast<std::size_t>(controls.selectedIndex) >= ListCount()) {
+    Tell(kMsgSelectItem, MessageIcon::Warning);
+    return;
+  }
+  const auto index = static_cast<std::size_t>(controls.selectedIndex);
+
+  if (controls.viewMode == 1) {
+    if (listKind_ != ListKind::Departments || !departmentEditor_) return;
+    DepartmentRecord department;
+    database_.ReadDepartment(static_cast<std::uint32_t>(index), department);
+    if (departmentEditor_->Edit(department)) {
+      if (profile_.standCount == 0) department.STAND = 0;
+      if (profile_.measureUnitCount == 0) department.MEASURE_UNIT = 0;
+      if (profile_.commodityGroupCount == 0) department.STOCK_GROUP = 0;
+      if (ReportWrite(database_.WriteDepartment(static_cast<std::uint32_t>(index), department))) {
+        departmentLines_[index] = DepartmentListLine(department);
+        if (view_) view_->ListChanged();
+      }
+      UpdateData(false);
+    }
+    return;
+  }
+
+  if (listKind_ != ListKind::Articles || !articleEditor_) return;
+  workSlot = table_.Entry(index).recordNo;
+  if (database_.ReadArticle(workSlot, workRecord) == ReadStatus::Error) {
+    Tell("The article could not be read from the database file.", MessageIcon::Error);
+    workRecord = ZeroArticle();
+    return;
+  }
+  const std::uint32_t oldPlu = workRecord.PLUNO;
+  const std::int64_t oldBarcode = workRecord.BARCODE;
+  articleEditor_->Record() = workRecord;
+  if (articleEditor_->IsOpen()) {
+    articleEditor_->RefreshFromRecord();
+  } else if (articleEditor_->DoModal()) {
+    workRecord = articleEditor_->Record();
+    if (IsDuplicate(workRecord, true, oldPlu, oldBarcode)) return;  // workRecord keeps the refused article
+    workRecord.IN_USE = 1;
+    if (ReportWrite(database_.WriteArticle(workSlot, workRecord))) {
+      table_.SetEntry(index, workRecord, -1);
+      SortAndRefill();
+      UpdateData(false);
+    }
+  }
+  workRecord = ZeroArticle();
+}
+
+void ArticlesWindowLogic::OnAddNew() {
+  UpdateData(true);
+  if (!database_.IsOpen()) {
+    OnOpenDatabase();
+    if (!database_.IsOpen()) return;
+  }
+  if (!articleEditor_) return;
+  if (table_.IsFull()) {
+    Tell(CFormat("The table already holds %zu articles, the most it can take. Delete an article before adding "
+                 "a new one.",
+                 ArticleTable::kMaxArticles),
+         MessageIcon::Warning);
+    return;
+  }
+  ArticleRecord& editorRecord = articleEditor_->Record();
+  editorRecord.BARCODE = workRecord.BARCODE;
+  const auto freeSlot = database_.FindFreeSlot();
+  if (!freeSlot) {
+    Tell("The database file could not be read to find a free place for the article.", MessageIcon::Error);
+    return;
+  }
+  workSlot = *freeSlot;
+  table_.SortTable(SortKey::PluNumber);
+  editorRecord.PLUNO = table_.FirstFreePlu();
+  editorRecord.TAX_GROUP = static_cast<char>(0xC1);
+  editorRecord.OPT_FRACT_QTY = 1;
+
+  bool refused = false;
+  if (articleEditor_->IsOpen()) {
+    articleEditor_->RefreshFromRecord();
+  } else if (articleEditor_->DoModal()) {
+    workRecord = articleEditor_->Record();
+    refused = IsDuplicate(workRecord, false, 0, 0);
+    if (!refused) {
+      workRecord.IN_USE = 1;
+      if (ReportWrite(database_.WriteArticle(workSlot, workRecord))) {
+        const std::size_t index = table_.Count();
+        table_.SetEntry(index, workRecord, static_cast<std::int32_t>(workSlot));
+        table_.EndAt(index + 1);
+      }
+    }
+  }
+  SortAndRefill();
+  if (!refused) workRecord = ZeroArticle();
+  controls.selectedIndex = -1;
+  UpdateData(false);
+}
+
+void ArticlesWindowLogic::OnDelete() {
+  UpdateData(true);
+  if (!database_.IsOpen()) {
+    Tell(kMsgOpenDatabasePlease, MessageIcon::Warning);
+    return;
+  }
+  if (listKind_ != ListKind::Articles || controls.selectedIndex < 0 ||
+      static_cast<std::size_t>(controls.selectedIndex) >= ListCount()) {
+    Tell(kMsgSelectItem, MessageIcon::Warning);
+    return;
+  }
+  if (op_.Ask(kMsgDeleteQuestion, {}, MessageButtons::YesNo, MessageIcon::Question) != Answer::Yes) return;
+  const auto index = static_cast<std::size_t>(controls.selectedIndex);
+  workRecord = ZeroArticle();
+  if (!ReportWrite(database_.WriteArticle(table_.Entry(index).recordNo, workRecord))) return;
+  table_.RemoveEntry(index);
+  --articleLines_;
+  if (view_) view_->ListChanged();
+  if (index >= articleLines_) controls.selectedIndex = -1;
+  UpdateData(false);
+}
+
+void ArticlesWindowLogic::OnSortOption() {
+  UpdateData(true);
+  SortAndRefill();
+  controls.selectedIndex = -1;
+  UpdateData(false);
+}
+
+void ArticlesWindowLogic::OnPluSearchFocus() {
+  UpdateData(true);
+  if (controls.viewMode == 1) return;
+  enabled.barcodeSearchWritable = false;
+  enabled.pluSearchWritable = true;
+  if (view_) view_->EnabledChanged();
+}
+
+void ArticlesWindowLogic::OnBarcodeSearchFocus() {
+  UpdateData(true);
+  if (controls.viewMode == 1) return;
+  enabled.pluSearchWritable = false;
+  enabled.barcodeSearchWritable = true;
+  if (view_) view_->EnabledChanged();
+}
+
+void ArticlesWindowLogic::OnSearchFocusLost() {
+  enabled.pluSearchWritable = enabled.barcodeSearchWritable = false;
+  controls.pluSearchText.clear();
+  controls.barcodeSearchText.clear();
+  if (view_) view_->EnabledChanged();
+  UpdateData(false);
+}
+
+void ArticlesWindowLogic::OnPluSearch() {
+  UpdateData(true);
+  // Searching selects article lines: in the departments list it would point at
+  // an unrelated department.
+  if (controls.viewMode == 1 || listKind_ != ListKind::Articles) return;
+  if (!database_.IsOpen()) {
+    Tell(kMsgOpenDatabasePlease, MessageIcon::Warning);
+    return;
+  }
+  if (controls.pluSearchText.empty()) return;
+  const auto number = static_cast<std::int32_t>(LeadingIntegerOrZero(controls.pluSearchText));
+  if (const auto found = table_.FindByPlu(static_cast<std::uint32_t>(number))) {
+    controls.selectedIndex = static_cast<int>(*found);
+    controls.statusText = CFormat("Element with Plu number: %d is found", number);
+  } else {
+    controls.statusText = CFormat("Element with Plu number: %d is not found", number);
+  }
+  UpdateData(false);
+}
+
+void ArticlesWindowLogic::OnBarcodeSearch() {
+  UpdateData(true);
+  if (controls.viewMode == 1 || listKind_ != ListKind::Articles) return;
+  if (!database_.IsOpen()) {
+    Tell(kMsgOpenDatabasePlease, MessageIcon::Warning);
+    return;
+  }
+  if (controls.barcodeSearchText.empty()) return;
+  const std::int64_t number = TruncateToInt64(LeadingDoubleOrZero(controls.barcodeSearchText));
+  if (const auto found = table_.FindByBarcode(number)) {
+    controls.selectedIndex = static_cast<int>(*found);
+    controls.statusText = CFormat("Element with BarCode number: %.13lld found", static_cast<long long>(number));
+  } else {
+    controls.statusText = CFormat("Element with Barcode number: %.13lld is not found", static_cast<long long>(number));
+  }
+  UpdateData(false);
+}
+
+void ArticlesWindowLogic::OnClose() { database_.Close(); }
+
+void ArticlesWindowLogic::OnUpload() {
+  UpdateData(true);
+  if (!database_.IsOpen()) {
+    OnOpenDatabase();
+    if (!database_.IsOpen()) return;
+  }
+  if (!transfers_) return;
+  if (controls.viewMode == 0) {
+    if (op_.Ask(UiText("MSG_PLUREP_ATTENTION"), {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) {
+      return;
+    }
+    std::size_t sent = 0;
+    for (std::uint32_t slot = 1;; ++slot) {
+      const ReadStatus status = database_.ReadArticle(slot, workRecord);
+      if (status == ReadStatus::Short) break;
+      if (status == ReadStatus::Error) {
+        controls.statusText = CFormat("%s  -  %s", UiText("MSG_DEVICE_ERROR_MSG").c_str(), "database file unreadable");
+        break;
+      }
+      if (workRecord.IN_USE == 0) continue;
+      WaitCursor wait(op_);
+      if (!transfers_->UploadArticle(workRecord)) {
+        controls.statusText =
+            CFormat("%s  -  %d", UiText("MSG_DEVICE_ERROR_MSG").c_str(), static_cast<int>(workRecord.PLUNO));
+        break;
+      }
+      controls.statusText = UiText("MSG_DEVICE_OK_MSG");
+      if (++sent % 100 == 0) op_.Progress(CFormat("%zu articles sent", sent));
+    }
+    workRecord = ZeroArticle();
+  } else {
+    if (op_.Ask(UiText("MSG_DEPTREP_ATTENTION"), {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) {
+      return;
+    }
+    for (std::uint32_t position = 0; position < profile_.departmentCount; ++position) {
+      database_.ReadDepartment(position, departmentBuffer);
+      WaitCursor wait(op_);
+      if (!transfers_->UploadDepartment(departmentBuffer)) {
+        controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
+        break;
+      }
+      controls.statusText = UiText("MSG_DEVICE_OK_MSG");
+    }
+  }
+  UpdateData(false);
+}
+
+bool ArticlesWindowLogic::BackUpBeforeOverwrite() {
+  if (databaseJustCreated_ || database_.Length() == 0) return true;
+  const std::string backup = databasePath + ".bak";
+  const std::string partial = backup + ".part";
+  std::vector<char> contents(database_.Length());
+  bool failed = false;
+  const std::size_t read = database_.ReadAt(0, contents.data(), contents.size(), &failed);
+  bool ok = !failed && read == contents.size();
+  if (ok) {
+    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+    out.flush();
+    ok = static_cast<bool>(out);
+  }
+  std::error_code ec;
+  if (ok) std::filesystem::rename(partial, backup, ec);
+  if (!ok || ec) {
+    std::filesystem::remove(partial, ec);
+    Tell("The database file could not be saved as " + backup +
+             " before the download, so it was left as it is. Check that the folder is writable and has free space.",
+         MessageIcon::Error);
+    return false;
+  }
+  return true;
+}
+
+bool ArticlesWindowLogic::ClearArticleSlots() {
+  // Every slot, not only those loaded: an article left behind would later be
+  // uploaded as if it came from the register.
+  const std::uint64_t length = database_.Length();
+  if (length <= kArticleAreaOffset) return true;
+  const std::uint64_t slots = (length - kArticleAreaOffset) / sizeof(ArticleRecord);
+  const std::vector<char> zeros(64 * sizeof(ArticleRecord) * 16, 0);
+  std::uint64_t offset = kArticleAreaOffset;
+  std::uint64_t remaining = slots * sizeof(ArticleRecord);
+  while (remaining > 0) {
+    const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, zeros.size()));
+    if (!ReportWrite(database_.WriteAt(offset, zeros.data(), chunk))) return false;
+    offset += chunk;
+    remaining -= chunk;
+  }
+  return true;
+}
+
+void ArticlesWindowLogic::DownloadArticles() {
+  workRecord = ZeroArticle();
+  if (!ClearArticleSlots()) {
+    transferFailed = 1;
+    controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
+    return;
+  }
+  char state = 0;
+  bool ok;
+  {
+    WaitCursor wait(op_);
+    ok = transfers_->DownloadArticle(workRecord, 'F', state);
+  }
+  for (std::uint32_t slot = 1; ok; ++slot) {
+    if (state == 'F') {
+      controls.statusText = UiText("MSG_DEVICE_OK_MSG");
+      break;
+    }
+    if (!ReportWrite(database_.WriteArticle(slot, workRecord))) {
+      ok = false;
+      break;
+    }
+    const std::size_t index = articleLines_;
+    if (index < ArticleTable::kMaxArticles) {
+      table_.SetEntry(index, workRecord, static_cast<std::int32_t>(slot));
+      workRecord.IN_USE = 0;
+      table_.SetEntry(index + 1, workRecord, -1);
+      ++articleLines_;
+      if (view_) view_->ListChanged();
+    }
+    if (slot % 100 == 0) op_.Progress(CFormat("%u articles downloaded", slot));
+    WaitCursor wait(op_);
+    ok = transfers_->DownloadArticle(workRecord, 'N', state);
+  }
+  if (!ok) {
+    controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
+    transferFailed = 1;
+  }
+}
+
+void ArticlesWindowLogic::DownloadDepartments() {
+  departmentBuffer = ZeroDepartment();
+  departmentBuffer.downloaded = 1;
+  for (std::uint32_t position = 0; position < profile_.departmentCount; ++position) {
+    bool ok;
+    {
+      WaitCursor wait(op_);
+      ok = transfers_->DownloadDepartment(departmentBuffer, position);
+    }
+    if (!ok || !ReportWrite(database_.WriteDepartment(position, departmentBuffer))) {
+      controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
+      transferFailed = 1;
+      return;
+    }
+    if (downloadAll != 1) {
+      listKind_ = ListKind::Departments;
+      departmentLines_.push_back(DepartmentListLine(departmentBuffer));
+      if (view_) view_->ListChanged();
+    }
+  }
+  controls.statusText = UiText("MSG_DEVICE_OK_MSG");
+}
+
+void ArticlesWindowLogic::OnDownload() {
+  if (database_.IsOpen()) database_.Close();
+  OnOpenDatabase();
+  if (!database_.IsOpen() || !transfers_) return;
+  if (op_.Ask(UiText("MSG_DBOVERWIRTE_ATTENTION"), {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) {
+    return;
+  }
+  if (!BackUpBeforeOverwrite()) return;
+  EmptyList();
+  bool articlesFailed = false;
+  if (controls.viewMode == 0 || downloadAll == 1) {
+    const int before = transferFailed;
+    transferFailed = 0;
+    DownloadArticles();
+    articlesFailed = transferFailed == 1;
+    transferFailed = std::max(before, transferFailed);
+  }
+  if (controls.viewMode == 1 || downloadAll == 1) {
+    DownloadDepartments();
+    // The departments arriving whole must not hide that the articles did not.
+    if (articlesFailed) controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
+  }
+  UpdateData(false);
+}

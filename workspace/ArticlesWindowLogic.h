@@ -1,0 +1,138 @@
+// The main articles window without its widgets: one database file, the article
+// table, the list that shows articles or departments, and every command of the
+// window. The Qt window and the console tool both drive it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ArticleTable.h"
+#include "DatabaseFile.h"
+#include "DeviceProfile.h"
+#include "EditorPorts.h"
+#include "Operator.h"
+#include "Records.h"
+
+class RegisterTransfers;
+
+// The values that travel between the window's controls and its members.
+struct ArticlesWindowControls {
+  int selectedIndex = 0;       // selected list line, -1 for none
+  std::string statusText;      // UTF-8
+  std::string pluSearchText;
+  std::string barcodeSearchText;
+  int viewMode = 0;            // 0 articles, 1 departments, 2 both (opening download)
+  int sortMode = 3;            // 0 PLU number, 1 name, 2 barcode, 3 chronological
+};
+
+struct ArticlesWindowEnabled {
+  bool addNew = true, remove = true, upload = true, download = true;
+  bool exportXls = true, importXls = true, openDatabase = true, sortOptions = true;
+  bool pluSearchWritable = false, barcodeSearchWritable = false;
+};
+
+// The widgets' side of the data exchange.
+class ArticlesWindowView {
+ public:
+  virtual ~ArticlesWindowView() = default;
+  // Copies what the controls show into the members.
+  virtual void TakeControls(ArticlesWindowControls& controls) = 0;
+  // Shows the members, the list and the enabled states.
+  virtual void ShowControls(const ArticlesWindowControls& controls) = 0;
+  // The list's lines changed (count or contents).
+  virtual void ListChanged() = 0;
+  virtual void EnabledChanged() = 0;
+};
+
+class ArticlesWindowLogic {
+ public:
+  enum class ListKind { Articles, Departments };
+
+  ArticlesWindowLogic(Operator& op, DeviceProfile& profile, ArticleEditorPort* articleEditor,
+                      DepartmentEditorPort* departmentEditor, RegisterTransfers* transfers);
+  ~ArticlesWindowLogic();
+
+  void SetView(ArticlesWindowView* view) { view_ = view; }
+
+  // Commands of the window.
+  void OnInitDialog(bool deviceConnected);
+  void OnOpenDatabase();
+  void OnEdit();
+  void OnAddNew();
+  void OnDelete();
+  void ShowArticles();
+  void ShowDepartments();
+  void OnSortOption();
+  void OnPluSearchFocus();
+  void OnBarcodeSearchFocus();
+  void OnSearchFocusLost();
+  void OnPluSearch();
+  void OnBarcodeSearch();
+  void OnUpload();
+  void OnDownload();
+  void OnClose();
+
+  // The list as it is shown: one line per article or department (record code page).
+  ListKind Kind() const { return listKind_; }
+  std::size_t ListCount() const;
+  std::string ListLine(std::size_t index) const;
+
+  // Members the transfers and the workbook exchange use.
+  ArticlesWindowControls controls;
+  ArticlesWindowEnabled enabled;
+  int openDialogMode = 1;
+  int fileChosen = 1;
+  std::string databasePath;
+  ArticleRecord workRecord;
+  DepartmentRecord departmentBuffer;
+  std::uint32_t workSlot = 0;
+  int transferFailed = 0;
+  std::uint32_t loadedArticleCount = 0;
+  int downloadAll = 0;
+
+  ArticleTable& Table() { return table_; }
+  const ArticleTable& Table() const { return table_; }
+  DatabaseFile& Database() { return database_; }
+  const DeviceProfile& Profile() const { return profile_; }
+
+  // Data exchange with the controls (true: controls to members).
+  void UpdateData(bool takeFromControls);
+
+  // Rebuilds table and list from the open file, one line per article in use.
+  void ReloadFromFile();
+  void EmptyList();
+
+ private:
+  void Tell(const std::string& text, MessageIcon icon);
+  bool ReportWrite(const IoResult& result);
+  void ReportLoad(const LoadOutcome& outcome);
+  void SortAndRefill();
+  void SetDepartmentsEnabled(bool departments);
+  bool IsDuplicate(const ArticleRecord& candidate, bool editing, std::uint32_t oldPlu, std::int64_t oldBarcode);
+  bool BackUpBeforeOverwrite();
+  bool ClearArticleSlots();
+  void DownloadArticles();
+  void DownloadDepartments();
+
+  Operator& op_;
+  DeviceProfile& profile_;
+  ArticleEditorPort* articleEditor_;
+  DepartmentEditorPort* departmentEditor_;
+  RegisterTransfers* transfers_;
+  ArticlesWindowView* view_ = nullptr;
+
+  ArticleTable table_;
+  DatabaseFile database_;
+  bool databaseJustCreated_ = false;
+  ListKind listKind_ = ListKind::Articles;
+  std::size_t articleLines_ = 0;
+  std::vector<std::string> departmentLines_;
+};
+
+// Messages of the window.
+inline constexpr const char* kMsgOpenDatabasePlease = "Open a DataBase File Please!";
+inline constexpr const char* kMsgSelectItem = "Select an item from the list please!";
+inline constexpr const char* kMsgDeleteQuestion = "Do you really want to delete the selected article?";
+inline constexpr const char* kMsgDuplicatePlu = "Duplicate Plu Number!";
+inline constexpr const char* kMsgDuplicateBarcode = "Duplicate Barcode!";
