@@ -1,0 +1,343 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "ArticlesWindowLogic.h"
+#include "Config.h"
+#include "ScriptedOperator.h"
+#include "TempDir.h"
+
+namespace {
+
+// An article editor that "edits" with a function and answers OK or Cancel.
+class ScriptedArticleEditor : public ArticleEditorPort {
+ public:
+  ArticleRecord record = ZeroArticle();
+  std::deque<std::function<bool(ArticleRecord&)>> edits;  // returns OK or Cancel
+  std::vector<ArticleRecord> shown;
+  bool open = false;
+  int refreshes = 0;
+
+  ArticleRecord& Record() override { return record; }
+  bool IsOpen() const override { return open; }
+  bool DoModal() override {
+    shown.push_back(record);
+    if (edits.empty()) return false;
+    auto edit = edits.front();
+    edits.pop_front();
+    return edit(record);
+  }
+  void RefreshFromRecord() override { ++refreshes; }
+};
+
+class ScriptedDepartmentEditor : public DepartmentEditorPort {
+ public:
+  std::function<bool(DepartmentRecord&)> edit;
+  bool Edit(DepartmentRecord& record) override { return edit ? edit(record) : false; }
+};
+
+std::function<bool(ArticleRecord&)> Set(std::uint32_t plu, const char* name, std::int64_t barcode = 0) {
+  return [=](ArticleRecord& r) {
+    r.PLUNO = plu;
+    SetName(r.NAME, name);
+    r.BARCODE = barcode;
+    return true;
+  };
+}
+
+class ArticlesWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    config::SetSearchDirectories({ARTICLES_RESOURCES_DIR});
+    config::Reset();
+    profile.SetForDeviceType();
+  }
+  void TearDown() override {
+    config::SetSearchDirectories(config::DefaultSearchDirectories());
+    config::Reset();
+  }
+
+  // Opens (creating) a database through the window, with articles added by Add New.
+  void OpenWith(const std::vector<std::tuple<std::uint32_t, const char*, std::int64_t>>& articles,
+                const std::string& name = "shop.db") {
+    op.files.push_back(dir.File(name));
+    window.OnOpenDatabase();
+    ASSERT_TRUE(window.Database().IsOpen());
+    for (const auto& [plu, text, barcode] : articles) {
+      editor.edits.push_back(Set(plu, text, barcode));
+      window.OnAddNew();
+    }
+  }
+
+  std::vector<std::string> Lines() const {
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < window.ListCount(); ++i) lines.push_back(window.ListLine(i));
+    return lines;
+  }
+
+  TempDir dir;
+  ScriptedOperator op;
+  DeviceProfile profile;
+  ScriptedArticleEditor editor;
+  ScriptedDepartmentEditor departmentEditor;
+  ArticlesWindowLogic window{op, profile, &editor, &departmentEditor, nullptr};
+};
+
+}  // namespace
+
+TEST_F(ArticlesWindow, OpeningANewFileCreatesAnEmptyDatabase) {
+  op.files.push_back(dir.File("new.db"));
+  window.OnOpenDatabase();
+  EXPECT_TRUE(window.Database().IsOpen());
+  EXPECT_EQ(std::filesystem::file_size(dir.File("new.db")), 25620u);
+  EXPECT_EQ(window.ListCount(), 0u);
+  EXPECT_EQ(window.controls.statusText, "Active database file :" + dir.File("new.db"));
+  ASSERT_EQ(op.fileDialogs.size(), 1u);
+  EXPECT_EQ(op.fileDialogs[0].kind, FileChoice::Kind::Open);
+  EXPECT_EQ(op.fileDialogs[0].defaultExtension, "db");
+  EXPECT_TRUE(op.asked.empty());
+}
+
+TEST_F(ArticlesWindow, CancelledOrFailedOpensKeepWhatWasThere) {
+  OpenWith({{1, "Milk", 0}});
+  op.files.push_back(std::nullopt);
+  window.OnOpenDatabase();
+  EXPECT_EQ(window.fileChosen, 0);
+  EXPECT_TRUE(window.Database().IsOpen());
+  EXPECT_EQ(window.ListCount(), 1u);
+
+  // A wrong header: the message, no database, but the list keeps its lines.
+  WriteBytes(dir.File("bad.db"), std::vector<unsigned char>(30000, 'x'));
+  op.files.push_back(dir.File("bad.db"));
+  window.OnOpenDatabase();
+  EXPECT_EQ(op.LastMessage(), "Incorrect File!");
+  EXPECT_FALSE(window.Database().IsOpen());
+  EXPECT_EQ(window.ListCount(), 1u);
+  window.controls.selectedIndex = 0;
+  window.OnEdit();
+  EXPECT_EQ(op.LastMessage(), "Open a DataBase File Please!");
+
+  // A folder cannot be opened: the message, then the dialog again.
+  op.files.push_back(dir.Path().string());
+  op.files.push_back(std::nullopt);
+  window.OnOpenDatabase();
+  EXPECT_EQ(op.LastMessage(), "Unable to open the file!");
+  EXPECT_EQ(op.fileDialogs.size(), 5u);
+}
+
+TEST_F(ArticlesWindow, AddNewProposesTheFirstFreePluAndKeepsTheSortOrder) {
+  OpenWith({});
+  editor.edits.push_back([](ArticleRecord& r) { return (r.PLUNO == 1) && Set(1, "Milk")(r); });
+  window.OnAddNew();
+  EXPECT_EQ(editor.shown.back().PLUNO, 1u);
+  EXPECT_EQ(static_cast<unsigned char>(editor.shown.back().TAX_GROUP), 0xC1);
+  EXPECT_EQ(editor.shown.back().OPT_FRACT_QTY, 1);
+
+  editor.edits.push_back(Set(2, "Bread"));
+  window.OnAddNew();
+  editor.edits.push_back(Set(4, "Apples"));
+  window.OnAddNew();
+  editor.edits.push_back([](ArticleRecord&) { return false; });  // cancelled
+  window.OnAddNew();
+  EXPECT_EQ(editor.shown.back().PLUNO, 3u);
+  EXPECT_EQ(window.controls.selectedIndex, -1);
+
+  // Chronological order (the default sort) after every addition, even the cancelled one.
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"00001 : 0000000000000 : Milk", "00002 : 0000000000000 : Bread",
+                                               "00004 : 0000000000000 : Apples"}));
+  window.controls.sortMode = 1;
+  window.OnSortOption();
+  EXPECT_EQ(window.ListLine(0), "00004 : 0000000000000 : Apples");
+  EXPECT_EQ(std::filesystem::file_size(dir.File("shop.db")), 25620u + 3 * 184);
+}
+
+TEST_F(ArticlesWindow, DuplicatesAreRefusedAndNothingIsWritten) {
+  OpenWith({{1, "Milk", 5901234123457}, {2, "Bread", 0}, {3, "Tea", 0}});
+  const auto before = ReadBytes(dir.File("shop.db"));
+
+  editor.edits.push_back(Set(5, "Other milk", 5901234123457));
+  window.OnAddNew();
+  EXPECT_EQ(op.LastMessage(), "Duplicate Barcode!");
+  EXPECT_EQ(window.workRecord.PLUNO, 5u);  // the refused article is kept for the next try
+  EXPECT_EQ(ReadBytes(dir.File("shop.db")), before);
+
+  // The next Add New starts from the refused barcode.
+  editor.edits.push_back(Set(2, "Bread again", 0));
+  window.OnAddNew();
+  EXPECT_EQ(editor.shown.back().BARCODE, 5901234123457);
+  EXPECT_EQ(op.LastMessage(), "Duplicate Plu Number!");
+  EXPECT_EQ(ReadBytes(dir.File("shop.db")), before);
+
+  // Barcode 0 is never a duplicate.
+  editor.edits.push_back(Set(9, "No barcode", 0));
+  window.OnAddNew();
+  EXPECT_EQ(window.ListCount(), 4u);
+}
+
+TEST_F(ArticlesWindow, EditChecksDuplicatesOnlyForChangedValues) {
+  OpenWith({{1, "Milk", 123}, {2, "Bread", 0}});
+  // Two articles sharing a barcode, as a file from elsewhere may hold them.
+  ArticleRecord shared = ZeroArticle();
+  window.Database().ReadArticle(2, shared);
+  shared.BARCODE = 123;
+  window.Database().WriteArticle(2, shared);
+  window.controls.viewMode = 0;
+  window.ShowArticles();
+
+  // Bread keeps its barcode: accepted although Milk has it too.
+  window.controls.selectedIndex = 1;
+  editor.edits.push_back([](ArticleRecord& r) {
+    SetName(r.NAME, "Rye bread");
+    return true;
+  });
+  window.OnEdit();
+  EXPECT_TRUE(op.asked.empty());
+  EXPECT_EQ(window.ListLine(1), "00002 : 0000000000123 : Rye bread");
+
+  // Changing Bread's PLU number to Milk's is refused; file and list stay.
+  const auto before = ReadBytes(dir.File("shop.db"));
+  window.controls.selectedIndex = 1;
+  editor.edits.push_back([](ArticleRecord& r) {
+    r.PLUNO = 1;
+    return true;
+  });
+  window.OnEdit();
+  EXPECT_EQ(op.LastMessage(), "Duplicate Plu Number!");
+  EXPECT_EQ(ReadBytes(dir.File("shop.db")), before);
+  EXPECT_EQ(window.ListLine(1), "00002 : 0000000000123 : Rye bread");
+}
+
+TEST_F(ArticlesWindow, EditAndDeleteNeedADatabaseAndASelection) {
+  window.OnEdit();
+  EXPECT_EQ(op.LastMessage(), "Open a DataBase File Please!");
+  window.OnDelete();
+  EXPECT_EQ(op.LastMessage(), "Open a DataBase File Please!");
+  OpenWith({{1, "Milk", 0}});
+  window.controls.selectedIndex = -1;
+  window.OnEdit();
+  EXPECT_EQ(op.LastMessage(), "Select an item from the list please!");
+  window.OnDelete();
+  EXPECT_EQ(op.LastMessage(), "Select an item from the list please!");
+}
+
+TEST_F(ArticlesWindow, DeleteFreesTheSlotForTheNextArticle) {
+  OpenWith({{1, "a", 0}, {2, "b", 0}, {3, "c", 0}, {4, "d", 0}, {5, "e", 0}});
+  const auto length = std::filesystem::file_size(dir.File("shop.db"));
+
+  window.controls.selectedIndex = 1;
+  op.answers.push_back(Answer::No);
+  window.OnDelete();
+  EXPECT_EQ(window.ListCount(), 5u);
+
+  op.answers.push_back(Answer::Yes);
+  window.OnDelete();
+  EXPECT_EQ(op.asked.back().buttons, MessageButtons::YesNo);
+  EXPECT_EQ(window.ListCount(), 4u);
+  EXPECT_EQ(window.controls.selectedIndex, 1);
+  EXPECT_EQ(window.ListLine(1), "00003 : 0000000000000 : c");
+  EXPECT_EQ(std::filesystem::file_size(dir.File("shop.db")), length);
+
+  // Deleting the last line leaves no selection.
+  window.controls.selectedIndex = 3;
+  op.answers.push_back(Answer::Yes);
+  window.OnDelete();
+  EXPECT_EQ(window.controls.selectedIndex, -1);
+
+  // The new article goes into the first freed slot and sorts chronologically there.
+  editor.edits.push_back(Set(9, "new", 0));
+  window.OnAddNew();
+  EXPECT_EQ(window.ListLine(1), "00009 : 0000000000000 : new");
+}
+
+TEST_F(ArticlesWindow, SearchesSelectTheFoundArticle) {
+  OpenWith({{1, "a", 0}, {12, "b", 4006381333931}, {3, "c", 0}});
+  window.controls.pluSearchText = "1";
+  window.OnPluSearch();
+  EXPECT_EQ(window.controls.selectedIndex, 0);
+  EXPECT_EQ(window.controls.statusText, "Element with Plu number: 1 is found");
+  window.controls.pluSearchText = "12";
+  window.OnPluSearch();
+  EXPECT_EQ(window.controls.selectedIndex, 1);
+  window.controls.pluSearchText = "77x";
+  window.OnPluSearch();
+  EXPECT_EQ(window.controls.statusText, "Element with Plu number: 77 is not found");
+  EXPECT_EQ(window.controls.selectedIndex, 1);
+
+  window.controls.barcodeSearchText = "4006381333931";
+  window.controls.selectedIndex = -1;
+  window.OnBarcodeSearch();
+  EXPECT_EQ(window.controls.selectedIndex, 1);
+  EXPECT_EQ(window.controls.statusText, "Element with BarCode number: 4006381333931 found");
+  window.controls.barcodeSearchText = "123";
+  window.OnBarcodeSearch();
+  EXPECT_EQ(window.controls.statusText, "Element with Barcode number: 0000000000123 is not found");
+
+  window.OnSearchFocusLost();
+  EXPECT_TRUE(window.controls.pluSearchText.empty());
+  EXPECT_EQ(window.controls.selectedIndex, 1);
+
+  // In the departments view a search would select an unrelated department.
+  window.controls.viewMode = 1;
+  window.ShowDepartments();
+  window.controls.selectedIndex = 4;
+  window.controls.pluSearchText = "3";
+  window.OnPluSearch();
+  EXPECT_EQ(window.controls.selectedIndex, 4);
+}
+
+TEST_F(ArticlesWindow, DepartmentsViewEditsTheSelectedSlot) {
+  OpenWith({{1, "a", 0}});
+  window.controls.viewMode = 1;
+  window.ShowDepartments();
+  EXPECT_EQ(window.Kind(), ArticlesWindowLogic::ListKind::Departments);
+  EXPECT_EQ(window.ListCount(), 8u);
+  EXPECT_EQ(window.ListLine(2), "0003 : Department 3");
+  EXPECT_FALSE(window.enabled.addNew);
+  EXPECT_FALSE(window.enabled.sortOptions);
+  EXPECT_TRUE(window.enabled.openDatabase);
+
+  departmentEditor.edit = [](DepartmentRecord& d) {
+    SetName(d.NAME, "Bakery");
+    d.STAND = 3;
+    return true;
+  };
+  window.controls.selectedIndex = 2;
+  window.OnEdit();
+  EXPECT_EQ(window.ListLine(2), "0003 : Bakery");
+  DepartmentRecord stored;
+  window.Database().ReadDepartment(2, stored);
+  EXPECT_EQ(NameOf(stored.NAME), "Bakery");
+  EXPECT_EQ(stored.STAND, 0);  // the register type has no stands
+
+  window.controls.viewMode = 0;
+  window.ShowArticles();
+  EXPECT_EQ(window.Kind(), ArticlesWindowLogic::ListKind::Articles);
+  EXPECT_EQ(window.ListCount(), 1u);
+  EXPECT_TRUE(window.enabled.addNew);
+}
+
+TEST_F(ArticlesWindow, AddNewIsRefusedWhenTheTableIsFull) {
+  OpenWith({});
+  std::vector<ArticleRecord> many(ArticleTable::kMaxArticles);
+  for (std::size_t i = 0; i < many.size(); ++i) {
+    many[i] = ZeroArticle();
+    many[i].PLUNO = static_cast<std::uint32_t>(i + 1);
+    many[i].IN_USE = 1;
+  }
+  ASSERT_TRUE(window.Database().WriteAt(kArticleAreaOffset, many.data(), many.size() * sizeof(ArticleRecord)));
+  window.ShowArticles();
+  ASSERT_EQ(window.ListCount(), ArticleTable::kMaxArticles);
+  editor.edits.push_back(Set(60000, "one too many"));
+  window.OnAddNew();
+  EXPECT_NE(op.LastMessage().find("49999"), std::string::npos) << op.LastMessage();
+  EXPECT_EQ(editor.shown.size(), 0u);
+  EXPECT_EQ(window.ListCount(), ArticleTable::kMaxArticles);
+}
+
+TEST_F(ArticlesWindow, WithoutARegisterUploadAndDownloadAreDisabled) {
+  window.OnInitDialog(false);
+  EXPECT_FALSE(window.enabled.upload);
+  EXPECT_FALSE(window.enabled.download);
+  EXPECT_TRUE(op.asked.empty());
+}
