@@ -1,6 +1,6 @@
 #include "ArticleRow.h"
 
-#include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -11,7 +11,7 @@ enum Column : std::size_t {
 static_assert(kSoldQty + 1 == schema::kArticleColumnCount);
 
 // Beyond 2^53 a double no longer holds every integer.
-constexpr double kExactIntegerLimit = 9007199254740992.0;
+constexpr std::int64_t kExactIntegerLimit = std::int64_t{1} << 53;
 
 void PutFloat(ArticleRow::Cells& cells, std::size_t column, double value, int decimals,
               std::vector<CellProblem>& problems) {
@@ -37,7 +37,7 @@ ArticleRow::Cells ArticleRow::FromRecord(const ArticleRecord& r, std::vector<Cel
   if (undefined) problems.push_back({kName, "a byte of the name has no character in the code page"});
   PutFloat(cells, kSingPrice, r.SING_PRICE, 2, problems);
   const double barcode = static_cast<double>(r.BARCODE);
-  if (std::fabs(barcode) > kExactIntegerLimit) problems.push_back({kBarcode, "barcode too long to be kept exactly"});
+  if (r.BARCODE > kExactIntegerLimit || r.BARCODE < -kExactIntegerLimit) problems.push_back({kBarcode, "barcode too long to be kept exactly"});
   cells[kBarcode] = Cell::Number(barcode);
   cells[kDepartment] = Cell::Number(r.DEPARTMENT);
   cells[kStockGroup] = Cell::Number(r.STOCK_GROUP);

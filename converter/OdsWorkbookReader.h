@@ -1,29 +1,33 @@
-// Reads OpenDocument spreadsheets (.ods) into the orcus library's document
-// model and walks its cells.
+// Reads OpenDocument spreadsheets (.ods): content.xml of the ZIP package,
+// parsed with orcus's SAX parser one table at a time, rows handed on as they
+// are read.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "WorkbookReader.h"
-
-namespace orcus::spreadsheet {
-class document;
-}  // namespace orcus::spreadsheet
 
 class OdsWorkbookReader final : public WorkbookReader {
  public:
   OdsWorkbookReader();
   ~OdsWorkbookReader() override;
 
-  // Parses the file's contents; nullptr and error when they are no sound workbook.
+  // Reads the package and finds its tables; nullptr and error when the
+  // contents are no sound spreadsheet.
   static std::unique_ptr<OdsWorkbookReader> Load(std::string contents, std::string& error);
 
   std::vector<std::string> SheetNames() const override;
   bool VisitRows(int sheet, std::size_t columns, const RowVisitor& visit, std::string& error) override;
 
  private:
-  Cell CellAt(int sheet, std::size_t row, std::size_t column) const;
+  struct Table {
+    std::string name;
+    std::size_t begin = 0, end = 0;  // the table element's bytes in content.xml
+  };
 
-  std::unique_ptr<orcus::spreadsheet::document> document_;
+  std::vector<unsigned char> content_;
+  std::vector<Table> tables_;
 };

@@ -2,53 +2,16 @@
 
 #include <exception>
 #include <map>
-#include <orcus/sax_parser.hpp>
-#include <orcus/zip_archive.hpp>
-#include <orcus/zip_archive_stream.hpp>
 #include <stdexcept>
 
 #include "CFormat.h"
+#include "SaxParse.h"
+#include "ZipPackage.h"
 
 namespace {
 
 using orcus::sax::parser_attribute;
 using orcus::sax::parser_element;
-
-// Parses a whole part with a handler; the parser wants the bytes in one piece.
-template <typename Handler>
-void Parse(const std::vector<unsigned char>& xml, Handler& handler) {
-  orcus::sax_parser<Handler> parser(reinterpret_cast<const char*>(xml.data()), xml.size(), handler);
-  parser.parse();
-}
-
-// The parser reports an element's attributes before the element itself; they
-// are kept until start_element and read from there.
-struct AttributeHandler : orcus::sax_handler {
-  struct Attribute {
-    std::string ns, name, value;
-  };
-  std::vector<Attribute> attributes;
-  std::size_t count = 0;
-
-  void attribute(const parser_attribute& a) {
-    if (count == attributes.size()) attributes.emplace_back();
-    Attribute& slot = attributes[count++];
-    slot.ns = a.ns;
-    slot.name = a.name;
-    slot.value = a.value;
-  }
-  // The attribute of that name of the element just started, or nullptr.
-  const Attribute* Find(std::string_view name) const {
-    for (std::size_t i = 0; i < count; ++i)
-      if (attributes[i].name == name) return &attributes[i];
-    return nullptr;
-  }
-  std::string ValueOf(std::string_view name) const {
-    const Attribute* a = Find(name);
-    return a ? a->value : std::string();
-  }
-  void Forget() { count = 0; }
-};
 
 // Relationship targets are relative to the folder of the part that names them.
 std::string ResolveTarget(std::string_view base, std::string_view target) {
@@ -64,7 +27,7 @@ std::string ResolveTarget(std::string_view base, std::string_view target) {
 }
 
 // xl/workbook.xml: the sheets in their order with their relationship ids.
-struct WorkbookHandler : AttributeHandler {
+struct WorkbookHandler : sax::AttributeHandler {
   std::vector<std::pair<std::string, std::string>> sheets;  // name, relationship id
 
   void start_element(const parser_element& e) {
@@ -79,7 +42,7 @@ struct WorkbookHandler : AttributeHandler {
 };
 
 // xl/_rels/workbook.xml.rels: where each relationship id points.
-struct RelationshipsHandler : AttributeHandler {
+struct RelationshipsHandler : sax::AttributeHandler {
   std::map<std::string, std::string> targets;
   std::string sharedStrings;
 
@@ -112,7 +75,7 @@ struct TextCollector {
   }
 };
 
-struct SharedStringsHandler : AttributeHandler {
+struct SharedStringsHandler : sax::AttributeHandler {
   std::vector<std::string>& strings;
   TextCollector collector;
   bool inItem = false;
@@ -157,7 +120,7 @@ bool ParseReference(std::string_view ref, std::size_t& column, std::size_t& row)
 }
 
 // A worksheet part: gathers each row's cells and hands the row on at its end.
-struct SheetHandler : AttributeHandler {
+struct SheetHandler : sax::AttributeHandler {
   const std::vector<std::string>& shared;
   const WorkbookReader::RowVisitor& visit;
   std::vector<Cell> cells;
@@ -248,22 +211,19 @@ XlsxWorkbookReader::~XlsxWorkbookReader() = default;
 
 bool XlsxWorkbookReader::ReadPart(const std::string& part, std::vector<unsigned char>& buffer) const {
   buffer.clear();
-  return archive_->read_file_entry(part, buffer);
+  return package_ && package_->ReadPart(part, buffer);
 }
 
-void XlsxWorkbookReader::ReadStructure() {
-  stream_ = std::make_unique<orcus::zip_archive_stream_blob>(reinterpret_cast<const uint8_t*>(contents_.data()),
-                                                             contents_.size());
-  archive_ = std::make_unique<orcus::zip_archive>(stream_.get());
-  archive_->load();
+void XlsxWorkbookReader::ReadStructure(std::string contents) {
+  package_ = std::make_unique<ZipPackage>(std::move(contents));
 
   std::vector<unsigned char> xml;
   if (!ReadPart("xl/workbook.xml", xml)) throw std::runtime_error("no xl/workbook.xml part");
   WorkbookHandler workbook;
-  Parse(xml, workbook);
+  sax::Parse(xml, workbook);
 
   RelationshipsHandler relationships;
-  if (ReadPart("xl/_rels/workbook.xml.rels", xml)) Parse(xml, relationships);
+  if (ReadPart("xl/_rels/workbook.xml.rels", xml)) sax::Parse(xml, relationships);
 
   for (const auto& [name, id] : workbook.sheets) {
     const auto target = relationships.targets.find(id);
@@ -275,15 +235,14 @@ void XlsxWorkbookReader::ReadStructure() {
       relationships.sharedStrings.empty() ? "xl/sharedStrings.xml" : ResolveTarget("xl/", relationships.sharedStrings);
   if (ReadPart(sharedPart, xml)) {
     SharedStringsHandler strings(sharedStrings_);
-    Parse(xml, strings);
+    sax::Parse(xml, strings);
   }
 }
 
 std::unique_ptr<XlsxWorkbookReader> XlsxWorkbookReader::Load(std::string contents, std::string& error) {
   auto reader = std::make_unique<XlsxWorkbookReader>();
-  reader->contents_ = std::move(contents);
   try {
-    reader->ReadStructure();
+    reader->ReadStructure(std::move(contents));
   } catch (const std::exception& e) {
     error = std::string("damaged Office Open XML workbook: ") + e.what();
     return nullptr;
@@ -310,7 +269,7 @@ bool XlsxWorkbookReader::VisitRows(int sheet, std::size_t columns, const RowVisi
       return false;
     }
     SheetHandler handler(sharedStrings_, visit, columns);
-    Parse(xml, handler);
+    sax::Parse(xml, handler);
   } catch (const StopWalk&) {
   } catch (const std::exception& e) {
     error = "damaged sheet " + wanted.name + ": " + e.what();

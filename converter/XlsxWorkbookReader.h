@@ -9,10 +9,7 @@
 
 #include "WorkbookReader.h"
 
-namespace orcus {
-class zip_archive;
-class zip_archive_stream_blob;
-}  // namespace orcus
+class ZipPackage;
 
 class XlsxWorkbookReader final : public WorkbookReader {
  public:
@@ -26,18 +23,18 @@ class XlsxWorkbookReader final : public WorkbookReader {
   std::vector<std::string> SheetNames() const override;
   bool VisitRows(int sheet, std::size_t columns, const RowVisitor& visit, std::string& error) override;
 
+  // The bytes of one part of the container (styles, a sheet); false when absent.
+  bool ReadPart(const std::string& part, std::vector<unsigned char>& buffer) const;
+
  private:
   struct Sheet {
     std::string name;
     std::string part;  // path of the sheet's XML inside the container
   };
 
-  bool ReadPart(const std::string& part, std::vector<unsigned char>& buffer) const;
-  void ReadStructure();  // throws on damage
+  void ReadStructure(std::string contents);  // throws on damage
 
-  std::string contents_;
-  std::unique_ptr<orcus::zip_archive_stream_blob> stream_;
-  std::unique_ptr<orcus::zip_archive> archive_;
+  std::unique_ptr<ZipPackage> package_;
   std::vector<Sheet> sheets_;
   std::vector<std::string> sharedStrings_;
 };

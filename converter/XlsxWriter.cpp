@@ -1,5 +1,8 @@
 #include "XlsxWriter.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <xlsxwriter.h>
 
 namespace {
@@ -33,6 +36,7 @@ bool XlsxWriter::BeginSheet(const char* name, std::span<const ColumnSpec> column
     error = "the workbook is closed";
     return false;
   }
+  if (!FinishSheet(error)) return false;
   sheet_ = workbook_add_worksheet(workbook_.get(), name);
   if (!sheet_) {
     error = std::string("cannot add the sheet ") + name;
@@ -93,10 +97,26 @@ bool XlsxWriter::WriteRow(std::span<const Cell> cells, std::string& error) {
   return true;
 }
 
+bool XlsxWriter::FinishSheet(std::string& error) {
+  if (!sheet_) return true;
+  FILE* rows = sheet_->optimize_tmpfile;
+  if (rows && (std::fflush(rows) != 0 || std::ferror(rows))) {
+    error = std::string("cannot keep the rows of the sheet in a temporary file: ") + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
 bool XlsxWriter::Close(std::string& error) {
   if (!workbook_) return true;
+  std::string sheetError;
+  const bool sheetOk = FinishSheet(sheetError);
   const lxw_error e = workbook_close(workbook_.release());
   sheet_ = nullptr;
+  if (!sheetOk) {
+    error = sheetError;
+    return false;
+  }
   if (e != LXW_NO_ERROR) {
     error = LibraryError("cannot write the workbook file", e);
     return false;

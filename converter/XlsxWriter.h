@@ -35,6 +35,10 @@ class XlsxWriter {
   bool Close(std::string& error);
 
  private:
+  // The library keeps a sheet's rows in a temporary file and does not check
+  // those writes itself; a full disk is caught here before the file is made.
+  bool FinishSheet(std::string& error);
+
   struct WorkbookCloser {
     void operator()(lxw_workbook* workbook) const;
   };
