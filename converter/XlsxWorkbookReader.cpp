@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "CFormat.h"
+#include "OoxmlText.h"
 #include "SaxParse.h"
 #include "ZipPackage.h"
 
@@ -92,7 +93,7 @@ struct SharedStringsHandler : sax::AttributeHandler {
   }
   void end_element(const parser_element& e) {
     if (e.name == "si") {
-      strings.push_back(std::move(collector.text));
+      strings.push_back(ooxml::DecodeEscapes(collector.text));
       inItem = false;
     } else if (inItem) {
       collector.End(e.name);
@@ -193,8 +194,10 @@ struct SheetHandler : sax::AttributeHandler {
         return Cell::Text("#bad shared string");
       return Cell::Text(shared[static_cast<std::size_t>(*index)]);
     }
-    if (type == "inlineStr") return inlineText.text.empty() ? Cell::Empty() : Cell::Text(inlineText.text);
-    if (type == "str" || type == "d") return Cell::Text(value);
+    if (type == "inlineStr")
+      return inlineText.text.empty() ? Cell::Empty() : Cell::Text(ooxml::DecodeEscapes(inlineText.text));
+    if (type == "str") return Cell::Text(ooxml::DecodeEscapes(value));
+    if (type == "d") return Cell::Text(value);
     if (type == "e") return Cell::Text(value.empty() ? "#error" : value);
     if (value.empty()) return Cell::Empty();
     const auto number = ReadLeadingDouble(value);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <xlsxwriter.h>
 
+#include "OoxmlText.h"
+
 namespace {
 
 std::string LibraryError(const char* what, lxw_error error) { return std::string(what) + ": " + lxw_strerror(error); }
@@ -86,7 +88,10 @@ bool XlsxWriter::WriteRow(std::span<const Cell> cells, std::string& error) {
     if (cell.IsNumber()) {
       e = worksheet_write_number(sheet_, row_, col, cell.number, format);
     } else if (cell.IsText() && !cell.text.empty()) {
-      e = worksheet_write_string(sheet_, row_, col, cell.text.c_str(), format);
+      // The library escapes control characters itself, but not text that
+      // merely looks like such an escape.
+      const std::string text = cell.text.find("_x") == std::string::npos ? cell.text : ooxml::ProtectEscapes(cell.text);
+      e = worksheet_write_string(sheet_, row_, col, text.c_str(), format);
     }
     if (e != LXW_NO_ERROR) {
       error = LibraryError(("cannot write row " + std::to_string(row_ + 1)).c_str(), e);

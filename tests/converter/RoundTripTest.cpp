@@ -23,7 +23,8 @@ const std::vector<std::string> kNames = {
     "",
     "  blanks around  ",
     "semi;colon,comma\ttab",
-    "_x0041_ looks escaped",
+    "_x0041_ looks escaped _x005F_",
+    "bell\x07 and \x1F controls",
     "100%",
     "=1+2",
 };

@@ -51,3 +51,17 @@ TEST(WorkbookSchema, ColumnOrderAndTypesOfBothSheets) {
 }
 
 }  // namespace
+
+#include "OoxmlText.h"
+
+namespace {
+
+TEST(OoxmlText, EscapesRoundTripAndLiteralLookalikesSurvive) {
+  EXPECT_EQ(ooxml::DecodeEscapes("a_x0009_b_x00E9_"), "a\tb\xC3\xA9");
+  EXPECT_EQ(ooxml::DecodeEscapes("_x12_ and _xZZZZ_ stay"), "_x12_ and _xZZZZ_ stay");
+  EXPECT_EQ(ooxml::ProtectEscapes("_x0041_"), "_x005F_x0041_");
+  for (const char* text : {"_x0041_", "x_x005F_y", "__x1234__", "plain"})
+    EXPECT_EQ(ooxml::DecodeEscapes(ooxml::ProtectEscapes(text)), text);
+}
+
+}  // namespace
