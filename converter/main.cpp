@@ -3,15 +3,12 @@
 #include <csignal>
 #include <iostream>
 
-#include "Config.h"
 #include "Converter.h"
 #include "Reporter.h"
 
 int main(int argc, char** argv) {
   // A write to a closed pipe is an error to report, not a reason to die.
   std::signal(SIGPIPE, SIG_IGN);
-  // Names are stored in the code page that ARTICLESRW.CONF sets for the product.
-  SelectConfiguredCodePage();
   Reporter reporter(std::cerr);
   return Converter(reporter).Run(argc, argv);
 }

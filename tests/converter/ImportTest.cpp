@@ -155,6 +155,17 @@ TEST_F(Import, TheConfiguredCodePageIsUsed) {
   EXPECT_EQ(NameOf(ReadArticles(db)[0].NAME), "\xCC\xEB\xFF\xEA\xEE");
 }
 
+TEST_F(Import, AnUnusableConfiguredCodePageConvertsNothing) {
+  WriteBytes(dir / "ARTICLESRW.CONF", "CODE_PAGE = \"UTF-8\"\n");
+  WriteWorkbook(book, {Departments(1), Articles(1)});
+  WriteBytes(db, "earlier contents");
+  const RunResult result = Convert();
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.errors.find("the code page UTF-8 set in ARTICLESRW.CONF cannot be used"), std::string::npos)
+      << result.errors;
+  EXPECT_EQ(ReadBytes(db), "earlier contents");
+}
+
 TEST_F(Import, AMissingSheetIsNamedAndLeavesAValidHeader) {
   WriteWorkbook(book, {Articles(2)});
   const RunResult result = Convert();
