@@ -1,0 +1,28 @@
+// An article record and its row of the ARTICLES sheet, in both directions.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "Cell.h"
+#include "CellConversion.h"
+#include "Records.h"
+#include "WorkbookSchema.h"
+
+class ArticleRow {
+ public:
+  using Cells = std::array<Cell, schema::kArticleColumnCount>;
+
+  // The row for a record. Values a cell cannot carry faithfully are added to
+  // problems (the cell then holds the nearest it can, or stays empty).
+  static Cells FromRecord(const ArticleRecord& record, std::vector<CellProblem>& problems);
+
+  // Fills a zero-filled record from the row's cells, IN_USE set; the first
+  // problem when a cell cannot give its field's value.
+  static std::optional<CellProblem> ToRecord(std::span<const Cell> cells, ArticleRecord& record);
+
+  // A quantity the register does not track is shown as 0.
+  static double ExportedQuantity(double quantity);
+};

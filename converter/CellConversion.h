@@ -1,0 +1,53 @@
+// Value rules between record fields and workbook cells, shared by the article
+// and department rows. Import readers return a problem text instead of guessing:
+// a cell that cannot give its field's value stops the import with a message.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "Cell.h"
+#include "Records.h"
+
+// A value that a cell could not carry or give, by 0-based column.
+struct CellProblem {
+  std::size_t column;
+  std::string what;
+};
+
+namespace cells {
+
+// ---- export ----
+
+// The value a number written with "%.<decimals>f" carries, so that a cell holds
+// exactly what the register's files show (0.125 -> 0.13 with 2 decimals).
+double Rounded(double value, int decimals);
+
+// A numeric cell for a floating field; nullopt for a value no cell can hold
+// (not a number, infinite).
+std::optional<Cell> FloatCell(double value, int decimals);
+
+// The tax letter as text; a zero letter (a zero-filled record) as an empty cell.
+Cell TaxGroupCell(char letter);
+
+// The name in UTF-8. Sets *undefined when a byte has no character in the code
+// page (it is then shown as U+FFFD and would not come back unchanged).
+Cell NameCell(const char (&name)[kNameFieldSize], bool* undefined);
+
+// ---- import ----
+
+// Each returns an empty optional on success, else what is wrong with the cell.
+std::optional<std::string> ReadDouble(const Cell& cell, double& out);
+std::optional<std::string> ReadInt32(const Cell& cell, std::int32_t& out);
+std::optional<std::string> ReadUInt32(const Cell& cell, std::uint32_t& out);
+std::optional<std::string> ReadInt64(const Cell& cell, std::int64_t& out);
+// 1 when the truncated number is not 0, else 0.
+std::optional<std::string> ReadFlag(const Cell& cell, std::int32_t& out);
+// First character of the text; an empty cell gives 0.
+std::optional<std::string> ReadTaxGroup(const Cell& cell, char& out);
+// Text cut to 49 code-page bytes; an empty cell gives an empty name.
+std::optional<std::string> ReadName(const Cell& cell, char (&out)[kNameFieldSize]);
+
+}  // namespace cells

@@ -1,0 +1,32 @@
+// The converter's command line: option slots of a key (text after the dash)
+// and a value; only the first character of a key counts (D, U, I, O).
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class ConversionMode { None, Export, Import };
+
+class CommandLine {
+ public:
+  struct Slot {
+    std::string key;
+    std::string value;
+  };
+
+  static constexpr std::size_t kMaxSlots = 256;
+
+  // Cuts the arguments (the program name first) into complete slots.
+  static std::vector<Slot> SlotsOf(std::span<const std::string_view> arguments);
+
+  // Slots applied in order: a later one overrides an earlier one of its kind.
+  static CommandLine Parse(std::span<const std::string_view> arguments);
+  static CommandLine Parse(int argc, const char* const* argv);
+
+  ConversionMode mode = ConversionMode::None;
+  std::string databasePath;
+  std::string workbookPath;
+};

@@ -1,0 +1,24 @@
+// A department record and its row of the DEPARTMENTS sheet, in both directions.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "Cell.h"
+#include "CellConversion.h"
+#include "Records.h"
+#include "WorkbookSchema.h"
+
+class DepartmentRow {
+ public:
+  using Cells = std::array<Cell, schema::kDepartmentColumnCount>;
+
+  // The row for a record; values a cell cannot carry faithfully go to problems.
+  static Cells FromRecord(const DepartmentRecord& record, std::vector<CellProblem>& problems);
+
+  // Fills a zero-filled record from the row's cells; the first problem when a
+  // cell cannot give its field's value.
+  static std::optional<CellProblem> ToRecord(std::span<const Cell> cells, DepartmentRecord& record);
+};

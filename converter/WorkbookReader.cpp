@@ -1,0 +1,69 @@
+#include "WorkbookReader.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+
+#include "FreexlWorkbookReader.h"
+#include "OdsWorkbookReader.h"
+#include "WorkbookFormat.h"
+#include "XlsxWorkbookReader.h"
+
+namespace {
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
+    if (x != y && !(x < 0x80 && y < 0x80 && std::tolower(x) == std::tolower(y))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int WorkbookReader::FindSheet(std::string_view wanted) const {
+  const std::vector<std::string> names = SheetNames();
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (names[i] == wanted) return static_cast<int>(i);
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (EqualIgnoringCase(names[i], wanted)) return static_cast<int>(i);
+  return -1;
+}
+
+std::unique_ptr<WorkbookReader> WorkbookReader::Open(const std::string& path, std::string& error) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    error = "cannot open the workbook " + path + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error = path + " is not a file";
+    return nullptr;
+  }
+  std::ifstream in(path, std::ios::binary);
+  std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) {
+    error = "cannot read the workbook " + path;
+    return nullptr;
+  }
+  if (contents.empty()) {
+    error = path + " is empty, not a workbook";
+    return nullptr;
+  }
+  const WorkbookKind kind = WorkbookFormat::Detect(contents);
+  switch (kind) {
+    case WorkbookKind::OfficeOpenXml: return XlsxWorkbookReader::Load(std::move(contents), error);
+    case WorkbookKind::OpenDocument: return OdsWorkbookReader::Load(std::move(contents), error);
+    case WorkbookKind::Excel97:
+      contents.clear();  // the library reads the file itself
+      return FreexlWorkbookReader::Load(path, error);
+    case WorkbookKind::Unknown: break;
+  }
+  error = path + " is not a workbook (neither .xlsx, .ods nor .xls)";
+  return nullptr;
+}

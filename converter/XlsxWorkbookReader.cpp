@@ -1,0 +1,282 @@
+#include "XlsxWorkbookReader.h"
+
+#include <exception>
+#include <map>
+#include <stdexcept>
+
+#include "CFormat.h"
+#include "OoxmlText.h"
+#include "SaxParse.h"
+#include "ZipPackage.h"
+
+namespace {
+
+using orcus::sax::parser_attribute;
+using orcus::sax::parser_element;
+
+// Relationship targets are relative to the folder of the part that names them.
+std::string ResolveTarget(std::string_view base, std::string_view target) {
+  if (target.starts_with('/')) return std::string(target.substr(1));
+  std::string path(base);
+  while (target.starts_with("../")) {
+    target.remove_prefix(3);
+    if (!path.empty()) path.pop_back();
+    const auto slash = path.rfind('/');
+    path = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  }
+  return path + std::string(target);
+}
+
+// xl/workbook.xml: the sheets in their order with their relationship ids.
+struct WorkbookHandler : sax::AttributeHandler {
+  std::vector<std::pair<std::string, std::string>> sheets;  // name, relationship id
+
+  void start_element(const parser_element& e) {
+    if (e.name == "sheet") {
+      std::string id;
+      for (std::size_t i = 0; i < count; ++i)
+        if (attributes[i].name == "id" && !attributes[i].ns.empty()) id = attributes[i].value;
+      sheets.emplace_back(ValueOf("name"), id);
+    }
+    Forget();
+  }
+};
+
+// xl/_rels/workbook.xml.rels: where each relationship id points.
+struct RelationshipsHandler : sax::AttributeHandler {
+  std::map<std::string, std::string> targets;
+  std::string sharedStrings;
+
+  void start_element(const parser_element& e) {
+    if (e.name == "Relationship") {
+      const std::string target = ValueOf("Target");
+      targets[ValueOf("Id")] = target;
+      if (ValueOf("Type").ends_with("/sharedStrings")) sharedStrings = target;
+    }
+    Forget();
+  }
+};
+
+// Text of <si> or <is>: the <t> elements, phonetic runs left out.
+struct TextCollector {
+  int phoneticDepth = 0;
+  bool inText = false;
+  std::string text;
+
+  void Start(std::string_view name) {
+    if (name == "rPh") ++phoneticDepth;
+    if (name == "t" && phoneticDepth == 0) inText = true;
+  }
+  void End(std::string_view name) {
+    if (name == "rPh") --phoneticDepth;
+    if (name == "t") inText = false;
+  }
+  void Characters(std::string_view value) {
+    if (inText) text += value;
+  }
+};
+
+struct SharedStringsHandler : sax::AttributeHandler {
+  std::vector<std::string>& strings;
+  TextCollector collector;
+  bool inItem = false;
+
+  explicit SharedStringsHandler(std::vector<std::string>& s) : strings(s) {}
+  void start_element(const parser_element& e) {
+    if (e.name == "si") {
+      inItem = true;
+      collector = {};
+    } else if (inItem) {
+      collector.Start(e.name);
+    }
+    Forget();
+  }
+  void end_element(const parser_element& e) {
+    if (e.name == "si") {
+      strings.push_back(ooxml::DecodeEscapes(collector.text));
+      inItem = false;
+    } else if (inItem) {
+      collector.End(e.name);
+    }
+  }
+  void characters(std::string_view value, bool) {
+    if (inItem) collector.Characters(value);
+  }
+};
+
+// Thrown to end a walk the visitor no longer wants.
+struct StopWalk {};
+
+// 0-based column and row of a reference like "AB12"; false when it is none.
+bool ParseReference(std::string_view ref, std::size_t& column, std::size_t& row) {
+  std::size_t i = 0, col = 0;
+  while (i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z') col = col * 26 + static_cast<std::size_t>(ref[i++] - 'A' + 1);
+  std::size_t r = 0;
+  const std::size_t digits = i;
+  while (i < ref.size() && ref[i] >= '0' && ref[i] <= '9') r = r * 10 + static_cast<std::size_t>(ref[i++] - '0');
+  if (col == 0 || r == 0 || i != ref.size() || i == digits) return false;
+  column = col - 1;
+  row = r - 1;
+  return true;
+}
+
+// A worksheet part: gathers each row's cells and hands the row on at its end.
+struct SheetHandler : sax::AttributeHandler {
+  const std::vector<std::string>& shared;
+  const WorkbookReader::RowVisitor& visit;
+  std::vector<Cell> cells;
+  std::size_t row = 0, nextRow = 0, column = 0, nextColumn = 0;
+  bool inRow = false, inCell = false, inValue = false, inInline = false;
+  std::string type, value;
+  TextCollector inlineText;
+
+  SheetHandler(const std::vector<std::string>& s, const WorkbookReader::RowVisitor& v, std::size_t columns)
+      : shared(s), visit(v), cells(columns) {}
+
+  void start_element(const parser_element& e) {
+    if (e.name == "row") {
+      inRow = true;
+      row = nextRow;
+      if (const Attribute* r = Find("r")) {
+        const auto number = LeadingIntegerOrZero(r->value);
+        if (number > 0) row = static_cast<std::size_t>(number - 1);
+      }
+      nextColumn = 0;
+      for (Cell& c : cells) c = Cell::Empty();
+    } else if (e.name == "c" && inRow) {
+      inCell = true;
+      column = nextColumn;
+      if (const Attribute* r = Find("r")) {
+        std::size_t refRow = 0;
+        if (ParseReference(r->value, column, refRow)) row = refRow;
+      }
+      const Attribute* t = Find("t");
+      type = t ? t->value : std::string();
+      value.clear();
+      inlineText = {};
+    } else if (inCell && e.name == "v") {
+      inValue = true;
+    } else if (inCell && e.name == "is") {
+      inInline = true;
+    } else if (inInline) {
+      inlineText.Start(e.name);
+    }
+    Forget();
+  }
+
+  void characters(std::string_view text, bool) {
+    if (inValue) value += text;
+    if (inInline) inlineText.Characters(text);
+  }
+
+  void end_element(const parser_element& e) {
+    if (e.name == "v") {
+      inValue = false;
+    } else if (e.name == "is") {
+      inInline = false;
+    } else if (inInline) {
+      inlineText.End(e.name);
+    } else if (e.name == "c" && inCell) {
+      inCell = false;
+      if (column < cells.size()) cells[column] = Decode();
+      nextColumn = column + 1;
+    } else if (e.name == "row" && inRow) {
+      inRow = false;
+      nextRow = row + 1;
+      if (!visit(row, cells)) throw StopWalk{};
+    }
+  }
+
+  Cell Decode() const {
+    if (type == "s") {
+      const auto index = ReadLeadingInteger(value);
+      if (!index || *index < 0 || static_cast<std::size_t>(*index) >= shared.size())
+        return Cell::Text("#bad shared string");
+      return Cell::Text(shared[static_cast<std::size_t>(*index)]);
+    }
+    if (type == "inlineStr")
+      return inlineText.text.empty() ? Cell::Empty() : Cell::Text(ooxml::DecodeEscapes(inlineText.text));
+    if (type == "str") return Cell::Text(ooxml::DecodeEscapes(value));
+    if (type == "d") return Cell::Text(value);
+    if (type == "e") return Cell::Text(value.empty() ? "#error" : value);
+    if (value.empty()) return Cell::Empty();
+    const auto number = ReadLeadingDouble(value);
+    // "n", "b" and no type at all hold a number in <v>.
+    if (!number) return Cell::Text(value);
+    return Cell::Number(*number);
+  }
+};
+
+}  // namespace
+
+XlsxWorkbookReader::XlsxWorkbookReader() = default;
+XlsxWorkbookReader::~XlsxWorkbookReader() = default;
+
+bool XlsxWorkbookReader::ReadPart(const std::string& part, std::vector<unsigned char>& buffer) const {
+  buffer.clear();
+  return package_ && package_->ReadPart(part, buffer);
+}
+
+void XlsxWorkbookReader::ReadStructure(std::string contents) {
+  package_ = std::make_unique<ZipPackage>(std::move(contents));
+
+  std::vector<unsigned char> xml;
+  if (!ReadPart("xl/workbook.xml", xml)) throw std::runtime_error("no xl/workbook.xml part");
+  WorkbookHandler workbook;
+  sax::Parse(xml, workbook);
+
+  RelationshipsHandler relationships;
+  if (ReadPart("xl/_rels/workbook.xml.rels", xml)) sax::Parse(xml, relationships);
+
+  for (const auto& [name, id] : workbook.sheets) {
+    const auto target = relationships.targets.find(id);
+    sheets_.push_back({name, target == relationships.targets.end() ? std::string()
+                                                                   : ResolveTarget("xl/", target->second)});
+  }
+
+  const std::string sharedPart =
+      relationships.sharedStrings.empty() ? "xl/sharedStrings.xml" : ResolveTarget("xl/", relationships.sharedStrings);
+  if (ReadPart(sharedPart, xml)) {
+    SharedStringsHandler strings(sharedStrings_);
+    sax::Parse(xml, strings);
+  }
+}
+
+std::unique_ptr<XlsxWorkbookReader> XlsxWorkbookReader::Load(std::string contents, std::string& error) {
+  auto reader = std::make_unique<XlsxWorkbookReader>();
+  try {
+    reader->ReadStructure(std::move(contents));
+  } catch (const std::exception& e) {
+    error = std::string("damaged Office Open XML workbook: ") + e.what();
+    return nullptr;
+  }
+  return reader;
+}
+
+std::vector<std::string> XlsxWorkbookReader::SheetNames() const {
+  std::vector<std::string> names;
+  for (const Sheet& sheet : sheets_) names.push_back(sheet.name);
+  return names;
+}
+
+bool XlsxWorkbookReader::VisitRows(int sheet, std::size_t columns, const RowVisitor& visit, std::string& error) {
+  if (sheet < 0 || static_cast<std::size_t>(sheet) >= sheets_.size()) {
+    error = "no sheet " + std::to_string(sheet + 1) + " in the workbook";
+    return false;
+  }
+  const Sheet& wanted = sheets_[static_cast<std::size_t>(sheet)];
+  try {
+    std::vector<unsigned char> xml;
+    if (wanted.part.empty() || !ReadPart(wanted.part, xml)) {
+      error = "the workbook lacks the data of sheet " + wanted.name;
+      return false;
+    }
+    SheetHandler handler(sharedStrings_, visit, columns);
+    sax::Parse(xml, handler);
+  } catch (const StopWalk&) {
+  } catch (const std::exception& e) {
+    error = "damaged sheet " + wanted.name + ": " + e.what();
+    return false;
+  }
+  return true;
+}

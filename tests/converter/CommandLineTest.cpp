@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+#include "TestSupport.h"
+
+namespace {
+
+CommandLine Parse(std::vector<std::string_view> arguments) { return CommandLine::Parse(arguments); }
+
+TEST(CommandLine, TheArticlesWindowsExportList) {
+  const CommandLine line = Parse({"alal", "-DW", "-ItmpDBTransfer.tmp", "-O", "/home/shop/My Goods.xlsx"});
+  EXPECT_EQ(line.mode, ConversionMode::Export);
+  EXPECT_EQ(line.databasePath, "tmpDBTransfer.tmp");
+  EXPECT_EQ(line.workbookPath, "/home/shop/My Goods.xlsx");
+}
+
+TEST(CommandLine, TheArticlesWindowsImportList) {
+  const CommandLine line = Parse({"alal", "-UP", "-ItmpDBTransfer.tmp", "-O", "/tmp/a.xlsx"});
+  EXPECT_EQ(line.mode, ConversionMode::Import);
+  EXPECT_EQ(line.databasePath, "tmpDBTransfer.tmp");
+  EXPECT_EQ(line.workbookPath, "/tmp/a.xlsx");
+}
+
+TEST(CommandLine, AnOpenKeyIsReplacedByTheNextOption) {
+  // "-D" waits for a value; "-Ifile" takes its place, so no mode is set.
+  const CommandLine line = Parse({"x", "-D", "-Ifile"});
+  EXPECT_EQ(line.mode, ConversionMode::None);
+  EXPECT_EQ(line.databasePath, "file");
+}
+
+TEST(CommandLine, ASeparateValueCompletesAnOpenSlot) {
+  const auto slots = CommandLine::SlotsOf(std::vector<std::string_view>{"x", "-I", "file"});
+  ASSERT_EQ(slots.size(), 1u);
+  EXPECT_EQ(slots[0].key, "I");
+  EXPECT_EQ(slots[0].value, "file");
+  EXPECT_EQ(Parse({"x", "-I", "file"}).databasePath, "file");
+}
+
+TEST(CommandLine, OnlyTheFirstLetterOfTheKeyCounts) {
+  const auto slots = CommandLine::SlotsOf(std::vector<std::string_view>{"x", "-Ifile"});
+  ASSERT_EQ(slots.size(), 1u);
+  EXPECT_EQ(slots[0].key, "Ifile");
+  EXPECT_EQ(slots[0].value, "file");
+  EXPECT_EQ(Parse({"x", "-Download", "-Upload"}).mode, ConversionMode::Import);
+}
+
+TEST(CommandLine, LowerCaseAndOtherKeysAreIgnored) {
+  const CommandLine line = Parse({"x", "-dw", "-ifile", "-ofile", "-up", "-Xyz", "-Q", "v"});
+  EXPECT_EQ(line.mode, ConversionMode::None);
+  EXPECT_TRUE(line.databasePath.empty());
+  EXPECT_TRUE(line.workbookPath.empty());
+}
+
+TEST(CommandLine, LaterSlotsOverrideEarlierOnes) {
+  EXPECT_EQ(Parse({"x", "-DW", "-UP"}).mode, ConversionMode::Import);
+  EXPECT_EQ(Parse({"x", "-UP", "-DW"}).mode, ConversionMode::Export);
+  EXPECT_EQ(Parse({"x", "-Ia", "-Ib"}).databasePath, "b");
+  EXPECT_EQ(Parse({"x", "-O", "a", "-Ob"}).workbookPath, "b");
+}
+
+TEST(CommandLine, EmptyArgumentsLoneDashesAndStrayWordsAreSkipped) {
+  const CommandLine line = Parse({"x", "", "-", "stray", "-O", "", "-", "book.xlsx", "-DW"});
+  EXPECT_EQ(line.mode, ConversionMode::Export);
+  EXPECT_EQ(line.workbookPath, "book.xlsx");
+}
+
+TEST(CommandLine, TheFirstWordIsNeverAnOption) {
+  EXPECT_EQ(Parse({"-DW"}).mode, ConversionMode::None);
+  EXPECT_EQ(Parse({}).mode, ConversionMode::None);
+}
+
+TEST(CommandLine, AnOpenSlotAtTheEndIsNotApplied) {
+  EXPECT_EQ(Parse({"x", "-Ia", "-D"}).mode, ConversionMode::None);
+  EXPECT_EQ(Parse({"x", "-Ia", "-I"}).databasePath, "a");
+}
+
+TEST(CommandLine, SlotsPastTheLimitAreDropped) {
+  std::vector<std::string_view> arguments{"x"};
+  for (std::size_t i = 0; i < CommandLine::kMaxSlots; ++i) arguments.push_back("-Zz");
+  arguments.push_back("-DW");
+  EXPECT_EQ(CommandLine::SlotsOf(arguments).size(), CommandLine::kMaxSlots);
+  EXPECT_EQ(CommandLine::Parse(arguments).mode, ConversionMode::None);
+  arguments.erase(arguments.begin() + 1);
+  EXPECT_EQ(CommandLine::Parse(arguments).mode, ConversionMode::Export);
+}
+
+TEST(QuorvexProgram, WithoutAModeEndsAtOnceWithStatusZero) {
+  testsupport::ScratchDir dir;
+  testsupport::WriteBytes(dir / "tmpDBTransfer.tmp", "not a database");
+  for (const char* program : {QUORVEX_PATH, QUORVEX_LP_PATH}) {
+    const auto result = testsupport::RunProgram(dir.path(), {"alal", "-dw", "-ItmpDBTransfer.tmp", "-O", "out.xlsx"},
+                                         {.program = program});
+    EXPECT_EQ(result.status, 0) << program;
+    EXPECT_EQ(result.errors, "");
+    EXPECT_EQ(result.output, "");
+    EXPECT_FALSE(fs::exists(dir / "out.xlsx"));
+    EXPECT_EQ(testsupport::ReadBytes(dir / "tmpDBTransfer.tmp"), "not a database");
+  }
+}
+
+}  // namespace

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "WorkbookFormat.h"
+#include "WorkbookSchema.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+TEST(WorkbookFormat, ToldByContentNotName) {
+  EXPECT_EQ(WorkbookFormat::Detect("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1rest"s), WorkbookKind::Excel97);
+  EXPECT_EQ(WorkbookFormat::Detect("PK\x03\x04....[Content_Types].xml...."s), WorkbookKind::OfficeOpenXml);
+  EXPECT_EQ(WorkbookFormat::Detect("PK\x03\x04....mimetypeapplication/vnd.oasis.opendocument.spreadsheet"s),
+            WorkbookKind::OpenDocument);
+}
+
+TEST(WorkbookFormat, OtherZipFilesAndOtherBytesAreNoWorkbooks) {
+  EXPECT_EQ(WorkbookFormat::Detect(""), WorkbookKind::Unknown);
+  EXPECT_EQ(WorkbookFormat::Detect("PK"), WorkbookKind::Unknown);
+  EXPECT_EQ(WorkbookFormat::Detect("PK\x03\x04 readme.txt"s), WorkbookKind::Unknown);
+  EXPECT_EQ(WorkbookFormat::Detect("PK\x03\x04 mimetypeapplication/vnd.oasis.opendocument.text"s),
+            WorkbookKind::Unknown);
+  EXPECT_EQ(WorkbookFormat::Detect("XLS_PLUNO,XLS_NAME\n1,Milk\n"), WorkbookKind::Unknown);
+  EXPECT_EQ(WorkbookFormat::Detect("\xD0\xCF\x11\xE0"s), WorkbookKind::Unknown);
+}
+
+TEST(WorkbookSchema, ColumnLettersAndPlaces) {
+  EXPECT_EQ(schema::ColumnLetters(0), "A");
+  EXPECT_EQ(schema::ColumnLetters(25), "Z");
+  EXPECT_EQ(schema::ColumnLetters(26), "AA");
+  EXPECT_EQ(schema::ColumnLetters(17), "R");
+  EXPECT_EQ(schema::CellPlace("ARTICLES", 7, 3, schema::kArticleColumns),
+            "sheet ARTICLES, row 7, column D (XLS_SING_PRICE)");
+}
+
+TEST(WorkbookSchema, ColumnOrderAndTypesOfBothSheets) {
+  ASSERT_EQ(schema::kArticleColumns.size(), 18u);
+  EXPECT_STREQ(schema::kArticleColumns[4].name, "XLS_BARCODE");
+  EXPECT_STREQ(schema::kArticleColumns[12].name, "XLS_PLUNOLINK");
+  EXPECT_STREQ(schema::kArticleColumns[17].name, "XLS_SOLDQTY");
+  ASSERT_EQ(schema::kDepartmentColumns.size(), 13u);
+  EXPECT_STREQ(schema::kDepartmentColumns[4].name, "XLS_DEPT_STOCK_GROUP");
+  EXPECT_STREQ(schema::kDepartmentColumns[11].name, "XLS_DEPT_AMOUNT");
+  EXPECT_STREQ(schema::kDepartmentColumns[12].name, "XLS_DEPT_SOLDQTY");
+  for (const auto& columns : {std::span<const ColumnSpec>(schema::kArticleColumns),
+                              std::span<const ColumnSpec>(schema::kDepartmentColumns)})
+    for (std::size_t c = 0; c < columns.size(); ++c)
+      EXPECT_EQ(columns[c].type, c == 1 || c == 2 ? ColumnType::Text : ColumnType::Number) << columns[c].name;
+}
+
+}  // namespace
+
+#include "OoxmlText.h"
+
+namespace {
+
+TEST(OoxmlText, EscapesRoundTripAndLiteralLookalikesSurvive) {
+  EXPECT_EQ(ooxml::DecodeEscapes("a_x0009_b_x00E9_"), "a\tb\xC3\xA9");
+  EXPECT_EQ(ooxml::DecodeEscapes("_x12_ and _xZZZZ_ stay"), "_x12_ and _xZZZZ_ stay");
+  EXPECT_EQ(ooxml::ProtectEscapes("_x0041_"), "_x005F_x0041_");
+  for (const char* text : {"_x0041_", "x_x005F_y", "__x1234__", "plain"})
+    EXPECT_EQ(ooxml::DecodeEscapes(ooxml::ProtectEscapes(text)), text);
+}
+
+}  // namespace
