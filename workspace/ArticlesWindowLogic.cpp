@@ -418,6 +418,7 @@ void ArticlesWindowLogic::OnUpload() {
     if (!database_.IsOpen()) return;
   }
   if (!transfers_) return;
+  uploadFailed = 0;
   if (controls.viewMode == 0) {
     if (op_.Ask(UiText("MSG_PLUREP_ATTENTION"), {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) {
       return;
@@ -428,6 +429,7 @@ void ArticlesWindowLogic::OnUpload() {
       if (status == ReadStatus::Short) break;
       if (status == ReadStatus::Error) {
         controls.statusText = CFormat("%s  -  %s", UiText("MSG_DEVICE_ERROR_MSG").c_str(), "database file unreadable");
+        uploadFailed = 1;
         break;
       }
       if (workRecord.IN_USE == 0) continue;
@@ -435,6 +437,7 @@ void ArticlesWindowLogic::OnUpload() {
       if (!transfers_->UploadArticle(workRecord)) {
         controls.statusText =
             CFormat("%s  -  %d", UiText("MSG_DEVICE_ERROR_MSG").c_str(), static_cast<int>(workRecord.PLUNO));
+        uploadFailed = 1;
         break;
       }
       controls.statusText = UiText("MSG_DEVICE_OK_MSG");
@@ -450,6 +453,7 @@ void ArticlesWindowLogic::OnUpload() {
       WaitCursor wait(op_);
       if (!transfers_->UploadDepartment(departmentBuffer)) {
         controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
+        uploadFailed = 1;
         break;
       }
       controls.statusText = UiText("MSG_DEVICE_OK_MSG");

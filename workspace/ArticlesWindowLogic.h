@@ -88,6 +88,7 @@ class ArticlesWindowLogic {
   DepartmentRecord departmentBuffer;
   std::uint32_t workSlot = 0;
   int transferFailed = 0;
+  int uploadFailed = 0;  // set by a failed or incomplete upload
   std::uint32_t loadedArticleCount = 0;
   int downloadAll = 0;
 

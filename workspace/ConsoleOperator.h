@@ -1,0 +1,35 @@
+// The operator of the console tool: questions are answered by --yes or at the
+// terminal, and refused when nobody can answer; file dialogs take the file named
+// on the command line; messages and progress go to standard error.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "Operator.h"
+
+class ConsoleOperator : public Operator {
+ public:
+  ConsoleOperator(bool assumeYes, std::FILE* in, std::FILE* err, bool interactive)
+      : assumeYes_(assumeYes), in_(in), err_(err), interactive_(interactive) {}
+
+  // The file the next file dialog chooses; it is chosen once, so that a refusal
+  // does not bring the same dialog back for ever.
+  void SetFile(std::string path) { file_ = std::move(path); }
+
+  Answer Ask(const std::string& text, const std::string& title, MessageButtons buttons, MessageIcon icon) override;
+  std::optional<std::string> ChooseFile(const FileChoice& choice) override;
+  void Progress(const std::string& what) override;
+
+  // A question was refused because nobody could answer it.
+  bool Refused() const { return refused_; }
+
+ private:
+  bool assumeYes_;
+  std::FILE* in_;
+  std::FILE* err_;
+  bool interactive_;
+  bool refused_ = false;
+  std::optional<std::string> file_;
+};
