@@ -2,4 +2,9 @@
 // library, reachable under ":/images/..." before the first window opens.
 #pragma once
 
+#include <QIcon>
+
 void InitWorkspaceResources();
+
+// The program icon in the sizes that were drawn for it.
+QIcon ProgramIcon();
