@@ -7,6 +7,9 @@
 #include "Config.h"
 #include "ScriptedOperator.h"
 #include "TempDir.h"
+#include "WorkspaceTestConfig.h"
+
+#include <deque>
 
 namespace {
 
@@ -37,6 +40,10 @@ class ScriptedDepartmentEditor : public DepartmentEditorPort {
   bool Edit(DepartmentRecord& record) override { return edit ? edit(record) : false; }
 };
 
+std::string LastMessage(const ScriptedOperator& op) {
+  return op.Asked().empty() ? std::string() : op.Asked().back().text;
+}
+
 std::function<bool(ArticleRecord&)> Set(std::uint32_t plu, const char* name, std::int64_t barcode = 0) {
   return [=](ArticleRecord& r) {
     r.PLUNO = plu;
@@ -48,20 +55,12 @@ std::function<bool(ArticleRecord&)> Set(std::uint32_t plu, const char* name, std
 
 class ArticlesWindow : public ::testing::Test {
  protected:
-  void SetUp() override {
-    config::SetSearchDirectories({ARTICLES_RESOURCES_DIR});
-    config::Reset();
-    profile.SetForDeviceType();
-  }
-  void TearDown() override {
-    config::SetSearchDirectories(config::DefaultSearchDirectories());
-    config::Reset();
-  }
+  void SetUp() override { profile.SetForDeviceType(); }
 
   // Opens (creating) a database through the window, with articles added by Add New.
   void OpenWith(const std::vector<std::tuple<std::uint32_t, const char*, std::int64_t>>& articles,
                 const std::string& name = "shop.db") {
-    op.files.push_back(dir.File(name));
+    op.QueueFile(dir.File(name));
     window.OnOpenDatabase();
     ASSERT_TRUE(window.Database().IsOpen());
     for (const auto& [plu, text, barcode] : articles) {
@@ -76,6 +75,7 @@ class ArticlesWindow : public ::testing::Test {
     return lines;
   }
 
+  WorkspaceTestConfig config;
   TempDir dir;
   ScriptedOperator op;
   DeviceProfile profile;
@@ -87,21 +87,21 @@ class ArticlesWindow : public ::testing::Test {
 }  // namespace
 
 TEST_F(ArticlesWindow, OpeningANewFileCreatesAnEmptyDatabase) {
-  op.files.push_back(dir.File("new.db"));
+  op.QueueFile(dir.File("new.db"));
   window.OnOpenDatabase();
   EXPECT_TRUE(window.Database().IsOpen());
   EXPECT_EQ(std::filesystem::file_size(dir.File("new.db")), 25620u);
   EXPECT_EQ(window.ListCount(), 0u);
   EXPECT_EQ(window.controls.statusText, "Active database file :" + dir.File("new.db"));
-  ASSERT_EQ(op.fileDialogs.size(), 1u);
-  EXPECT_EQ(op.fileDialogs[0].kind, FileChoice::Kind::Open);
-  EXPECT_EQ(op.fileDialogs[0].defaultExtension, "db");
-  EXPECT_TRUE(op.asked.empty());
+  ASSERT_EQ(op.FileChoices().size(), 1u);
+  EXPECT_EQ(op.FileChoices()[0].kind, FileChoice::Kind::Open);
+  EXPECT_EQ(op.FileChoices()[0].defaultExtension, "db");
+  EXPECT_TRUE(op.Asked().empty());
 }
 
 TEST_F(ArticlesWindow, CancelledOrFailedOpensKeepWhatWasThere) {
   OpenWith({{1, "Milk", 0}});
-  op.files.push_back(std::nullopt);
+  op.QueueFile(std::nullopt);
   window.OnOpenDatabase();
   EXPECT_EQ(window.fileChosen, 0);
   EXPECT_TRUE(window.Database().IsOpen());
@@ -109,21 +109,21 @@ TEST_F(ArticlesWindow, CancelledOrFailedOpensKeepWhatWasThere) {
 
   // A wrong header: the message, no database, but the list keeps its lines.
   WriteBytes(dir.File("bad.db"), std::vector<unsigned char>(30000, 'x'));
-  op.files.push_back(dir.File("bad.db"));
+  op.QueueFile(dir.File("bad.db"));
   window.OnOpenDatabase();
-  EXPECT_EQ(op.LastMessage(), "Incorrect File!");
+  EXPECT_EQ(LastMessage(op), "Incorrect File!");
   EXPECT_FALSE(window.Database().IsOpen());
   EXPECT_EQ(window.ListCount(), 1u);
   window.controls.selectedIndex = 0;
   window.OnEdit();
-  EXPECT_EQ(op.LastMessage(), "Open a DataBase File Please!");
+  EXPECT_EQ(LastMessage(op), "Open a DataBase File Please!");
 
   // A folder cannot be opened: the message, then the dialog again.
-  op.files.push_back(dir.Path().string());
-  op.files.push_back(std::nullopt);
+  op.QueueFile(dir.Path().string());
+  op.QueueFile(std::nullopt);
   window.OnOpenDatabase();
-  EXPECT_EQ(op.LastMessage(), "Unable to open the file!");
-  EXPECT_EQ(op.fileDialogs.size(), 5u);
+  EXPECT_EQ(LastMessage(op), "Unable to open the file!");
+  EXPECT_EQ(op.FileChoices().size(), 5u);
 }
 
 TEST_F(ArticlesWindow, AddNewProposesTheFirstFreePluAndKeepsTheSortOrder) {
@@ -158,7 +158,7 @@ TEST_F(ArticlesWindow, DuplicatesAreRefusedAndNothingIsWritten) {
 
   editor.edits.push_back(Set(5, "Other milk", 5901234123457));
   window.OnAddNew();
-  EXPECT_EQ(op.LastMessage(), "Duplicate Barcode!");
+  EXPECT_EQ(LastMessage(op), "Duplicate Barcode!");
   EXPECT_EQ(window.workRecord.PLUNO, 5u);  // the refused article is kept for the next try
   EXPECT_EQ(ReadBytes(dir.File("shop.db")), before);
 
@@ -166,7 +166,7 @@ TEST_F(ArticlesWindow, DuplicatesAreRefusedAndNothingIsWritten) {
   editor.edits.push_back(Set(2, "Bread again", 0));
   window.OnAddNew();
   EXPECT_EQ(editor.shown.back().BARCODE, 5901234123457);
-  EXPECT_EQ(op.LastMessage(), "Duplicate Plu Number!");
+  EXPECT_EQ(LastMessage(op), "Duplicate Plu Number!");
   EXPECT_EQ(ReadBytes(dir.File("shop.db")), before);
 
   // Barcode 0 is never a duplicate.
@@ -192,7 +192,7 @@ TEST_F(ArticlesWindow, EditChecksDuplicatesOnlyForChangedValues) {
     return true;
   });
   window.OnEdit();
-  EXPECT_TRUE(op.asked.empty());
+  EXPECT_TRUE(op.Asked().empty());
   EXPECT_EQ(window.ListLine(1), "00002 : 0000000000123 : Rye bread");
 
   // Changing Bread's PLU number to Milk's is refused; file and list stay.
@@ -203,22 +203,22 @@ TEST_F(ArticlesWindow, EditChecksDuplicatesOnlyForChangedValues) {
     return true;
   });
   window.OnEdit();
-  EXPECT_EQ(op.LastMessage(), "Duplicate Plu Number!");
+  EXPECT_EQ(LastMessage(op), "Duplicate Plu Number!");
   EXPECT_EQ(ReadBytes(dir.File("shop.db")), before);
   EXPECT_EQ(window.ListLine(1), "00002 : 0000000000123 : Rye bread");
 }
 
 TEST_F(ArticlesWindow, EditAndDeleteNeedADatabaseAndASelection) {
   window.OnEdit();
-  EXPECT_EQ(op.LastMessage(), "Open a DataBase File Please!");
+  EXPECT_EQ(LastMessage(op), "Open a DataBase File Please!");
   window.OnDelete();
-  EXPECT_EQ(op.LastMessage(), "Open a DataBase File Please!");
+  EXPECT_EQ(LastMessage(op), "Open a DataBase File Please!");
   OpenWith({{1, "Milk", 0}});
   window.controls.selectedIndex = -1;
   window.OnEdit();
-  EXPECT_EQ(op.LastMessage(), "Select an item from the list please!");
+  EXPECT_EQ(LastMessage(op), "Select an item from the list please!");
   window.OnDelete();
-  EXPECT_EQ(op.LastMessage(), "Select an item from the list please!");
+  EXPECT_EQ(LastMessage(op), "Select an item from the list please!");
 }
 
 TEST_F(ArticlesWindow, DeleteFreesTheSlotForTheNextArticle) {
@@ -226,13 +226,13 @@ TEST_F(ArticlesWindow, DeleteFreesTheSlotForTheNextArticle) {
   const auto length = std::filesystem::file_size(dir.File("shop.db"));
 
   window.controls.selectedIndex = 1;
-  op.answers.push_back(Answer::No);
+  op.QueueAnswer(Answer::No);
   window.OnDelete();
   EXPECT_EQ(window.ListCount(), 5u);
 
-  op.answers.push_back(Answer::Yes);
+  op.QueueAnswer(Answer::Yes);
   window.OnDelete();
-  EXPECT_EQ(op.asked.back().buttons, MessageButtons::YesNo);
+  EXPECT_EQ(op.Asked().back().buttons, MessageButtons::YesNo);
   EXPECT_EQ(window.ListCount(), 4u);
   EXPECT_EQ(window.controls.selectedIndex, 1);
   EXPECT_EQ(window.ListLine(1), "00003 : 0000000000000 : c");
@@ -240,7 +240,7 @@ TEST_F(ArticlesWindow, DeleteFreesTheSlotForTheNextArticle) {
 
   // Deleting the last line leaves no selection.
   window.controls.selectedIndex = 3;
-  op.answers.push_back(Answer::Yes);
+  op.QueueAnswer(Answer::Yes);
   window.OnDelete();
   EXPECT_EQ(window.controls.selectedIndex, -1);
 
@@ -330,7 +330,7 @@ TEST_F(ArticlesWindow, AddNewIsRefusedWhenTheTableIsFull) {
   ASSERT_EQ(window.ListCount(), ArticleTable::kMaxArticles);
   editor.edits.push_back(Set(60000, "one too many"));
   window.OnAddNew();
-  EXPECT_NE(op.LastMessage().find("49999"), std::string::npos) << op.LastMessage();
+  EXPECT_NE(LastMessage(op).find("49999"), std::string::npos) << LastMessage(op);
   EXPECT_EQ(editor.shown.size(), 0u);
   EXPECT_EQ(window.ListCount(), ArticleTable::kMaxArticles);
 }
@@ -339,5 +339,5 @@ TEST_F(ArticlesWindow, WithoutARegisterUploadAndDownloadAreDisabled) {
   window.OnInitDialog(false);
   EXPECT_FALSE(window.enabled.upload);
   EXPECT_FALSE(window.enabled.download);
-  EXPECT_TRUE(op.asked.empty());
+  EXPECT_TRUE(op.Asked().empty());
 }

@@ -1,56 +1,61 @@
-// An operator for tests: answers questions and file dialogs from a script and
-// records everything it was asked.
+// An operator for tests: answers questions and file dialogs from queues and
+// records everything it was asked, so tests can check the messages a window
+// showed and script the person's replies.
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "Operator.h"
 
+struct AskedQuestion {
+  std::string text;
+  std::string title;
+  MessageButtons buttons = MessageButtons::Ok;
+  MessageIcon icon = MessageIcon::None;
+};
+
 class ScriptedOperator : public Operator {
  public:
-  struct Asked {
-    std::string text;
-    MessageButtons buttons;
-    MessageIcon icon;
-  };
+  // Replies used in order. With none left, a plain message is acknowledged
+  // with Ok and a question gets its refusing answer (Cancel or No) and is
+  // noted in Unscripted().
+  void QueueAnswer(Answer answer) { answers_.push_back(answer); }
+  // Files chosen in order (nullopt: the dialog was cancelled); none left: cancelled.
+  void QueueFile(std::optional<std::string> path) { files_.push_back(std::move(path)); }
 
-  std::deque<Answer> answers;                      // for questions; plain messages need none
-  std::deque<std::optional<std::string>> files;    // nullopt = cancel
-  std::vector<Asked> asked;
-  std::vector<FileChoice> fileDialogs;
-  int waitDepth = 0;
-  int waits = 0;
-  std::vector<std::string> progress;
+  Answer Ask(const std::string& text, const std::string& title, MessageButtons buttons, MessageIcon icon) override;
+  std::optional<std::string> ChooseFile(const FileChoice& choice) override;
+  void BeginWait() override;
+  void EndWait() override;
+  void Progress(const std::string& what) override { progress_.push_back(what); }
 
-  Answer Ask(const std::string& text, const std::string&, MessageButtons buttons, MessageIcon icon) override {
-    asked.push_back({text, buttons, icon});
-    if (buttons == MessageButtons::Ok) return Answer::Ok;
-    if (answers.empty()) return buttons == MessageButtons::YesNo ? Answer::No : Answer::Cancel;
-    const Answer a = answers.front();
-    answers.pop_front();
-    return a;
-  }
-  std::optional<std::string> ChooseFile(const FileChoice& choice) override {
-    fileDialogs.push_back(choice);
-    if (files.empty()) return std::nullopt;
-    auto f = files.front();
-    files.pop_front();
-    return f;
-  }
-  void BeginWait() override {
-    ++waitDepth;
-    ++waits;
-  }
-  void EndWait() override { --waitDepth; }
-  void Progress(const std::string& what) override { progress.push_back(what); }
+  const std::vector<AskedQuestion>& Asked() const { return asked_; }
+  std::vector<std::string> AskedTexts() const;
+  const std::vector<FileChoice>& FileChoices() const { return choices_; }
+  const std::vector<std::string>& ProgressReports() const { return progress_; }
+  const std::vector<std::string>& Unscripted() const { return unscripted_; }
+  std::size_t PendingAnswers() const { return answers_.size(); }
+  std::size_t PendingFiles() const { return files_.size(); }
+  int WaitDepth() const { return waitDepth_; }
+  int WaitsBegun() const { return waitsBegun_; }
 
-  std::vector<std::string> Messages() const {
-    std::vector<std::string> texts;
-    for (const auto& a : asked) texts.push_back(a.text);
-    return texts;
-  }
-  std::string LastMessage() const { return asked.empty() ? std::string() : asked.back().text; }
+  // Called for every question before it is answered (e.g. to look at the
+  // window state while the message is up).
+  std::function<void(const AskedQuestion&)> onAsk;
+
+  void Clear();
+
+ private:
+  std::deque<Answer> answers_;
+  std::deque<std::optional<std::string>> files_;
+  std::vector<AskedQuestion> asked_;
+  std::vector<FileChoice> choices_;
+  std::vector<std::string> progress_;
+  std::vector<std::string> unscripted_;
+  int waitDepth_ = 0;
+  int waitsBegun_ = 0;
 };

@@ -1,0 +1,205 @@
+#include "ArticleEditorLogic.h"
+
+#include <algorithm>
+
+#include "CFormat.h"
+#include "Config.h"
+#include "DatabaseFile.h"
+#include "DeviceProfile.h"
+#include "FieldExchange.h"
+#include "UiText.h"
+
+namespace {
+
+// The stock and initial boxes store the whole-quantity value unless the
+// fractional option is exactly 1; a list without selection reads as -1.
+double NotControlledFor(std::int32_t fractional) {
+  return fractional == 1 ? kNotControlledFractional : kNotControlledWhole;
+}
+
+}  // namespace
+
+ArticleEditorLogic::ArticleEditorLogic(const DeviceProfile& profile, const GroupNames& names)
+    : profile_(profile), names_(names) {}
+
+void ArticleEditorLogic::LoadNameAndTax() {
+  nameSource_.Load(NameOf(record_.NAME));
+  nameText_ = nameSource_.Shown();
+  taxText_ = record_.TAX_GROUP != '\0' ? std::string(1, record_.TAX_GROUP) : std::string();
+}
+
+void ArticleEditorLogic::Open(const DatabaseFile* database) {
+  // The window is built afresh for every opening.
+  controls_ = ArticleEditorControls{};
+  taxLetters_.clear();
+
+  LoadNameAndTax();
+
+  controls_.fractionalQty.items = {UiText("DLG_FRAC_QTY_D"), UiText("DLG_FRAC_QTY_E")};
+  controls_.freePrice.items = {UiText("DLG_FREE_PRICE_D"), UiText("DLG_FREE_PRICE_E")};
+  controls_.singleTransaction.items = {UiText("DLG_SINGLE_TRANS_D"), UiText("DLG_SINGLE_TRANS_E")};
+
+  ShowMembers();
+
+  const bool stock = profile_.stockQtyEnabled != 0;
+  controls_.stockGroupEnabled = stock;
+  controls_.stockQty.enabled = stock;
+  controls_.stockNotControlled.enabled = stock;
+  controls_.barcode.enabled = profile_.barcodeEnabled != 0;
+  const bool initial = profile_.initialQtyEnabled != 0;
+  controls_.initialGroupEnabled = initial;
+  controls_.initialQty.enabled = initial;
+  controls_.initialNotControlled.enabled = initial;
+  const bool link = profile_.pluLinkEnabled != 0;
+  controls_.pluLinkLabelEnabled = link;
+  controls_.pluLink.enabled = link;
+
+  pluLinkValue_ = link ? record_.PLUNOLINK : 0;
+
+  SetQuantityFromRecord(record_.STOCKQTY, controls_.stockQty, stockText_, stockNotControlled_);
+  SetQuantityFromRecord(record_.INITQTY, controls_.initialQty, initialText_, initialNotControlled_);
+
+  ShowMembers();
+
+  // The lists never offer more than their sources hold, whatever the register reported.
+  const std::uint32_t taxCount = std::min<std::uint32_t>(profile_.taxGroupCount, GroupNames::kTaxLetters);
+  for (std::uint32_t i = 0; i < taxCount; ++i) {
+    const char letter = names_.TaxLetter(i);
+    if (letter == '\0') continue;
+    taxLetters_ += letter;
+    controls_.taxGroup.items.push_back(UiName(std::string_view(&letter, 1)));
+  }
+  FieldExchange::ShowPosition(controls_.taxGroup, 1);
+  taxText_ = record_.TAX_GROUP != '\0' ? std::string(1, record_.TAX_GROUP) : std::string();
+
+  const std::uint32_t units = std::min<std::uint32_t>(profile_.measureUnitCount, GroupNames::kMeasureUnits);
+  for (std::uint32_t i = 0; i < units; ++i) controls_.measureUnit.items.push_back(UiName(names_.MeasureUnit(i)));
+  FieldExchange::ShowPosition(controls_.measureUnit, record_.MEASURE_UNIT);
+
+  const std::uint32_t departments = std::min<std::uint32_t>(profile_.departmentCount, DeviceProfile::kMaxDepartments);
+  for (std::uint32_t i = 1; i <= departments; ++i) {
+    DepartmentRecord department = ZeroDepartment();
+    if (database != nullptr && database->IsOpen() && database->ReadDepartment(i - 1, department) != ReadStatus::Ok) {
+      department = ZeroDepartment();
+    }
+    controls_.department.items.push_back(UiName(NameOf(department.NAME)));
+  }
+  controls_.department.items.emplace_back("---");
+  FieldExchange::ShowPosition(controls_.department, record_.DEPARTMENT);
+
+  const std::uint32_t groups = std::min<std::uint32_t>(profile_.commodityGroupCount, GroupNames::kCommodityGroups);
+  for (std::uint32_t i = 0; i < groups; ++i) controls_.commodityGroup.items.push_back(UiName(names_.CommodityGroup(i)));
+  FieldExchange::ShowPosition(controls_.commodityGroup, record_.STOCK_GROUP);
+
+  ShowMembers();
+}
+
+void ArticleEditorLogic::SetQuantityFromRecord(double stored, EditControl& field, std::string& text,
+                                               bool& notControlled) {
+  notControlled = IsNotControlled(stored, record_.OPT_FRACT_QTY);
+  field.readOnly = notControlled;
+  text = notControlled ? std::string() : FieldExchange::ShowQuantity(stored);
+}
+
+void ArticleEditorLogic::ShowMembers() {
+  ArticleEditorControls& c = controls_;
+  c.pluNumber.text = FieldExchange::ShowUnsigned(record_.PLUNO);
+  c.name.text = nameText_;
+  c.barcode.text = FieldExchange::ShowSigned(record_.BARCODE);
+  FieldExchange::ShowPrefix(c.taxGroup, UiName(taxText_));
+  c.price1.text = FieldExchange::ShowNumber(record_.SING_PRICE);
+  c.price2.text = FieldExchange::ShowNumber(record_.MAX_PRICE);
+  FieldExchange::ShowPosition(c.measureUnit, record_.MEASURE_UNIT);
+  FieldExchange::ShowPosition(c.department, record_.DEPARTMENT);
+  c.stockNotControlled.checked = stockNotControlled_;
+  c.initialNotControlled.checked = initialNotControlled_;
+  FieldExchange::ShowPosition(c.commodityGroup, record_.STOCK_GROUP);
+  FieldExchange::ShowPosition(c.fractionalQty, record_.OPT_FRACT_QTY);
+  FieldExchange::ShowPosition(c.freePrice, record_.OPT_FREEPRICE);
+  FieldExchange::ShowPosition(c.singleTransaction, record_.OPT_SINGTRANS);
+  c.stockQty.text = stockText_;
+  c.initialQty.text = initialText_;
+  c.pluLink.text = FieldExchange::ShowSigned(pluLinkValue_);
+}
+
+std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::ReadControls() {
+  const ArticleEditorControls& c = controls_;
+  const auto plu = FieldExchange::ReadUnsigned32(c.pluNumber.text);
+  if (!plu) return Refusal{ArticleField::PluNumber, FieldExchange::kMsgPositiveInteger};
+  record_.PLUNO = *plu;
+
+  if (auto why = nameSource_.Check(c.name.text)) return Refusal{ArticleField::Name, *why};
+  nameText_ = c.name.text;
+
+  const auto barcode = FieldExchange::ReadSigned64(c.barcode.text);
+  if (!barcode) return Refusal{ArticleField::Barcode, FieldExchange::kMsgInteger};
+  record_.BARCODE = *barcode;
+
+  taxText_ = c.taxGroup.HasSelection() && static_cast<std::size_t>(c.taxGroup.selected) < taxLetters_.size()
+                 ? std::string(1, taxLetters_[static_cast<std::size_t>(c.taxGroup.selected)])
+                 : std::string();
+
+  const auto price1 = FieldExchange::ReadNumber(c.price1.text);
+  if (!price1) return Refusal{ArticleField::Price1, FieldExchange::kMsgNumber};
+  record_.SING_PRICE = *price1;
+  const auto price2 = FieldExchange::ReadNumber(c.price2.text);
+  if (!price2) return Refusal{ArticleField::Price2, FieldExchange::kMsgNumber};
+  record_.MAX_PRICE = *price2;
+
+  record_.MEASURE_UNIT = FieldExchange::ReadPosition(c.measureUnit);
+  record_.DEPARTMENT = FieldExchange::ReadPosition(c.department);
+  stockNotControlled_ = c.stockNotControlled.checked;
+  initialNotControlled_ = c.initialNotControlled.checked;
+  record_.STOCK_GROUP = FieldExchange::ReadPosition(c.commodityGroup);
+  record_.OPT_FRACT_QTY = FieldExchange::ReadPosition(c.fractionalQty);
+  record_.OPT_FREEPRICE = FieldExchange::ReadPosition(c.freePrice);
+  record_.OPT_SINGTRANS = FieldExchange::ReadPosition(c.singleTransaction);
+  stockText_ = c.stockQty.text;
+  initialText_ = c.initialQty.text;
+
+  const auto link = FieldExchange::ReadSigned32(c.pluLink.text);
+  if (!link) return Refusal{ArticleField::PluLink, FieldExchange::kMsgInteger};
+  pluLinkValue_ = *link;
+  return std::nullopt;
+}
+
+std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::NotControlledClicked(Quantity which) {
+  auto refusal = ReadControls();
+  if (which == Quantity::Stock) {
+    ClickQuantity(stockNotControlled_, controls_.stockQty, stockText_, record_.STOCKQTY);
+  } else {
+    ClickQuantity(initialNotControlled_, controls_.initialQty, initialText_, record_.INITQTY);
+  }
+  ShowMembers();
+  return refusal;
+}
+
+void ArticleEditorLogic::ClickQuantity(bool notControlled, EditControl& field, std::string& text, double& stored) {
+  field.readOnly = notControlled;
+  if (notControlled) {
+    text.clear();
+  } else {
+    stored = 0.0;
+    text = FieldExchange::ShowQuantity(stored);
+  }
+}
+
+double ArticleEditorLogic::QuantityToStore(bool notControlled, const std::string& text) const {
+  return notControlled ? NotControlledFor(record_.OPT_FRACT_QTY) : LeadingDoubleOrZero(text);
+}
+
+std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::Ok() {
+  if (auto refusal = ReadControls()) return refusal;
+  nameSource_.Store(nameText_, record_.NAME);
+  record_.TAX_GROUP = taxText_.empty() ? '\0' : taxText_[0];
+  record_.STOCKQTY = QuantityToStore(stockNotControlled_, stockText_);
+  record_.INITQTY = QuantityToStore(initialNotControlled_, initialText_);
+  isOpen_ = false;
+  record_.PLUNOLINK = pluLinkValue_;
+  return std::nullopt;
+}
+
+void ArticleEditorLogic::RefreshFromRecord() {
+  LoadNameAndTax();
+  ShowMembers();
+}

@@ -1,0 +1,53 @@
+// The department editor window: puts DepartmentEditorLogic on screen and
+// shows its refusals through the operator with the refused field focused and
+// selected. Built for one opening and discarded afterwards.
+#pragma once
+
+#include <memory>
+
+#include <QDialog>
+#include <QPointer>
+
+#include "DepartmentEditorLogic.h"
+
+namespace Ui {
+class DepartmentEditor;
+}
+
+class Operator;
+
+class CDepartmentEditor : public QDialog {
+  Q_OBJECT
+
+ public:
+  CDepartmentEditor(const DeviceProfile& profile, const GroupNames& names, Operator& op, QWidget* parent = nullptr);
+  ~CDepartmentEditor() override;
+
+  DepartmentEditorLogic& Logic() { return logic_; }
+  DepartmentRecord& Record() { return logic_.Record(); }
+
+  // Opens the window modally: QDialog::Accepted after OK, Rejected otherwise.
+  int DoModal();
+  // The opening steps without the modal loop.
+  void Prepare();
+
+  void ShowControls();
+  void ReadControls();
+  QWidget* FieldWidget(DepartmentField field) const;
+
+ public slots:
+  void accept() override;
+
+ protected:
+  bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void ApplyTexts();
+  void FocusName();
+
+  std::unique_ptr<Ui::DepartmentEditor> ui_;
+  DepartmentEditorLogic logic_;
+  Operator& operator_;
+  QPointer<QWidget> pendingFocus_;
+};

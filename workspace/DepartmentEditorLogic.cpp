@@ -1,0 +1,106 @@
+#include "DepartmentEditorLogic.h"
+
+#include <algorithm>
+
+#include "Config.h"
+#include "DeviceProfile.h"
+#include "FieldExchange.h"
+#include "UiText.h"
+
+DepartmentEditorLogic::DepartmentEditorLogic(const DeviceProfile& profile, const GroupNames& names)
+    : profile_(profile), names_(names) {}
+
+void DepartmentEditorLogic::Open() {
+  controls_ = DepartmentEditorControls{};
+  taxLetters_.clear();
+  ShowMembers();
+
+  nameSource_.Load(NameOf(record_.NAME));
+  nameText_ = nameSource_.Shown();
+
+  controls_.fractionalQty.items = {UiText("DLG_FRAC_QTY_D"), UiText("DLG_FRAC_QTY_E")};
+  // The register's department settings list free price first.
+  controls_.freePrice.items = {UiText("DLG_FREE_PRICE_E"), UiText("DLG_FREE_PRICE_D")};
+  controls_.singleTransaction.items = {UiText("DLG_SINGLE_TRANS_D"), UiText("DLG_SINGLE_TRANS_E")};
+  FieldExchange::ShowPosition(controls_.fractionalQty, 1);
+
+  const std::uint32_t taxCount = std::min<std::uint32_t>(profile_.taxGroupCount, GroupNames::kTaxLetters);
+  for (std::uint32_t i = 0; i < taxCount; ++i) {
+    const char letter = names_.TaxLetter(i);
+    if (letter == '\0') continue;
+    taxLetters_ += letter;
+    controls_.taxGroup.items.push_back(UiName(std::string_view(&letter, 1)));
+  }
+  FieldExchange::ShowPosition(controls_.taxGroup, 1);
+  taxText_ = record_.TAX_GROUP != '\0' ? std::string(1, record_.TAX_GROUP) : std::string();
+
+  const std::uint32_t stands = std::min<std::uint32_t>(profile_.standCount, GroupNames::kStands);
+  for (std::uint32_t i = 0; i < stands; ++i) controls_.stand.items.push_back(UiName(names_.Stand(i)));
+  controls_.stand.enabled = stands != 0;
+
+  const std::uint32_t units = std::min<std::uint32_t>(profile_.measureUnitCount, GroupNames::kMeasureUnits);
+  for (std::uint32_t i = 0; i < units; ++i) controls_.measureUnit.items.push_back(UiName(names_.MeasureUnit(i)));
+  controls_.measureUnit.enabled = units != 0;
+  FieldExchange::ShowPosition(controls_.measureUnit, record_.MEASURE_UNIT);
+
+  const std::uint32_t groups = std::min<std::uint32_t>(profile_.commodityGroupCount, GroupNames::kCommodityGroups);
+  for (std::uint32_t i = 0; i < groups; ++i) controls_.commodityGroup.items.push_back(UiName(names_.CommodityGroup(i)));
+  controls_.commodityGroup.enabled = groups != 0;
+  FieldExchange::ShowPosition(controls_.commodityGroup, record_.STOCK_GROUP);
+
+  ShowMembers();
+}
+
+void DepartmentEditorLogic::ShowMembers() {
+  DepartmentEditorControls& c = controls_;
+  c.name.text = nameText_;
+  c.departmentNumber.text = FieldExchange::ShowUnsigned(record_.DEPTNO);
+  FieldExchange::ShowPosition(c.measureUnit, record_.MEASURE_UNIT);
+  FieldExchange::ShowPosition(c.commodityGroup, record_.STOCK_GROUP);
+  FieldExchange::ShowPosition(c.fractionalQty, record_.OPT_FRACT_QTY);
+  FieldExchange::ShowPosition(c.freePrice, record_.OPT_FREEPRICE);
+  FieldExchange::ShowPosition(c.singleTransaction, record_.OPT_SINGTRANS);
+  FieldExchange::ShowPosition(c.stand, record_.STAND);
+  FieldExchange::ShowPrefix(c.taxGroup, UiName(taxText_));
+  c.price.text = FieldExchange::ShowNumber(record_.SING_PRICE);
+  c.maxPrice.text = FieldExchange::ShowNumber(record_.MAX_PRICE);
+  c.maxAmount.text = FieldExchange::ShowNumber(record_.MAX_AMOUNT);
+}
+
+std::optional<DepartmentEditorLogic::Refusal> DepartmentEditorLogic::ReadControls() {
+  const DepartmentEditorControls& c = controls_;
+  if (auto why = nameSource_.Check(c.name.text)) return Refusal{DepartmentField::Name, *why};
+  nameText_ = c.name.text;
+
+  const auto number = FieldExchange::ReadUnsigned32(c.departmentNumber.text);
+  if (!number) return Refusal{DepartmentField::DepartmentNumber, FieldExchange::kMsgPositiveInteger};
+  record_.DEPTNO = *number;
+
+  record_.MEASURE_UNIT = FieldExchange::ReadPosition(c.measureUnit);
+  record_.STOCK_GROUP = FieldExchange::ReadPosition(c.commodityGroup);
+  record_.OPT_FRACT_QTY = FieldExchange::ReadPosition(c.fractionalQty);
+  record_.OPT_FREEPRICE = FieldExchange::ReadPosition(c.freePrice);
+  record_.OPT_SINGTRANS = FieldExchange::ReadPosition(c.singleTransaction);
+  record_.STAND = FieldExchange::ReadPosition(c.stand);
+  taxText_ = c.taxGroup.HasSelection() && static_cast<std::size_t>(c.taxGroup.selected) < taxLetters_.size()
+                 ? std::string(1, taxLetters_[static_cast<std::size_t>(c.taxGroup.selected)])
+                 : std::string();
+
+  const auto price = FieldExchange::ReadNumber(c.price.text);
+  if (!price) return Refusal{DepartmentField::Price, FieldExchange::kMsgNumber};
+  record_.SING_PRICE = *price;
+  const auto maxPrice = FieldExchange::ReadNumber(c.maxPrice.text);
+  if (!maxPrice) return Refusal{DepartmentField::MaxPrice, FieldExchange::kMsgNumber};
+  record_.MAX_PRICE = *maxPrice;
+  const auto maxAmount = FieldExchange::ReadNumber(c.maxAmount.text);
+  if (!maxAmount) return Refusal{DepartmentField::MaxAmount, FieldExchange::kMsgNumber};
+  record_.MAX_AMOUNT = *maxAmount;
+  return std::nullopt;
+}
+
+std::optional<DepartmentEditorLogic::Refusal> DepartmentEditorLogic::Ok() {
+  if (auto refusal = ReadControls()) return refusal;
+  nameSource_.Store(nameText_, record_.NAME);
+  record_.TAX_GROUP = taxText_.empty() ? '\0' : taxText_[0];
+  return std::nullopt;
+}

@@ -1,0 +1,14 @@
+#include "DeviceTypeLogic.h"
+
+#include "DeviceProfile.h"
+#include "UiText.h"
+
+DeviceTypeLogic::DeviceTypeLogic(DeviceProfile& profile) : profile_(profile) { profile_.SetForDeviceType(); }
+
+std::vector<std::string> DeviceTypeLogic::DeviceEntries() const { return {UiText("DV_1")}; }
+
+void DeviceTypeLogic::Select(int position) {
+  selected_ = position;
+  // Every entry is the same register type today.
+  profile_.SetForDeviceType();
+}

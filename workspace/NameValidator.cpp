@@ -1,0 +1,9 @@
+#include "NameValidator.h"
+
+#include "RecordNameText.h"
+
+NameValidator::NameValidator(QObject* parent) : QValidator(parent) {}
+
+QValidator::State NameValidator::validate(QString& input, int& /*pos*/) const {
+  return RecordNameText::Fits(input.toStdString()) ? Acceptable : Invalid;
+}
