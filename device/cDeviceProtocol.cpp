@@ -106,6 +106,15 @@ std::uint32_t cDeviceProtocol::Exchange(std::uint16_t command, std::string_view 
     transport_->Reset();
     return sent;
   }
+  // Once an exchange has given up, nothing it sent is awaited any more: the
+  // receiver goes back to sleep instead of polling a register that went away.
+  struct CloseGate {
+    DeviceEvent& gate;
+    bool answered = false;
+    ~CloseGate() {
+      if (!answered) gate.Reset();
+    }
+  } closeGate{receiveEnable_};
 
   int credits = kCredits;
   for (;;) {
@@ -115,6 +124,7 @@ std::uint32_t cDeviceProtocol::Exchange(std::uint16_t command, std::string_view 
     if (which == 0) {
       std::lock_guard lock(replyMutex_);
       reply = replyArea_;
+      closeGate.answered = true;
       return 0;
     }
     if (which == 1) {

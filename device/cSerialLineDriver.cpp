@@ -163,10 +163,13 @@ std::uint32_t cSerialLineDriver::Read(std::uint8_t* buffer, std::uint32_t capaci
 
 void cSerialLineDriver::Reset() {
   if (!wanted_) return;
-  {
-    std::lock_guard lock(lineMutex_);
-    line_.reset();
-    connected_ = false;
+  // The line stays open: closing it under a Read in progress would keep the
+  // exclusive descriptor alive and make the reopen fail. Discarding both
+  // directions is what a reset of a serial line amounts to.
+  const auto line = CurrentLine();
+  if (line) {
+    tcflush(line->get(), TCIOFLUSH);
+    return;
   }
   OpenLine();
 }

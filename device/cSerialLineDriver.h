@@ -31,7 +31,7 @@ class cSerialLineDriver : public iCOMDriver {
   // Waits at most lineReadTimeoutMs for bytes.
   std::uint32_t Read(std::uint8_t* buffer, std::uint32_t capacity) override;
   std::uint32_t GetLastStatus() override;
-  // Closes and reopens the line, discarding what it held.
+  // Discards what the line holds in both directions; opens it when it is not open.
   void Reset() override;
   // Also notices a device node that went away or came back (checked at most
   // every kLineCheckInterval, without blocking).

@@ -148,6 +148,13 @@ TEST(SerialLineDriverTest, CarriesBytesBothWays) {
   }
   EXPECT_EQ(got, "\x16\x01\x03");
   EXPECT_EQ(line.Read(buffer, sizeof buffer), 0u);  // nothing more: time-out
+
+  // A reset discards what came and was not read.
+  ASSERT_EQ(write(pty.Master(), "junk", 4), 4);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  line.Reset();
+  EXPECT_TRUE(line.IsConnected());
+  EXPECT_EQ(line.Read(buffer, sizeof buffer), 0u);
 }
 
 TEST(SerialLineDriverTest, LostLineAndMissingDevice) {
