@@ -108,15 +108,10 @@ void LibusbBackend::TakePending() {
   }
 }
 
-std::optional<int> LibusbBackend::RegisterInterface(libusb_device* device) const {
-  libusb_config_descriptor* config = nullptr;
-  if (libusb_get_active_config_descriptor(device, &config) != 0 &&
-      libusb_get_config_descriptor(device, 0, &config) != 0)
-    return std::nullopt;
-  std::optional<int> found;
-  for (int i = 0; i < config->bNumInterfaces && !found; ++i) {
-    const libusb_interface& interface = config->interface[i];
-    for (int a = 0; a < interface.num_altsetting && !found; ++a) {
+std::optional<int> LibusbBackend::RegisterInterface(const libusb_config_descriptor& config) {
+  for (int i = 0; i < config.bNumInterfaces; ++i) {
+    const libusb_interface& interface = config.interface[i];
+    for (int a = 0; a < interface.num_altsetting; ++a) {
       const libusb_interface_descriptor& setting = interface.altsetting[a];
       bool out = false;
       bool in = false;
@@ -126,9 +121,18 @@ std::optional<int> LibusbBackend::RegisterInterface(libusb_device* device) const
         out = out || (bulk && endpoint.bEndpointAddress == kOutEndpoint);
         in = in || (bulk && endpoint.bEndpointAddress == kInEndpoint);
       }
-      if (out && in) found = setting.bInterfaceNumber;
+      if (out && in) return setting.bInterfaceNumber;
     }
   }
+  return std::nullopt;
+}
+
+std::optional<int> LibusbBackend::RegisterInterface(libusb_device* device) const {
+  libusb_config_descriptor* config = nullptr;
+  if (libusb_get_active_config_descriptor(device, &config) != 0 &&
+      libusb_get_config_descriptor(device, 0, &config) != 0)
+    return std::nullopt;
+  const auto found = RegisterInterface(*config);
   libusb_free_config_descriptor(config);
   return found;
 }

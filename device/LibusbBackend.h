@@ -30,6 +30,10 @@ class LibusbBackend : public UsbBackend {
   bool Start(Notices notices) override;
   void Stop() override;
 
+  // The number of the interface whose setting offers both register pipes as
+  // bulk endpoints (OUT 0x03, IN 0x81), or nullopt: the rule for what a register is.
+  static std::optional<int> RegisterInterface(const libusb_config_descriptor& config);
+
  private:
   struct Pending {
     bool arrived;
@@ -41,7 +45,6 @@ class LibusbBackend : public UsbBackend {
   void EventLoop();
   void TakePending();
   void Arrived(libusb_device* device);
-  // The interface offering both register pipes, or nullopt.
   std::optional<int> RegisterInterface(libusb_device* device) const;
   void ReleasePending();
 
