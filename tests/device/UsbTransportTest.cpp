@@ -221,3 +221,40 @@ TEST(UsbTransportOnLibusb, StartsAndClosesWithoutARegister) {
 }
 
 }  // namespace
+
+namespace {
+
+libusb_endpoint_descriptor Endpoint(std::uint8_t address, std::uint8_t type) {
+  libusb_endpoint_descriptor endpoint{};
+  endpoint.bEndpointAddress = address;
+  endpoint.bmAttributes = type;
+  return endpoint;
+}
+
+std::optional<int> RegisterInterfaceOf(std::vector<libusb_endpoint_descriptor> endpoints) {
+  libusb_interface_descriptor setting{};
+  setting.bInterfaceNumber = 2;
+  setting.bNumEndpoints = static_cast<std::uint8_t>(endpoints.size());
+  setting.endpoint = endpoints.data();
+  libusb_interface interface{};
+  interface.altsetting = &setting;
+  interface.num_altsetting = 1;
+  libusb_config_descriptor config{};
+  config.bNumInterfaces = 1;
+  config.interface = &interface;
+  return LibusbBackend::RegisterInterface(config);
+}
+
+// Which devices count as registers: both pipes, bulk, in one interface setting.
+TEST(UsbRegisterRule, NeedsBulkOut03AndBulkIn81InOneSetting) {
+  constexpr auto kBulk = LIBUSB_TRANSFER_TYPE_BULK;
+  constexpr auto kInterrupt = LIBUSB_TRANSFER_TYPE_INTERRUPT;
+  EXPECT_EQ(RegisterInterfaceOf({Endpoint(0x03, kBulk), Endpoint(0x81, kBulk)}), 2);
+  EXPECT_EQ(RegisterInterfaceOf({Endpoint(0x81, kBulk), Endpoint(0x82, kInterrupt), Endpoint(0x03, kBulk)}), 2);
+  EXPECT_FALSE(RegisterInterfaceOf({Endpoint(0x03, kBulk)}).has_value());
+  EXPECT_FALSE(RegisterInterfaceOf({Endpoint(0x03, kInterrupt), Endpoint(0x81, kBulk)}).has_value());
+  EXPECT_FALSE(RegisterInterfaceOf({Endpoint(0x83, kBulk), Endpoint(0x01, kBulk)}).has_value());
+  EXPECT_FALSE(RegisterInterfaceOf({}).has_value());
+}
+
+}  // namespace
