@@ -15,7 +15,7 @@ namespace {
 
 DeviceTiming FastTiming() {
   DeviceTiming timing;
-  timing.replyWaitMs = 100;
+  timing.replyWaitMs = 200;
   timing.exchangeLockWaitMs = 100;
   timing.writeRetryPauseMs = 1;
   timing.afterFramePauseMs = 0;

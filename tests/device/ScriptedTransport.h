@@ -19,7 +19,9 @@ class ScriptedTransport : public iCOMDriver {
   // Called for every frame written (outside the lock), to queue the answer.
   std::function<void(const Bytes& frame, ScriptedTransport& self)> onWrite;
 
-  explicit ScriptedTransport(std::chrono::milliseconds readTimeout = std::chrono::milliseconds(20))
+  // 21 empty reads must outlast the engine's three silent periods, as on the
+  // real transports, or silence would be taken for refused frames.
+  explicit ScriptedTransport(std::chrono::milliseconds readTimeout = std::chrono::milliseconds(60))
       : readTimeout_(readTimeout) {}
 
   bool Open(std::uint32_t) override { return IsConnected(); }
