@@ -91,7 +91,9 @@ std::uint32_t cDeviceProtocol::SendFrame(std::uint16_t command, std::string_view
 }
 
 std::uint32_t cDeviceProtocol::Exchange(std::uint16_t command, std::string_view requestText, ReplyArea& reply) {
-  if (transport_ == nullptr || !transport_->IsConnected()) return kNoReply;
+  // Without a receiver no answer can arrive: fail at once instead of after
+  // three silent periods.
+  if (transport_ == nullptr || !running_ || !transport_->IsConnected()) return kNoReply;
   if (UpToZero(requestText).size() > RegisterFrame::kMaxRequestText) return kRequestTooLong;
 
   // A lock left taken by a stuck exchange must not block the product for good.

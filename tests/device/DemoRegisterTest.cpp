@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "CFormat.h"
 #include "DeviceProfile.h"
@@ -328,6 +329,34 @@ TEST_F(DemoRegisterTest, VanishingRegisterFailsTheExchangeUntilItIsBack) {
   EXPECT_EQ(Transact(0x80, ""), 1);  // at once: nothing attached
   demo.Attach();
   EXPECT_EQ(Transact(0x80, ""), 0);
+}
+
+TEST(DemoRegisterConcurrency, ExchangesFromTwoThreadsAreSerialised) {
+  DeviceTiming timing = FastTiming();
+  timing.exchangeLockWaitMs = 10000;
+  cDemoRegister::Options options;
+  options.timing = timing;
+  cDemoRegister demo(options);
+  cDeviceProtocol engine(timing);
+  ASSERT_TRUE(engine.Start(&demo));
+  const auto worker = [&engine](int department, int& failures) {
+    std::string reply;
+    for (int i = 0; i < 25; ++i) {
+      const std::string request = "R" + std::to_string(department);
+      if (engine.DeviceTransaction(0x83, request, reply) != 0 ||
+          reply.rfind("R," + std::to_string(department) + ",", 0) != 0)
+        ++failures;
+    }
+  };
+  int failuresA = 0;
+  int failuresB = 0;
+  std::thread a(worker, 2, std::ref(failuresA));
+  std::thread b(worker, 5, std::ref(failuresB));
+  a.join();
+  b.join();
+  EXPECT_EQ(failuresA, 0);
+  EXPECT_EQ(failuresB, 0);
+  EXPECT_EQ(demo.GetCounters().framesReceived, 50u);
 }
 
 TEST(DemoRegisterFrames, BrokenRequestIsAnsweredWithNak) {

@@ -335,8 +335,11 @@ TEST(DeviceProtocolLifecycle, StartWithoutTransportAndRepeatedStop) {
   ScriptedTransport transport;
   transport.SetConnected(false);
   EXPECT_FALSE(engine.Start(&transport));  // Open's answer: nothing attached
+  transport.SetConnected(true);
   engine.Stop();
   engine.Stop();
+  EXPECT_EQ(engine.DeviceTransaction(0x80, "", reply), 1);  // stopped: no receiver
+  EXPECT_TRUE(transport.Log().empty());
 }
 
 TEST(RegisterFrameTest, CheckCharactersUseColonToQuestionMarkAboveNine) {
