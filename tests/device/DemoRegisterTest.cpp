@@ -170,20 +170,27 @@ TEST_F(DemoRegisterTest, BadDepartmentRequestsAreRefused) {
 }
 
 TEST_F(DemoRegisterTest, EveryArticleOfTheSampleCanBeDownloaded) {
-  std::size_t count = 0;
-  std::uint32_t lastPlu = 0;
-  ASSERT_EQ(Transact(0x6B, "F"), 0);
-  for (ReadBack read = ParseArticle(reply, false); read.state != 'F'; read = ParseArticle(reply, false)) {
-    ++count;
-    EXPECT_GT(read.article.PLUNO, lastPlu);
-    lastPlu = read.article.PLUNO;
-    ASSERT_EQ(Transact(0x6B, "N"), 0) << "after PLU " << lastPlu;
+  // With and without the initial quantity field: every reply fits a frame.
+  for (const bool initialQty : {false, true}) {
+    cDemoRegister::Profile profile = demo.GetProfile();
+    profile.initialQtyEnabled = initialQty;
+    demo.SetProfile(profile);
+    std::size_t count = 0;
+    std::uint32_t lastPlu = 0;
+    ASSERT_EQ(Transact(0x6B, "F"), 0);
+    for (ReadBack read = ParseArticle(reply, initialQty); read.state != 'F'; read = ParseArticle(reply, initialQty)) {
+      ++count;
+      EXPECT_GT(read.article.PLUNO, lastPlu);
+      lastPlu = read.article.PLUNO;
+      EXPECT_EQ(read.article.MEASURE_UNIT, demo.Article(lastPlu)->MEASURE_UNIT);
+      ASSERT_EQ(Transact(0x6B, "N"), 0) << "after PLU " << lastPlu;
+    }
+    EXPECT_EQ(count, demo.ArticleCount());
+    EXPECT_GE(count, 300u);
+    // Past the end it stays at the end.
+    ASSERT_EQ(Transact(0x6B, "N"), 0);
+    EXPECT_EQ(reply, "F");
   }
-  EXPECT_EQ(count, demo.ArticleCount());
-  EXPECT_GE(count, 300u);
-  // Past the end it stays at the end.
-  ASSERT_EQ(Transact(0x6B, "N"), 0);
-  EXPECT_EQ(reply, "F");
 }
 
 TEST_F(EmptyDemoRegisterTest, EmptyRegisterAnswersTheFirstRequestWithF) {
