@@ -48,7 +48,7 @@ const SampleDepartment kDepartments[8] = {
     {"Tobacco & News", 'A', false, 0,
      {"Daily paper", "Weekend paper", "Magazine", "Crossword book", "Lighter", "Matches", "Rolling papers",
       "Pipe tobacco", "Cigarillos", "Postcards"},
-     {"", " special", " 2-pack", " deluxe"}, 1.80},
+     {"", " limited", " 2-pack", " deluxe"}, 1.80},
 };
 
 // A fixed pseudo-random sequence, so the sample is the same at every start.
