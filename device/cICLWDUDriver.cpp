@@ -17,6 +17,7 @@ void cICLWDUDriver::StartLibrary() {
   if (!backend_) return;
   UsbBackend::Notices notices;
   notices.attached = [this](std::shared_ptr<UsbDeviceLink> device) {
+    DropLeftover();
     {
       std::lock_guard lock(deviceMutex_);
       device_ = std::move(device);
@@ -97,20 +98,39 @@ std::uint32_t cICLWDUDriver::Write(const std::uint8_t* data, std::uint32_t lengt
 std::uint32_t cICLWDUDriver::Read(std::uint8_t* buffer, std::uint32_t capacity) {
   const auto device = CurrentDevice();
   if (!device || buffer == nullptr || capacity == 0) return 0;
+  {
+    std::lock_guard lock(leftoverMutex_);
+    if (!leftover_.empty()) {
+      const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(capacity, leftover_.size()));
+      std::copy_n(leftover_.begin(), count, buffer);
+      leftover_.erase(leftover_.begin(), leftover_.begin() + count);
+      status_.RecordRead(0);
+      return count;
+    }
+  }
+  std::array<std::uint8_t, kMaxReadTransfer> packets{};
+  const std::uint32_t asked =
+      std::min(kMaxReadTransfer, (capacity + kPacketSize - 1) / kPacketSize * kPacketSize);
   for (int attempt = 0; attempt < kTries; ++attempt) {
     if (CurrentDevice() != device) {
       status_.RecordRead(kStatusDeviceGone);
       return 0;
     }
     int transferred = 0;
-    const int result = device->BulkTransfer(kInEndpoint, buffer, static_cast<int>(capacity), transferred,
+    const int result = device->BulkTransfer(kInEndpoint, packets.data(), static_cast<int>(asked), transferred,
                                             timing_.usbTransferTimeoutMs);
-    const auto taken = static_cast<std::uint32_t>(std::clamp(transferred, 0, static_cast<int>(capacity)));
+    const auto taken = static_cast<std::uint32_t>(std::clamp(transferred, 0, static_cast<int>(asked)));
     // Bytes that came with a time-out are bytes all the same; dropping them
     // would cost the frame.
     if (result == 0 || taken > 0) {
       status_.RecordRead(0);
-      return taken;
+      const std::uint32_t count = std::min(taken, capacity);
+      std::copy_n(packets.begin(), count, buffer);
+      if (taken > count) {
+        std::lock_guard lock(leftoverMutex_);
+        leftover_.assign(packets.begin() + count, packets.begin() + taken);
+      }
+      return count;
     }
     status_.RecordRead(static_cast<std::uint32_t>(-result));
     device->ClearHalt(kInEndpoint);
@@ -118,10 +138,16 @@ std::uint32_t cICLWDUDriver::Read(std::uint8_t* buffer, std::uint32_t capacity) 
   return 0;
 }
 
+void cICLWDUDriver::DropLeftover() {
+  std::lock_guard lock(leftoverMutex_);
+  leftover_.clear();
+}
+
 void cICLWDUDriver::Reset() {
   const auto device = CurrentDevice();
   if (!device) return;
   device->ResetDevice();
+  DropLeftover();
   if (backend_ && libraryStarted_) backend_->Stop();
   {
     std::lock_guard lock(deviceMutex_);

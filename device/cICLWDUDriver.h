@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "DeviceTiming.h"
 #include "TransferStatus.h"
@@ -22,6 +23,11 @@ class cICLWDUDriver : public iCOMDriver {
   // Own status codes beside libusb's errors (which are reported negated).
   static constexpr std::uint32_t kStatusZeroLengthWrite = 0x1000;
   static constexpr std::uint32_t kStatusDeviceGone = 0x1001;
+  // Reads ask the device for whole packets of this size: a register that sends
+  // more than a small capacity asked for would otherwise overflow the transfer
+  // and lose the packet. What does not fit is handed out by the next Read.
+  static constexpr std::uint32_t kPacketSize = 64;
+  static constexpr std::uint32_t kMaxReadTransfer = 512;
 
   // Starts the library at once, so that IsConnected is meaningful from the start.
   explicit cICLWDUDriver(std::unique_ptr<UsbBackend> backend, const DeviceTiming& timing = {});
@@ -41,6 +47,7 @@ class cICLWDUDriver : public iCOMDriver {
  private:
   void StartLibrary();
   std::shared_ptr<UsbDeviceLink> CurrentDevice() const;
+  void DropLeftover();
 
   const DeviceTiming timing_;
   std::unique_ptr<UsbBackend> backend_;
@@ -52,4 +59,8 @@ class cICLWDUDriver : public iCOMDriver {
   std::shared_ptr<UsbDeviceLink> device_;
   std::string diagnostic_;
   bool libraryStarted_ = false;
+  // Bytes read from the device beyond what the last Read could take; dropped
+  // with the device.
+  std::mutex leftoverMutex_;
+  std::vector<std::uint8_t> leftover_;
 };

@@ -108,7 +108,28 @@ TEST_F(UsbTransportTest, ReadIsTriedThreeTimesWithPipeResets) {
   EXPECT_EQ(driver->Read(buffer, 8), 0u);  // nothing scripted: three time-outs
   EXPECT_EQ(driver->GetLastStatus(), 7u);
   EXPECT_EQ(link->Calls().size(), 6u);
-  EXPECT_EQ(link->Calls().back().length, 8);
+}
+
+TEST_F(UsbTransportTest, ReadsAskForWholePacketsAndKeepWhatDoesNotFit) {
+  PlugRegister();
+  std::vector<std::uint8_t> reply(20);
+  std::iota(reply.begin(), reply.end(), std::uint8_t{1});
+  link->Script(0x81, {{0, -1, reply}});
+  std::uint8_t buffer[256]{};
+  EXPECT_EQ(driver->Read(buffer, 8), 8u);
+  EXPECT_EQ(link->Calls().back().length, 64);
+  EXPECT_EQ(driver->Read(buffer + 8, 248), 12u);
+  EXPECT_EQ(link->Calls().size(), 1u);  // the rest came from what was kept
+  EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + 20), reply);
+  EXPECT_EQ(driver->Read(buffer, 200), 0u);
+  EXPECT_EQ(link->Calls().back().length, 256);
+
+  // What was kept goes with the device.
+  link->Script(0x81, {{0, -1, reply}});
+  EXPECT_EQ(driver->Read(buffer, 4), 4u);
+  backend->Unplug();
+  PlugRegister();
+  EXPECT_EQ(driver->Read(buffer, 4), 0u);
 }
 
 TEST_F(UsbTransportTest, BytesThatCameWithATimeOutAreKept) {
