@@ -1,0 +1,68 @@
+// Exchanges between the protocol engine and the demo register: the time one
+// exchange costs beyond the fixed pause after a frame, and the CPU the link
+// uses while it waits.
+#include <benchmark/benchmark.h>
+
+#include <ctime>
+#include <string>
+#include <thread>
+
+#include "cDemoRegister.h"
+#include "cDeviceProtocol.h"
+
+namespace {
+
+// CPU time of the whole process, all threads.
+double ProcessCpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+
+// 100 exchanges (department reads and article reads, as a download makes them)
+// per iteration; the pause after a frame is the argument in milliseconds.
+void BM_HundredExchanges(benchmark::State& state) {
+  DeviceTiming timing;
+  timing.afterFramePauseMs = static_cast<std::uint32_t>(state.range(0));
+  cDemoRegister::Options options;
+  options.timing = timing;
+  cDemoRegister demo(options);
+  cDeviceProtocol engine(timing);
+  engine.Start(&demo);
+  std::string reply;
+  int failures = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < 100; ++i) {
+      const int result = (i % 2 == 0) ? engine.DeviceTransaction(0x83, "R" + std::to_string(1 + i % 8), reply)
+                                      : engine.DeviceTransaction(0x6B, i == 1 ? "F" : "N", reply);
+      failures += result;
+    }
+    benchmark::DoNotOptimize(reply);
+  }
+  engine.Stop();
+  const double exchanges = static_cast<double>(state.iterations()) * 100.0;
+  state.counters["failures"] = failures;
+  // Wall time per exchange; with the pause argument subtracted, the overhead.
+  state.counters["per_exchange"] =
+      benchmark::Counter(exchanges, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.SetItemsProcessed(static_cast<std::int64_t>(exchanges));
+}
+BENCHMARK(BM_HundredExchanges)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_HundredExchanges)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// CPU time the receiver thread and the register use in half a second of no
+// traffic; near zero when nothing spins.
+void BM_IdleCpu(benchmark::State& state) {
+  cDemoRegister demo;
+  cDeviceProtocol engine;
+  engine.Start(&demo);
+  std::string reply;
+  engine.DeviceTransaction(0x80, "", reply);
+  double used = 0;
+  for (auto _ : state) {
+    const double before = ProcessCpuSeconds();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    used += ProcessCpuSeconds() - before;
+  }
+  engine.Stop();
+  state.counters["cpu_ms_per_idle_second"] = used * 2000.0 / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_IdleCpu)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,161 @@
+#include "cICLWDUDriver.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+cICLWDUDriver::cICLWDUDriver(std::unique_ptr<UsbBackend> backend, const DeviceTiming& timing)
+    : timing_(timing), backend_(std::move(backend)) {
+  StartLibrary();
+}
+
+cICLWDUDriver::~cICLWDUDriver() { Close(); }
+
+void cICLWDUDriver::StartLibrary() {
+  if (!backend_) return;
+  UsbBackend::Notices notices;
+  notices.attached = [this](std::shared_ptr<UsbDeviceLink> device) {
+    DropLeftover();
+    {
+      std::lock_guard lock(deviceMutex_);
+      device_ = std::move(device);
+      diagnostic_.clear();
+    }
+    attached_ = true;
+  };
+  notices.detached = [this](const UsbDeviceLink* device) {
+    std::lock_guard lock(deviceMutex_);
+    if (device_.get() != device) return;  // not the register we hold
+    device_.reset();
+    attached_ = false;
+  };
+  notices.problem = [this](const std::string& text) {
+    std::lock_guard lock(deviceMutex_);
+    diagnostic_ = text;
+  };
+  libraryStarted_ = backend_->Start(std::move(notices));
+}
+
+std::shared_ptr<UsbDeviceLink> cICLWDUDriver::CurrentDevice() const {
+  std::lock_guard lock(deviceMutex_);
+  return device_;
+}
+
+std::string cICLWDUDriver::Diagnostic() const {
+  std::lock_guard lock(deviceMutex_);
+  return diagnostic_;
+}
+
+bool cICLWDUDriver::Open(std::uint32_t /*portIndex*/) { return attached_; }
+
+void cICLWDUDriver::Close() {
+  if (backend_ && libraryStarted_) backend_->Stop();
+  libraryStarted_ = false;
+  std::lock_guard lock(deviceMutex_);
+  device_.reset();
+  attached_ = false;
+}
+
+bool cICLWDUDriver::IsConnected() { return attached_; }
+
+std::uint32_t cICLWDUDriver::GetLastStatus() { return status_.Last(); }
+
+std::uint32_t cICLWDUDriver::Write(const std::uint8_t* data, std::uint32_t length) {
+  const auto device = CurrentDevice();
+  if (!device || data == nullptr) return 0;
+
+  std::uint32_t sent = 0;
+  int tries = kTries;
+  std::array<std::uint8_t, kMaxChunk> chunk{};
+  while (sent < length) {
+    if (CurrentDevice() != device) {
+      status_.RecordWrite(kStatusDeviceGone);
+      return sent;
+    }
+    const std::uint32_t size = std::min(length - sent, kMaxChunk);
+    std::memcpy(chunk.data(), data + sent, size);
+    int transferred = 0;
+    const int result = device->BulkTransfer(kOutEndpoint, chunk.data(), static_cast<int>(size), transferred,
+                                            timing_.usbTransferTimeoutMs);
+    const auto taken = static_cast<std::uint32_t>(std::clamp(transferred, 0, static_cast<int>(size)));
+    sent += taken;
+    if (result == 0 && taken > 0) {
+      status_.RecordWrite(0);
+      tries = kTries;  // progress: the rest gets fresh tries
+      continue;
+    }
+    // A transfer that "succeeds" without taking a byte would be repeated for
+    // ever with fresh tries; it counts as a failed try.
+    status_.RecordWrite(result != 0 ? static_cast<std::uint32_t>(-result) : kStatusZeroLengthWrite);
+    device->ClearHalt(kOutEndpoint);
+    if (--tries == 0) return sent;
+  }
+  return length;
+}
+
+std::uint32_t cICLWDUDriver::Read(std::uint8_t* buffer, std::uint32_t capacity) {
+  const auto device = CurrentDevice();
+  if (!device || buffer == nullptr || capacity == 0) return 0;
+  {
+    std::lock_guard lock(leftoverMutex_);
+    if (!leftover_.empty()) {
+      const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(capacity, leftover_.size()));
+      std::copy_n(leftover_.begin(), count, buffer);
+      leftover_.erase(leftover_.begin(), leftover_.begin() + count);
+      status_.RecordRead(0);
+      return count;
+    }
+  }
+  std::array<std::uint8_t, kMaxReadTransfer> packets{};
+  const std::uint32_t asked =
+      std::min(kMaxReadTransfer, (capacity + kPacketSize - 1) / kPacketSize * kPacketSize);
+  for (int attempt = 0; attempt < kTries; ++attempt) {
+    if (CurrentDevice() != device) {
+      status_.RecordRead(kStatusDeviceGone);
+      return 0;
+    }
+    int transferred = 0;
+    const int result = device->BulkTransfer(kInEndpoint, packets.data(), static_cast<int>(asked), transferred,
+                                            timing_.usbTransferTimeoutMs);
+    const auto taken = static_cast<std::uint32_t>(std::clamp(transferred, 0, static_cast<int>(asked)));
+    // Bytes that came with a time-out are bytes all the same; dropping them
+    // would cost the frame.
+    if (result == 0 || taken > 0) {
+      status_.RecordRead(0);
+      const std::uint32_t count = std::min(taken, capacity);
+      std::copy_n(packets.begin(), count, buffer);
+      if (taken > count) {
+        std::lock_guard lock(leftoverMutex_);
+        leftover_.assign(packets.begin() + count, packets.begin() + taken);
+      }
+      return count;
+    }
+    status_.RecordRead(static_cast<std::uint32_t>(-result));
+    device->ClearHalt(kInEndpoint);
+  }
+  return 0;
+}
+
+void cICLWDUDriver::DropLeftover() {
+  std::lock_guard lock(leftoverMutex_);
+  leftover_.clear();
+}
+
+void cICLWDUDriver::Reset() {
+  const auto device = CurrentDevice();
+  if (!device) return;
+  device->ResetDevice();
+  DropLeftover();
+  if (backend_ && libraryStarted_) backend_->Stop();
+  {
+    std::lock_guard lock(deviceMutex_);
+    if (device_ == device) device_.reset();
+    attached_ = device_ != nullptr;
+  }
+  StartLibrary();
+  for (std::uint32_t poll = 0; poll < timing_.attachPollCount && !CurrentDevice(); ++poll)
+    std::this_thread::sleep_for(std::chrono::milliseconds(timing_.attachPollMs));
+  std::this_thread::sleep_for(std::chrono::milliseconds(timing_.resetSettleMs));
+}
