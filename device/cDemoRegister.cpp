@@ -28,7 +28,15 @@ std::vector<std::string_view> Split(std::string_view text) {
 }
 
 // The whole field must be the number.
+// Numbers arrive padded to a width ("%2.0f" gives " 3"), so leading blanks are
+// part of the layout, not an error.
+std::string_view TrimLeft(std::string_view field) {
+  while (!field.empty() && field.front() == ' ') field.remove_prefix(1);
+  return field;
+}
+
 std::optional<std::int64_t> Integer(std::string_view field) {
+  field = TrimLeft(field);
   std::int64_t value = 0;
   const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
   if (field.empty() || error != std::errc() || end != field.data() + field.size()) return std::nullopt;
@@ -36,6 +44,7 @@ std::optional<std::int64_t> Integer(std::string_view field) {
 }
 
 std::optional<double> Number(std::string_view field, double limit) {
+  field = TrimLeft(field);
   double value = 0;
   const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
   if (field.empty() || error != std::errc() || end != field.data() + field.size() || !std::isfinite(value) ||

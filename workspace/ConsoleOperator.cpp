@@ -27,18 +27,20 @@ Answer ConsoleOperator::Ask(const std::string& text, const std::string&, Message
   }
   if (!interactive_) {
     std::fprintf(err_, "%s\nNobody can answer this question here; give --yes to agree in advance.\n", text.c_str());
-    refused_ = true;
+    refused_ = declined_ = true;
     return no;
   }
   std::fprintf(err_, "%s [y/N] ", text.c_str());
   std::fflush(err_);
   char line[64] = {};
   if (!std::fgets(line, sizeof line, in_)) {
-    refused_ = true;
+    refused_ = declined_ = true;
     return no;
   }
   const char first = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
-  return first == 'y' ? yes : no;
+  if (first == 'y') return yes;
+  declined_ = true;
+  return no;
 }
 
 std::optional<std::string> ConsoleOperator::ChooseFile(const FileChoice&) {

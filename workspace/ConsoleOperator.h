@@ -24,6 +24,8 @@ class ConsoleOperator : public Operator {
 
   // A question was refused because nobody could answer it.
   bool Refused() const { return refused_; }
+  // A question was answered with No or Cancel (or refused).
+  bool Declined() const { return declined_; }
 
  private:
   bool assumeYes_;
@@ -31,5 +33,6 @@ class ConsoleOperator : public Operator {
   std::FILE* err_;
   bool interactive_;
   bool refused_ = false;
+  bool declined_ = false;
   std::optional<std::string> file_;
 };

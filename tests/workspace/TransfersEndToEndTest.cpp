@@ -1,0 +1,432 @@
+// The transfers of the articles and reports windows against the demo register,
+// through the real protocol engine.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "ArticlesCli.h"
+#include "ArticlesWindowLogic.h"
+#include "RegisterTransfers.h"
+#include "ReportsLogic.h"
+#include "ScriptedOperator.h"
+#include "TempDir.h"
+#include "UiText.h"
+#include "WorkspaceTestConfig.h"
+#include "cDemoRegister.h"
+#include "cDeviceProtocol.h"
+
+namespace {
+
+DeviceTiming FastTiming() {
+  DeviceTiming timing;
+  timing.replyWaitMs = 100;
+  timing.exchangeLockWaitMs = 100;
+  timing.writeRetryPauseMs = 1;
+  timing.afterFramePauseMs = 0;
+  timing.noDevicePollMs = 1;
+  timing.stopPollMs = 1;
+  timing.startPauseMs = 0;
+  timing.lineReadTimeoutMs = 5;
+  return timing;
+}
+
+double Round(double value, int decimals) {
+  const double scale = std::pow(10.0, decimals);
+  return std::round(value * scale) / scale;
+}
+
+ArticleRecord Article(std::uint32_t plu, int fractional) {
+  ArticleRecord a = ZeroArticle();
+  a.PLUNO = plu;
+  a.TAX_GROUP = static_cast<char>('A' + plu % 8);
+  a.SING_PRICE = 0.5 + plu * 1.25;
+  a.MAX_PRICE = plu % 3 ? 0.0 : a.SING_PRICE * 2;
+  SetName(a.NAME, (plu % 5 ? "Article " : "O'Brien \"best\" ") + std::to_string(plu));
+  a.BARCODE = plu % 4 ? 4000000000000 + plu : 0;
+  a.DEPARTMENT = static_cast<std::int32_t>(plu % 8);
+  a.OPT_FRACT_QTY = fractional;
+  a.STOCKQTY = fractional ? 12.345 + plu : 7.0 + plu;
+  a.INITQTY = fractional ? 1.5 : 3.0;
+  a.STOCK_GROUP = static_cast<std::int32_t>(plu % 20);
+  a.MEASURE_UNIT = static_cast<std::int32_t>(plu % 10);
+  a.OPT_SINGTRANS = plu % 2;
+  a.OPT_FREEPRICE = (plu / 2) % 2;
+  a.IN_USE = 1;
+  return a;
+}
+
+class Transfers : public ::testing::Test {
+ protected:
+  void StartRegister(cDemoRegister::Contents contents, const cDemoRegister::Profile& registerProfile = {}) {
+    cDemoRegister::Options options;
+    options.contents = contents;
+    options.profile = registerProfile;
+    options.timing = FastTiming();
+    demo = std::make_unique<cDemoRegister>(options);
+    engine.Start(demo.get());
+    profile.SetForDeviceType();
+  }
+  void TearDown() override { engine.Stop(); }
+
+  TransactionFunction Transaction() {
+    return [this](std::uint16_t command, const std::string& request, std::string& reply) {
+      if (beforeRequest) beforeRequest(++requests);
+      return engine.DeviceTransaction(command, request, reply);
+    };
+  }
+
+  // A database file with these articles, written directly.
+  std::string MakeDatabase(const std::string& name, const std::vector<ArticleRecord>& articles) {
+    const std::string path = dir.File(name);
+    DatabaseFile file;
+    EXPECT_EQ(file.OpenDatabase(path, false).result, OpenResult::Created);
+    EXPECT_TRUE(file.WriteNewContents('B'));
+    for (std::size_t i = 0; i < articles.size(); ++i) EXPECT_TRUE(file.WriteArticle(i + 1, articles[i]));
+    return path;
+  }
+
+  WorkspaceTestConfig config;
+  TempDir dir;
+  ScriptedOperator op;
+  DeviceProfile profile;
+  std::unique_ptr<cDemoRegister> demo;
+  cDeviceProtocol engine{FastTiming()};
+  std::function<void(int)> beforeRequest;
+  int requests = 0;
+  RegisterTransfers transfers{Transaction(), profile};
+  ArticlesWindowLogic window{op, profile, nullptr, nullptr, &transfers};
+};
+
+}  // namespace
+
+TEST_F(Transfers, UploadThenDownloadGivesBackEveryFieldTheRegisterCarries) {
+  for (int switches = 0; switches < 4; ++switches) {
+    SCOPED_TRACE(switches);
+    cDemoRegister::Profile registerProfile;
+    registerProfile.initialQtyEnabled = switches & 1;
+    registerProfile.pluLinkEnabled = (switches >> 1) & 1;
+    engine.Stop();
+    StartRegister(cDemoRegister::Contents::Empty, registerProfile);
+    ASSERT_TRUE(transfers.ReadDeviceParameters());
+    ASSERT_EQ(profile.initialQtyEnabled, registerProfile.initialQtyEnabled);
+
+    std::vector<ArticleRecord> articles;
+    for (std::uint32_t plu = 1; plu <= 12; ++plu) {
+      ArticleRecord a = Article(plu, plu % 2);
+      if (registerProfile.pluLinkEnabled && plu > 1) a.PLUNOLINK = static_cast<std::int32_t>(plu - 1);
+      articles.push_back(a);
+    }
+    const std::string source = MakeDatabase("up" + std::to_string(switches) + ".db", articles);
+
+    ArticlesWindowLogic up(op, profile, nullptr, nullptr, &transfers);
+    op.QueueFile(source);
+    up.OnOpenDatabase();
+    up.controls.viewMode = 0;
+    op.QueueAnswer(Answer::Ok);
+    up.OnUpload();
+    ASSERT_EQ(up.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
+    ASSERT_EQ(up.uploadFailed, 0);
+
+    ArticlesWindowLogic down(op, profile, nullptr, nullptr, &transfers);
+    op.QueueFile(dir.File("down" + std::to_string(switches) + ".db"));
+    op.QueueAnswer(Answer::Ok);
+    down.controls.viewMode = 0;
+    down.OnDownload();
+    ASSERT_EQ(down.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
+    ASSERT_EQ(down.Table().Count(), articles.size());
+
+    for (const ArticleRecord& sent : articles) {
+      const auto index = down.Table().FindByPlu(sent.PLUNO);
+      ASSERT_TRUE(index) << sent.PLUNO;
+      ArticleRecord got;
+      ASSERT_EQ(down.Database().ReadArticle(down.Table().Entry(*index).recordNo, got), ReadStatus::Ok);
+      const int decimals = sent.OPT_FRACT_QTY ? 3 : 0;
+      EXPECT_EQ(got.TAX_GROUP, sent.TAX_GROUP);
+      EXPECT_EQ(got.SING_PRICE, Round(sent.SING_PRICE, 2));
+      EXPECT_EQ(got.MAX_PRICE, Round(sent.MAX_PRICE, 2));
+      EXPECT_EQ(NameOf(got.NAME), NameOf(sent.NAME));
+      EXPECT_EQ(got.BARCODE, sent.BARCODE);
+      EXPECT_EQ(got.DEPARTMENT, sent.DEPARTMENT);
+      EXPECT_EQ(got.OPT_FRACT_QTY, sent.OPT_FRACT_QTY);
+      EXPECT_EQ(got.STOCKQTY, Round(sent.STOCKQTY, decimals));
+      EXPECT_EQ(got.INITQTY, registerProfile.initialQtyEnabled ? Round(sent.INITQTY, decimals) : 0.0);
+      EXPECT_EQ(got.STOCK_GROUP, sent.STOCK_GROUP);
+      EXPECT_EQ(got.MEASURE_UNIT, sent.MEASURE_UNIT);
+      EXPECT_EQ(got.OPT_SINGTRANS, sent.OPT_SINGTRANS);
+      EXPECT_EQ(got.OPT_FREEPRICE, sent.OPT_FREEPRICE);
+      EXPECT_EQ(got.PLUNOLINK, registerProfile.pluLinkEnabled && !registerProfile.initialQtyEnabled ? sent.PLUNOLINK : 0);
+      EXPECT_EQ(got.IN_USE, 1u);
+    }
+  }
+}
+
+TEST_F(Transfers, DepartmentsGoUpAndComeBack) {
+  StartRegister(cDemoRegister::Contents::Sample);
+  ASSERT_TRUE(transfers.ReadDeviceParameters());
+  const std::string path = MakeDatabase("shop.db", {});
+  {
+    DatabaseFile file;
+    ASSERT_TRUE(file.OpenExisting(path));
+    DepartmentRecord d = DefaultDepartment(3, 'C');
+    SetName(d.NAME, "Fresh fish");
+    d.SING_PRICE = 4.5;
+    d.MAX_PRICE = 50;
+    d.MAX_AMOUNT = 400;
+    d.STOCK_GROUP = 4;
+    d.MEASURE_UNIT = 1;
+    ASSERT_TRUE(file.WriteDepartment(2, d));
+  }
+  op.QueueFile(path);
+  window.OnOpenDatabase();
+  window.controls.viewMode = 1;
+  op.QueueAnswer(Answer::Ok);
+  window.OnUpload();
+  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
+
+  // Downloading with the departments view writes departments and leaves the articles alone.
+  ArticleRecord keep = Article(77, 0);
+  ASSERT_TRUE(window.Database().WriteArticle(1, keep));
+  op.QueueFile(path);
+  op.QueueAnswer(Answer::Ok);
+  window.OnDownload();
+  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
+  EXPECT_EQ(window.ListCount(), 8u);
+  EXPECT_EQ(window.ListLine(2), "0003 : Fresh fish");
+  DepartmentRecord back;
+  window.Database().ReadDepartment(2, back);
+  EXPECT_EQ(back.SING_PRICE, 4.5);
+  EXPECT_EQ(back.MAX_AMOUNT, 400.0);
+  EXPECT_EQ(back.STOCK_GROUP, 4);
+  EXPECT_EQ(back.MEASURE_UNIT, 1);
+  EXPECT_EQ(back.downloaded, 1);
+  ArticleRecord article;
+  window.Database().ReadArticle(1, article);
+  EXPECT_EQ(article.PLUNO, 77u);
+}
+
+TEST_F(Transfers, DownloadClearsEveryOldArticleAndKeepsABackup) {
+  StartRegister(cDemoRegister::Contents::Empty);
+  for (std::uint32_t plu = 1; plu <= 5; ++plu) demo->PutArticle(Article(plu, 0));
+  ASSERT_TRUE(transfers.ReadDeviceParameters());
+
+  std::vector<ArticleRecord> old;
+  for (std::uint32_t plu = 100; plu < 150; ++plu) old.push_back(Article(plu, 0));
+  const std::string path = MakeDatabase("shop.db", old);
+  const auto before = ReadBytes(path);
+
+  op.QueueFile(path);
+  op.QueueAnswer(Answer::Ok);
+  window.controls.viewMode = 0;
+  window.OnDownload();
+  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
+  EXPECT_EQ(window.Table().Count(), 5u);
+  EXPECT_EQ(window.ListCount(), 5u);
+  EXPECT_EQ(ReadBytes(path + ".bak"), before);
+
+  // Reloading finds no stale article behind the downloaded ones.
+  window.ShowArticles();
+  EXPECT_EQ(window.Table().Count(), 5u);
+  EXPECT_EQ(std::filesystem::file_size(path), before.size());
+
+  // Cancelling the overwrite question changes nothing.
+  const auto now = ReadBytes(path);
+  op.QueueFile(path);
+  op.QueueAnswer(Answer::Cancel);
+  window.OnDownload();
+  EXPECT_EQ(ReadBytes(path), now);
+}
+
+TEST_F(Transfers, TheOpeningDownloadIsOfferedAgainAfterAFailure) {
+  StartRegister(cDemoRegister::Contents::Sample);
+  int overwriteQuestions = 0;
+  op.onAsk = [&](const AskedQuestion& q) {
+    // The first download meets a register that refuses every frame.
+    if (q.text == UiText("MSG_DBOVERWIRTE_ATTENTION") && ++overwriteQuestions == 1) {
+      demo->InjectFault(cDemoRegister::Fault::Nak, 30);
+    }
+  };
+  const std::string path = dir.File("opening.db");
+  op.QueueAnswer(Answer::Yes);
+  op.QueueFile(path);
+  op.QueueAnswer(Answer::Ok);
+  op.QueueAnswer(Answer::Yes);
+  op.QueueFile(path);
+  op.QueueAnswer(Answer::Ok);
+  window.OnInitDialog(true);
+
+  EXPECT_TRUE(window.enabled.upload);
+  EXPECT_EQ(overwriteQuestions, 2);
+  EXPECT_EQ(window.transferFailed, 0);
+  EXPECT_EQ(window.downloadAll, 0);
+  EXPECT_EQ(window.controls.viewMode, 2);
+  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
+  // Both tables were read; only the articles are listed.
+  EXPECT_EQ(window.Kind(), ArticlesWindowLogic::ListKind::Articles);
+  EXPECT_EQ(window.ListCount(), demo->ArticleCount());
+  DepartmentRecord d;
+  window.Database().ReadDepartment(0, d);
+  EXPECT_EQ(d.downloaded, 1);
+  EXPECT_EQ(NameOf(d.NAME), NameOf(demo->Department(1)->NAME));
+  const auto questions = op.AskedTexts();
+  EXPECT_EQ(std::count(questions.begin(), questions.end(), UiText("MSG_DOWNLOAD_QUESTION")), 2);
+}
+
+TEST_F(Transfers, ARegisterThatFailsHalfWayLeavesWhatWasTransferred) {
+  StartRegister(cDemoRegister::Contents::Sample);
+  ASSERT_TRUE(transfers.ReadDeviceParameters());
+  // The 11th request of the download goes unanswered until the exchange gives up.
+  beforeRequest = [&](int n) {
+    if (n == 12) demo->InjectFault(cDemoRegister::Fault::Vanish);
+  };
+  requests = 0;
+  op.QueueFile(dir.File("half.db"));
+  op.QueueAnswer(Answer::Ok);
+  window.controls.viewMode = 0;
+  window.OnDownload();
+  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_ERROR_MSG"));
+  EXPECT_EQ(window.transferFailed, 1);
+  EXPECT_EQ(window.Table().Count(), 11u);
+  ArticleRecord eleventh;
+  EXPECT_EQ(window.Database().ReadArticle(11, eleventh), ReadStatus::Ok);
+  EXPECT_EQ(eleventh.IN_USE, 1u);
+  demo->Attach();
+
+  // A refused article (a link to a PLU the register does not have) stops the upload there.
+  cDemoRegister::Profile linked;
+  linked.pluLinkEnabled = 1;
+  demo->SetProfile(linked);
+  demo->RemoveAllArticles();
+  ASSERT_TRUE(transfers.ReadDeviceParameters());
+  ArticleRecord bad = Article(3, 0);
+  bad.PLUNOLINK = 999;
+  const std::string path = MakeDatabase("refused.db", {Article(1, 0), Article(2, 0), bad, Article(4, 0)});
+  beforeRequest = nullptr;
+  op.QueueFile(path);
+  window.OnOpenDatabase();
+  window.controls.viewMode = 0;
+  op.QueueAnswer(Answer::Ok);
+  window.OnUpload();
+  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_ERROR_MSG") + "  -  3");
+  EXPECT_EQ(window.uploadFailed, 1);
+  EXPECT_TRUE(demo->Article(2));
+  EXPECT_FALSE(demo->Article(4));
+}
+
+TEST_F(Transfers, ReportDownloadAndReopen) {
+  for (int initial = 0; initial < 2; ++initial) {
+    SCOPED_TRACE(initial);
+    cDemoRegister::Profile registerProfile;
+    registerProfile.initialQtyEnabled = initial;
+    engine.Stop();
+    StartRegister(cDemoRegister::Contents::Sample, registerProfile);
+    ReportsLogic reports(op, profile, &transfers);
+    reports.OnInitDialog(true);
+    ASSERT_TRUE(reports.DownloadEnabled());
+    ASSERT_EQ(profile.initialQtyEnabled, static_cast<std::uint32_t>(initial));
+
+    const std::string path = dir.File("report" + std::to_string(initial) + ".db");
+    op.QueueFile(path);
+    reports.DownloadReports();
+    EXPECT_EQ(reports.StatusText(), UiText("MSG_DEVICE_OK_MSG"));
+    ASSERT_EQ(reports.ArticleLines().size(), demo->ArticleCount());
+    ASSERT_EQ(reports.DepartmentLines().size(), 8u);
+
+    // The figures of every article and department are in the file.
+    double articleTotal = 0, departmentTotal = 0;
+    bool someInitial = false;
+    for (std::uint32_t slot = 1; slot <= reports.ArticleLines().size(); ++slot) {
+      ArticleRecord a;
+      ASSERT_EQ(reports.ReportFile().ReadArticle(slot, a), ReadStatus::Ok);
+      EXPECT_EQ(a.IN_USE, 0u);  // the report form leaves the flag as it found it
+      articleTotal += a.AMOUNT;
+      if (a.INITQTY != 0) someInitial = true;
+      if (!initial) {
+        EXPECT_EQ(a.INITQTY, 0.0);
+      }
+    }
+    EXPECT_EQ(someInitial, initial == 1);
+    for (std::uint32_t k = 0; k < 8; ++k) {
+      DepartmentRecord d;
+      reports.ReportFile().ReadDepartment(k, d);
+      departmentTotal += d.AMOUNT;
+    }
+    EXPECT_GT(articleTotal, 0.0);
+    EXPECT_GT(departmentTotal, 0.0);
+
+    // Open Reports on the same file shows the same lines.
+    const auto articleLines = reports.ArticleLines();
+    const auto departmentLines = reports.DepartmentLines();
+    ReportsLogic reopened(op, profile, nullptr);
+    op.QueueFile(path);
+    reports.Close();
+    reopened.OpenReports();
+    EXPECT_EQ(reopened.ArticleLines(), articleLines);
+    EXPECT_EQ(reopened.DepartmentLines(), departmentLines);
+  }
+}
+
+TEST_F(Transfers, ReportViewLines) {
+  StartRegister(cDemoRegister::Contents::Empty);
+  ArticleRecord a = Article(7, 1);
+  a.STOCKQTY = kNotControlledWhole;
+  a.INITQTY = 12.5;
+  a.SOLDQTY = 3;
+  a.AMOUNT = 9.75;
+  demo->PutArticle(a);
+  ASSERT_TRUE(transfers.ReadDeviceParameters());
+  ReportsLogic reports(op, profile, &transfers);
+  op.QueueFile(dir.File("r.db"));
+  reports.DownloadReports();
+  ASSERT_EQ(reports.ArticleLines().size(), 1u);
+
+  auto lines = reports.ArticleDetails(0);
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[0], UiText("MSG_PLUREP_NAME") + ": Article 7");
+  EXPECT_EQ(lines[3], UiText("MSG_TOTAL") + ": 9.75");
+  EXPECT_EQ(lines[5], UiText("MSG_STOCKQTY") + ":  ---");
+  EXPECT_EQ(lines[6], UiText("MSG_INITQTY") + ": 0.000");  // the register keeps no initial quantity
+
+  profile.secondPriceInReports = 1;
+  lines = reports.ArticleDetails(0);
+  ASSERT_EQ(lines.size(), 10u);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), lines[4]), 2);  // the second-price total twice
+
+  const auto department = reports.DepartmentDetails(0);
+  ASSERT_EQ(department.size(), 3u);
+  EXPECT_EQ(department[1].substr(department[1].size() - 4), ".000");
+}
+
+TEST_F(Transfers, CommandLineTool) {
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  const auto run = [&](std::vector<std::string> args) {
+    ArticlesCli cli({stdin, out, err, false}, FastTiming(), 200);
+    return cli.Run(args);
+  };
+  const std::string db = dir.File("cli.db");
+  EXPECT_EQ(run({"--register", "demo", "params"}), 0);
+  EXPECT_EQ(run({"--register", "demo", "download", db}), 1);  // nobody to answer the question
+  EXPECT_FALSE(std::filesystem::exists(db + ".bak"));
+  EXPECT_EQ(run({"--register", "demo", "--yes", "download", db}), 0);
+  EXPECT_EQ(run({"show", db}), 0);
+  EXPECT_EQ(run({"--register", "demo", "--yes", "upload", db}), 0);
+  EXPECT_EQ(run({"--register", "demo", "--yes", "upload", "--departments", db}), 0);
+  EXPECT_EQ(run({"--register", "demo", "--yes", "report", dir.File("report.db")}), 0);
+  EXPECT_EQ(run({"--register", "demo", "upload", dir.File("missing.db")}), 1);
+  EXPECT_EQ(run({"--register", "serial:/dev/no-such-tty", "params"}), 1);
+  EXPECT_EQ(run({"--register", "nowhere", "params"}), 2);
+  EXPECT_EQ(run({"frobnicate"}), 2);
+  EXPECT_EQ(run({"download"}), 2);
+  EXPECT_EQ(run({"show", dir.File("missing.db")}), 1);
+
+  std::rewind(out);
+  std::string printed;
+  char buffer[4096];
+  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, out)) printed.append(buffer, n);
+  EXPECT_NE(printed.find("departments: 8"), std::string::npos);
+  EXPECT_NE(printed.find("00101 : "), std::string::npos);
+  EXPECT_NE(printed.find("0001 : "), std::string::npos);
+  std::fclose(out);
+  std::fclose(err);
+}
