@@ -1,5 +1,6 @@
 #include "DatabaseFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -305,5 +306,22 @@ IoResult DatabaseFile::Truncate(std::uint64_t length) {
 IoResult DatabaseFile::Sync() {
   if (fd_ < 0) return IoResult::Fail("no database file is open");
   if (::fsync(fd_) != 0) return IoResult::Fail(SystemError(path_.c_str()));
+  return IoResult::Ok();
+}
+
+IoResult CopyContents(const DatabaseFile& from, DatabaseFile& to) {
+  constexpr std::size_t kBlock = 65535;
+  std::vector<unsigned char> block(kBlock);
+  const std::uint64_t length = from.Length();
+  std::uint64_t offset = 0;
+  while (offset < length) {
+    bool failed = false;
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, length - offset));
+    const std::size_t got = from.ReadAt(offset, block.data(), want, &failed);
+    if (failed) return IoResult::Fail("Reading " + from.Path() + ": " + std::strerror(errno));
+    if (got == 0) break;
+    if (IoResult written = to.WriteAt(offset, block.data(), got); !written) return written;
+    offset += got;
+  }
   return IoResult::Ok();
 }

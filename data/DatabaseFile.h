@@ -113,5 +113,9 @@ class DatabaseFile {
   std::string path_;
 };
 
+// Copies every byte of from, from its start, over to from its start, in blocks
+// of at most 65535 bytes. The target is not shortened.
+IoResult CopyContents(const DatabaseFile& from, DatabaseFile& to);
+
 bool HeaderIsValid(const unsigned char* header20);
 void FillHeader(unsigned char* header20);

@@ -4,6 +4,7 @@
 #include "CFormat.h"
 #include "RegisterTransfers.h"
 #include "UiText.h"
+#include "WorkbookExchange.h"
 
 namespace {
 
@@ -166,4 +167,24 @@ std::vector<std::string> ReportsLogic::DepartmentDetails(int index) {
   const DepartmentRecord& d = departmentRecord;
   return {UiText("MSG_DEPTREP_NAME") + ": " + UiName(NameOf(d.NAME)), Line("MSG_AMOUNT", ": %.3f", d.SOLDQTY),
           Line("MSG_TOTAL", ": %.2f", d.AMOUNT)};
+}
+
+void ReportsLogic::ExportReport() {
+  if (!reportFile_.IsOpen()) {
+    op_.Tell("Open a DataBase File Please!", MessageIcon::Error);
+    return;
+  }
+  if (!workbooks_) return;
+  FileChoice choice;
+  choice.kind = FileChoice::Kind::Save;
+  choice.title = "Export report to workbook";
+  choice.filters = {{"Excel workbook", "*.xlsx"}};
+  choice.defaultExtension = "xlsx";
+  choice.confirmOverwrite = true;
+  std::optional<std::string> workbook;
+  do {
+    workbook = op_.ChooseFile(choice);
+    if (!workbook) return;
+  } while (workbook->empty());
+  workbooks_->Export(op_, reportFile_, *workbook, kReportsConverterName);
 }

@@ -12,7 +12,10 @@
 #include "Operator.h"
 #include "Records.h"
 
+inline constexpr const char* kReportsConverterName = "Quorvex";
+
 class RegisterTransfers;
+class WorkbookExchange;
 
 class ReportsView {
  public:
@@ -26,6 +29,7 @@ class ReportsLogic {
   ReportsLogic(Operator& op, DeviceProfile& profile, RegisterTransfers* transfers);
 
   void SetView(ReportsView* view) { view_ = view; }
+  void SetWorkbookExchange(WorkbookExchange* exchange) { workbooks_ = exchange; }
 
   // Opening the window: with a register attached the parameters are read and
   // Download Reports is offered.
@@ -34,6 +38,8 @@ class ReportsLogic {
 
   void DownloadReports();
   void OpenReports();
+  // The open report file as a workbook, through the converter.
+  void ExportReport();
 
   // Detail lines (UTF-8, unsorted) of article line index / department line index.
   std::vector<std::string> ArticleDetails(int index);
@@ -57,6 +63,7 @@ class ReportsLogic {
   Operator& op_;
   DeviceProfile& profile_;
   RegisterTransfers* transfers_;
+  WorkbookExchange* workbooks_ = nullptr;
   ReportsView* view_ = nullptr;
   DatabaseFile reportFile_;
   bool downloadEnabled_ = false;

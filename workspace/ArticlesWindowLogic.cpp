@@ -10,6 +10,7 @@
 #include "Config.h"
 #include "RegisterTransfers.h"
 #include "UiText.h"
+#include "WorkbookExchange.h"
 
 namespace {
 
@@ -21,6 +22,28 @@ FileChoice DatabaseChoice(bool open) {
   choice.defaultExtension = "db";
   choice.confirmOverwrite = !open;
   return choice;
+}
+
+FileChoice WorkbookChoice(bool save) {
+  FileChoice choice;
+  choice.kind = save ? FileChoice::Kind::Save : FileChoice::Kind::Open;
+  choice.title = save ? "Export to workbook" : "Import from workbook";
+  if (save) {
+    choice.filters = {{"Excel workbook", "*.xlsx"}};
+    choice.defaultExtension = "xlsx";
+  } else {
+    choice.filters = {{"Workbooks", "*.xlsx *.ods *.xls"}, {"*.*", "*.*"}};
+  }
+  choice.confirmOverwrite = save;
+  return choice;
+}
+
+// Asks for a workbook until the person names one or cancels.
+std::optional<std::string> ChooseWorkbook(Operator& op, bool save) {
+  for (;;) {
+    auto path = op.ChooseFile(WorkbookChoice(save));
+    if (!path || !path->empty()) return path;
+  }
 }
 
 MessageIcon IconFor(const std::string& message) {
@@ -410,6 +433,57 @@ void ArticlesWindowLogic::OnBarcodeSearch() {
 }
 
 void ArticlesWindowLogic::OnClose() { database_.Close(); }
+
+void ArticlesWindowLogic::OnExportXls() {
+  UpdateData(true);
+  if (!database_.IsOpen()) {
+    Tell(kMsgOpenDatabasePlease, MessageIcon::Error);
+    return;
+  }
+  if (!workbooks_) return;
+  const auto workbook = ChooseWorkbook(op_, true);
+  if (!workbook) return;
+  workbooks_->Export(op_, database_, *workbook, kArticlesConverterName);
+}
+
+void ArticlesWindowLogic::OnImportXls() {
+  UpdateData(true);
+  if (!workbooks_) return;
+  if (database_.IsOpen()) {
+    if (op_.Ask(kMsgImportOverwrite, {}, MessageButtons::YesNo, MessageIcon::Question) != Answer::Yes) {
+      openDialogMode = 0;
+      fileChosen = 1;
+      OnOpenDatabase();
+      openDialogMode = 1;
+      if (fileChosen == 0) return;
+    }
+  } else {
+    fileChosen = 1;
+    OnOpenDatabase();
+    if (fileChosen == 0) return;
+  }
+  if (!database_.IsOpen()) {
+    Tell(kMsgUnableToOpenDatabase, MessageIcon::Error);
+    return;
+  }
+  const auto workbook = ChooseWorkbook(op_, false);
+  if (!workbook) return;
+
+  // A failed conversion leaves the database file exactly as it was.
+  DatabaseFile converted;
+  if (!workbooks_->Import(op_, database_, *workbook, kArticlesConverterName, converted)) return;
+  if (!BackUpBeforeOverwrite()) return;
+  if (!ReportWrite(CopyContents(converted, database_))) return;
+  // Cut to the converted length, so that articles of a longer old file do not come back.
+  if (!ReportWrite(database_.Truncate(converted.Length()))) return;
+  converted.Close();
+
+  ReloadFromFile();
+  ReportWrite(database_.WriteNewContents(DefaultDepartmentTaxLetter()));
+  workRecord = ZeroArticle();
+  if (controls.viewMode == 1) ShowDepartments();
+  UpdateData(false);
+}
 
 void ArticlesWindowLogic::OnUpload() {
   UpdateData(true);

@@ -15,6 +15,7 @@
 #include "Records.h"
 
 class RegisterTransfers;
+class WorkbookExchange;
 
 // The values that travel between the window's controls and its members.
 struct ArticlesWindowControls {
@@ -54,6 +55,8 @@ class ArticlesWindowLogic {
   ~ArticlesWindowLogic();
 
   void SetView(ArticlesWindowView* view) { view_ = view; }
+  // Without a workbook exchange Export XLS and Import XLS do nothing.
+  void SetWorkbookExchange(WorkbookExchange* exchange) { workbooks_ = exchange; }
 
   // Commands of the window.
   void OnInitDialog(bool deviceConnected);
@@ -71,6 +74,8 @@ class ArticlesWindowLogic {
   void OnBarcodeSearch();
   void OnUpload();
   void OnDownload();
+  void OnExportXls();
+  void OnImportXls();
   void OnClose();
 
   // The list as it is shown: one line per article or department (record code page).
@@ -121,6 +126,7 @@ class ArticlesWindowLogic {
   ArticleEditorPort* articleEditor_;
   DepartmentEditorPort* departmentEditor_;
   RegisterTransfers* transfers_;
+  WorkbookExchange* workbooks_ = nullptr;
   ArticlesWindowView* view_ = nullptr;
 
   ArticleTable table_;
@@ -137,3 +143,7 @@ inline constexpr const char* kMsgSelectItem = "Select an item from the list plea
 inline constexpr const char* kMsgDeleteQuestion = "Do you really want to delete the selected article?";
 inline constexpr const char* kMsgDuplicatePlu = "Duplicate Plu Number!";
 inline constexpr const char* kMsgDuplicateBarcode = "Duplicate Barcode!";
+inline constexpr const char* kMsgImportOverwrite =
+    "You are going to overwrite the current database.\nAre you sure you want to do it?";
+inline constexpr const char* kMsgUnableToOpenDatabase = "Unable to open the database file!";
+inline constexpr const char* kArticlesConverterName = "QuorvexLP";

@@ -1,0 +1,229 @@
+// Workbook export and import from the articles and reports windows, through the
+// real converter program.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <filesystem>
+
+#include "ArticlesWindowLogic.h"
+#include "QtConverterLauncher.h"
+#include "RegisterTransfers.h"
+#include "ReportsLogic.h"
+#include "ScriptedOperator.h"
+#include "TempDir.h"
+#include "WorkbookExchange.h"
+#include "WorkspaceTestConfig.h"
+#include "cDemoRegister.h"
+#include "cDeviceProtocol.h"
+
+namespace {
+
+ArticleRecord Article(std::uint32_t plu, const std::string& name) {
+  ArticleRecord a = ZeroArticle();
+  a.PLUNO = plu;
+  a.TAX_GROUP = 'A';
+  a.SING_PRICE = plu + 0.25;
+  SetName(a.NAME, name);
+  a.BARCODE = 5900000000000 + plu;
+  a.STOCKQTY = plu * 2;
+  a.OPT_FRACT_QTY = 1;
+  a.IN_USE = 1;
+  return a;
+}
+
+class Workbooks : public ::testing::Test {
+ protected:
+  void SetUp() override { profile.SetForDeviceType(); }
+
+  std::string MakeDatabase(const std::string& name, std::uint32_t articles, const std::string& prefix) {
+    const std::string path = dir.File(name);
+    DatabaseFile file;
+    EXPECT_EQ(file.OpenDatabase(path, false).result, OpenResult::Created);
+    EXPECT_TRUE(file.WriteNewContents('B'));
+    DepartmentRecord edited = DefaultDepartment(1, 'C');
+    SetName(edited.NAME, "Edited department");
+    EXPECT_TRUE(file.WriteDepartment(0, edited));
+    for (std::uint32_t plu = 1; plu <= articles; ++plu) {
+      EXPECT_TRUE(file.WriteArticle(plu, Article(plu, prefix + " " + std::to_string(plu))));
+    }
+    return path;
+  }
+
+  void Open(const std::string& path) {
+    op.QueueFile(path);
+    window.OnOpenDatabase();
+    ASSERT_TRUE(window.Database().IsOpen());
+  }
+
+  std::vector<std::string> Lines() const {
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < window.ListCount(); ++i) lines.push_back(window.ListLine(i));
+    return lines;
+  }
+
+  WorkspaceTestConfig config;
+  TempDir dir;
+  TempDir start;  // the start directory, where the transfer file goes
+  ScriptedOperator op;
+  DeviceProfile profile;
+  QtConverterLauncher launcher;
+  WorkbookExchange exchange{launcher, start.Path().string(), {ARTICLES_BIN_DIR}};
+  ArticlesWindowLogic window{op, profile, nullptr, nullptr, nullptr};
+};
+
+}  // namespace
+
+TEST_F(Workbooks, ExportThenImportRestoresTheArticles) {
+  window.SetWorkbookExchange(&exchange);
+  const std::string path = MakeDatabase("shop.db", 30, "Cr\xE8me d'or");
+  Open(path);
+  const auto exported = Lines();
+  const std::string workbook = dir.File("shop.xlsx");
+  op.QueueFile(workbook);
+  window.OnExportXls();
+  ASSERT_TRUE(std::filesystem::exists(workbook)) << testing::PrintToString(op.AskedTexts());
+  EXPECT_TRUE(std::filesystem::exists(start.File("tmpDBTransfer.tmp")));
+  EXPECT_EQ(op.FileChoices().back().defaultExtension, "xlsx");
+
+  // Change the database, then bring the workbook back into it.
+  op.QueueAnswer(Answer::Yes);
+  window.controls.selectedIndex = 0;
+  window.OnDelete();
+  ASSERT_EQ(window.ListCount(), 29u);
+  const auto beforeImport = ReadBytes(path);
+
+  op.QueueAnswer(Answer::Yes);  // overwrite the current database
+  op.QueueFile(workbook);
+  window.OnImportXls();
+  EXPECT_EQ(Lines(), exported) << testing::PrintToString(op.AskedTexts());
+  EXPECT_EQ(ReadBytes(path + ".bak"), beforeImport);
+
+  // The departments are the 200 defaults again, whatever the workbook held.
+  DepartmentRecord first;
+  window.Database().ReadDepartment(0, first);
+  EXPECT_EQ(NameOf(first.NAME), "Department 1");
+}
+
+TEST_F(Workbooks, ImportCutsALongerOldFile) {
+  window.SetWorkbookExchange(&exchange);
+  const std::string small = MakeDatabase("small.db", 5, "Small");
+  Open(small);
+  const std::string workbook = dir.File("small.xlsx");
+  op.QueueFile(workbook);
+  window.OnExportXls();
+  ASSERT_TRUE(std::filesystem::exists(workbook));
+
+  const std::string big = MakeDatabase("big.db", 80, "Big");
+  Open(big);
+  op.QueueAnswer(Answer::Yes);
+  op.QueueFile(workbook);
+  window.OnImportXls();
+  EXPECT_EQ(window.ListCount(), 5u);
+  EXPECT_EQ(std::filesystem::file_size(big), 25620u + 5 * 184);
+  window.ShowArticles();
+  EXPECT_EQ(window.ListCount(), 5u);
+  EXPECT_EQ(window.ListLine(0), "00001 : 5900000000001 : Small 1");
+}
+
+TEST_F(Workbooks, AFailingConverterLeavesTheDatabaseAsItWas) {
+  window.SetWorkbookExchange(&exchange);
+  const std::string path = MakeDatabase("shop.db", 12, "Keep");
+  Open(path);
+  const auto before = ReadBytes(path);
+
+  // Not a workbook: the converter says why and ends with status 1.
+  const std::string garbage = dir.File("garbage.xlsx");
+  WriteBytes(garbage, std::vector<unsigned char>(100, 'x'));
+  op.QueueAnswer(Answer::Yes);
+  op.QueueFile(garbage);
+  window.OnImportXls();
+  EXPECT_EQ(op.Asked().back().icon, MessageIcon::Error);
+  EXPECT_NE(op.Asked().back().text.find("XLS Database Write Error"), std::string::npos) << op.Asked().back().text;
+  EXPECT_EQ(ReadBytes(path), before);
+  EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
+  EXPECT_EQ(window.ListCount(), 12u);
+
+  // No converter at all.
+  TempDir empty;
+  WorkbookExchange nowhere(launcher, start.Path().string(), {empty.Path().string()});
+  window.SetWorkbookExchange(&nowhere);
+  op.QueueAnswer(Answer::Yes);
+  op.QueueFile(garbage);
+  window.OnImportXls();
+  EXPECT_EQ(op.Asked().back().text, "ERROR: CreateProcess failed!");
+  EXPECT_EQ(ReadBytes(path), before);
+
+  op.QueueFile(dir.File("out.xlsx"));
+  window.OnExportXls();
+  EXPECT_EQ(op.Asked().back().text, "ERROR: CreateProcess failed!");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out.xlsx")));
+}
+
+TEST_F(Workbooks, NothingHappensWithoutADatabaseOrAWorkbook) {
+  window.SetWorkbookExchange(&exchange);
+  window.OnExportXls();
+  EXPECT_EQ(op.AskedTexts(), std::vector<std::string>{"Open a DataBase File Please!"});
+  EXPECT_TRUE(op.FileChoices().empty());
+
+  const std::string path = MakeDatabase("shop.db", 3, "x");
+  Open(path);
+  op.QueueFile(std::nullopt);
+  window.OnExportXls();
+  EXPECT_FALSE(std::filesystem::exists(start.File("tmpDBTransfer.tmp")));
+
+  // Import answered No, then the replacement .db dialog cancelled.
+  const auto before = ReadBytes(path);
+  op.QueueAnswer(Answer::No);
+  op.QueueFile(std::nullopt);
+  window.OnImportXls();
+  EXPECT_EQ(op.FileChoices().back().kind, FileChoice::Kind::Save);
+  EXPECT_EQ(window.openDialogMode, 1);
+  EXPECT_EQ(ReadBytes(path), before);
+  EXPECT_FALSE(std::filesystem::exists(start.File("tmpDBTransfer.tmp")));
+}
+
+TEST_F(Workbooks, ReportExportCarriesTheSalesFigures) {
+  DeviceTiming timing;
+  timing.afterFramePauseMs = 0;
+  timing.startPauseMs = 0;
+  timing.lineReadTimeoutMs = 5;
+  cDemoRegister::Options options;
+  options.timing = timing;
+  cDemoRegister demo(options);
+  cDeviceProtocol engine(timing);
+  engine.Start(&demo);
+  RegisterTransfers transfers(
+      [&](std::uint16_t c, const std::string& q, std::string& r) { return engine.DeviceTransaction(c, q, r); },
+      profile);
+  ReportsLogic reports(op, profile, &transfers);
+  reports.SetWorkbookExchange(&exchange);
+
+  reports.ExportReport();
+  EXPECT_EQ(op.AskedTexts().back(), "Open a DataBase File Please!");
+
+  op.QueueFile(dir.File("report.db"));
+  reports.DownloadReports();
+  engine.Stop();
+  const std::string workbook = dir.File("report.xlsx");
+  op.QueueFile(workbook);
+  reports.ExportReport();
+  ASSERT_TRUE(std::filesystem::exists(workbook)) << testing::PrintToString(op.AskedTexts());
+
+  // Read back through the converter: the same articles with their sales.
+  DatabaseFile back;
+  ASSERT_TRUE(exchange.Import(op, reports.ReportFile(), workbook, "Quorvex", back));
+  for (std::uint32_t slot = 1; slot <= reports.ArticleLines().size(); ++slot) {
+    ArticleRecord original, imported;
+    reports.ReportFile().ReadArticle(slot, original);
+    ASSERT_EQ(back.ReadArticle(slot, imported), ReadStatus::Ok) << slot;
+    EXPECT_EQ(imported.PLUNO, original.PLUNO);
+    EXPECT_EQ(NameOf(imported.NAME), NameOf(original.NAME));
+    EXPECT_NEAR(imported.AMOUNT, original.AMOUNT, 0.005);
+  }
+}
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,78 @@
+#include "WorkbookExchange.h"
+
+#include <filesystem>
+#include <unistd.h>
+
+WorkbookExchange::WorkbookExchange(ConverterLauncher& launcher, std::string startDirectory,
+                                   std::vector<std::string> converterFolders)
+    : launcher_(launcher), startDirectory_(std::move(startDirectory)), converterFolders_(std::move(converterFolders)) {}
+
+std::string WorkbookExchange::TransferPath() const {
+  return (std::filesystem::path(startDirectory_) / kTransferFileName).string();
+}
+
+std::string WorkbookExchange::FindConverter(const std::string& programName) const {
+  for (const auto& folder : converterFolders_) {
+    const auto candidate = std::filesystem::path(folder) / programName;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(candidate, ec) && ::access(candidate.c_str(), X_OK) == 0) {
+      return candidate.string();
+    }
+  }
+  return {};
+}
+
+bool WorkbookExchange::FillTransferFile(Operator& op, const DatabaseFile& source) {
+  DatabaseFile transfer;
+  if (const IoResult created = transfer.CreateEmpty(TransferPath()); !created) {
+    op.Tell(kMsgUnableToOpenTmp, MessageIcon::Warning);
+    return false;
+  }
+  if (const IoResult copied = CopyContents(source, transfer); !copied) {
+    op.Tell(std::string(kMsgUnableToOpenTmp) + "\n" + copied.error, MessageIcon::Warning);
+    return false;
+  }
+  return true;  // closed here, so that the converter can take it
+}
+
+bool WorkbookExchange::RunConverter(Operator& op, const std::string& programName,
+                                    const std::vector<std::string>& arguments) {
+  const std::string program = FindConverter(programName);
+  ConverterRun run;
+  if (!program.empty()) {
+    WaitCursor wait(op);
+    run = launcher_.Run(program, arguments, startDirectory_);
+  }
+  if (!run.started) {
+    op.Tell(kMsgCreateProcessFailed, MessageIcon::Warning);
+    return false;
+  }
+  if (run.exitStatus != 0) {
+    std::string text = run.errorOutput;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    if (text.empty()) text = "The converter ended with status " + std::to_string(run.exitStatus) + ".";
+    op.Tell(text, MessageIcon::Error);
+    return false;
+  }
+  return true;
+}
+
+bool WorkbookExchange::Export(Operator& op, const DatabaseFile& source, const std::string& workbook,
+                              const std::string& programName) {
+  if (!FillTransferFile(op, source)) return false;
+  return RunConverter(op, programName, {"alal", "-DW", std::string("-I") + kTransferFileName, "-O" + workbook});
+}
+
+bool WorkbookExchange::Import(Operator& op, const DatabaseFile& current, const std::string& workbook,
+                              const std::string& programName, DatabaseFile& converted) {
+  if (!FillTransferFile(op, current)) return false;
+  if (!RunConverter(op, programName, {"alal", "-UP", std::string("-I") + kTransferFileName, "-O" + workbook})) {
+    return false;
+  }
+  if (const IoResult opened = converted.OpenExisting(TransferPath()); !opened || !converted.CheckHeader()) {
+    op.Tell(kMsgUnableToOpenTmp, MessageIcon::Warning);
+    converted.Close();
+    return false;
+  }
+  return true;
+}

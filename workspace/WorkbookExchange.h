@@ -1,0 +1,44 @@
+// Workbook export and import through the converter program and the transfer
+// file tmpDBTransfer.tmp in the start directory, for the articles window and
+// the reports window.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ConverterLauncher.h"
+#include "DatabaseFile.h"
+#include "Operator.h"
+
+inline constexpr const char* kTransferFileName = "tmpDBTransfer.tmp";
+inline constexpr const char* kMsgUnableToOpenTmp = "Unable to open the tmp file!";
+inline constexpr const char* kMsgCreateProcessFailed = "ERROR: CreateProcess failed!";
+
+class WorkbookExchange {
+ public:
+  // The converter is looked for in the folders given, in order (the folder of
+  // the running program first, then the start directory).
+  WorkbookExchange(ConverterLauncher& launcher, std::string startDirectory, std::vector<std::string> converterFolders);
+
+  std::string TransferPath() const;
+  // Full path of the converter program, empty when it is in none of the folders.
+  std::string FindConverter(const std::string& programName) const;
+
+  // Writes the workbook from what source holds on disk. False (after telling the
+  // operator why) when the workbook was not written.
+  bool Export(Operator& op, const DatabaseFile& source, const std::string& workbook, const std::string& programName);
+
+  // Builds the transfer file from the workbook and leaves it open in converted.
+  // The current file is copied there first. False (after telling the operator
+  // why) when the conversion did not succeed; nothing else is touched then.
+  bool Import(Operator& op, const DatabaseFile& current, const std::string& workbook, const std::string& programName,
+              DatabaseFile& converted);
+
+ private:
+  bool FillTransferFile(Operator& op, const DatabaseFile& source);
+  bool RunConverter(Operator& op, const std::string& programName, const std::vector<std::string>& arguments);
+
+  ConverterLauncher& launcher_;
+  std::string startDirectory_;
+  std::vector<std::string> converterFolders_;
+};
