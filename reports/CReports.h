@@ -1,0 +1,48 @@
+// The reports window: the article and department lines of the current report
+// file, Download Reports, Open Reports and Export Report, and the report view
+// that follows the selection once a line was double-clicked.
+#pragma once
+
+#include <memory>
+
+#include <QDialog>
+#include <QPointer>
+#include <QStringListModel>
+
+#include "ReportsLogic.h"
+
+namespace Ui {
+class Reports;
+}
+
+class CReportView;
+
+class CReports : public QDialog, private ReportsView {
+  Q_OBJECT
+
+ public:
+  CReports(Operator& op, DeviceProfile& profile, RegisterTransfers* transfers, WorkbookExchange* workbooks,
+           bool deviceConnected, QWidget* parent = nullptr);
+  ~CReports() override;
+
+  ReportsLogic& Logic() { return logic_; }
+  CReportView* View() const { return view_; }
+  int DoModal() { return exec(); }
+
+  // What a double-click on line row of either list does.
+  void OpenArticleView(int row);
+  void OpenDepartmentView(int row);
+
+ private:
+  void ListsChanged() override;
+  void StatusChanged() override;
+  void EnsureView();
+  void ShowArticle(int row);
+  void ShowDepartment(int row);
+
+  std::unique_ptr<Ui::Reports> ui_;
+  ReportsLogic logic_;
+  QStringListModel articles_;
+  QStringListModel departments_;
+  QPointer<CReportView> view_;
+};
