@@ -161,27 +161,26 @@ bool RegisterTransfers::DownloadDepartment(DepartmentRecord& department, std::ui
   return true;
 }
 
-bool RegisterTransfers::DownloadArticle(ArticleRecord& article, char request, char& stateLetter) {
+bool RegisterTransfers::RequestArticle(ArticleRecord& article, char request, char& stateLetter) {
   std::string reply;
   if (Transact(kCmdArticle, std::string(1, request), reply) != 0) return false;
   ArticleRecord filled = article;
   const char state = ParseArticleReply(reply, filled, profile_.initialQtyEnabled != 0);
-  if (state == '\0') return false;
+  if (state == '\0') return false;  // an empty reply answers nothing
   article = filled;
-  article.IN_USE = 1;
   stateLetter = state;
   return true;
 }
 
+bool RegisterTransfers::DownloadArticle(ArticleRecord& article, char request, char& stateLetter) {
+  if (!RequestArticle(article, request, stateLetter)) return false;
+  article.IN_USE = 1;
+  return true;
+}
+
 bool RegisterTransfers::ReadReportArticle(ArticleRecord& article, char request, char& stateLetter) {
-  std::string reply;
-  if (Transact(kCmdArticle, std::string(1, request), reply) != 0) return false;
-  ArticleRecord filled = article;
-  const char state = ParseArticleReply(reply, filled, profile_.initialQtyEnabled != 0);
-  if (state == '\0') return false;
-  article = filled;
+  if (!RequestArticle(article, request, stateLetter)) return false;
   if (!profile_.initialQtyEnabled) article.INITQTY = 0;
-  stateLetter = state;
   return true;
 }
 

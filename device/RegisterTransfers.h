@@ -60,6 +60,7 @@ class RegisterTransfers {
 
  private:
   int Transact(std::uint16_t command, const std::string& request, std::string& reply);
+  bool RequestArticle(ArticleRecord& article, char request, char& stateLetter);
 
   TransactionFunction transaction_;
   DeviceProfile& profile_;
