@@ -5,6 +5,7 @@
 #include <string>
 #include <thread>
 
+#include "FastTiming.h"
 #include "CFormat.h"
 #include "DeviceProfile.h"
 #include "FieldReader.h"
@@ -14,18 +15,6 @@
 
 namespace {
 
-DeviceTiming FastTiming() {
-  DeviceTiming timing;
-  timing.replyWaitMs = 200;
-  timing.exchangeLockWaitMs = 100;
-  timing.writeRetryPauseMs = 1;
-  timing.afterFramePauseMs = 0;
-  timing.noDevicePollMs = 1;
-  timing.stopPollMs = 1;
-  timing.startPauseMs = 0;
-  timing.lineReadTimeoutMs = 10;
-  return timing;
-}
 
 // The article reply read the way the download reads it.
 struct ReadBack {

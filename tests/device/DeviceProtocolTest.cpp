@@ -4,6 +4,7 @@
 #include <string>
 #include <thread>
 
+#include "FastTiming.h"
 #include "RegisterFrame.h"
 #include "ScriptedTransport.h"
 #include "cDeviceProtocol.h"
@@ -16,19 +17,6 @@ using std::chrono::milliseconds;
 constexpr std::array<std::uint8_t, 6> kOk{0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
 constexpr std::array<std::uint8_t, 6> kRefused{0xA0, 0x80, 0x80, 0x80, 0x80, 0x80};
 
-DeviceTiming FastTiming() {
-  DeviceTiming timing;
-  // Generous beside the scripted register's answers, which come at once, so
-  // that a loaded machine does not turn an answer into a silence.
-  timing.replyWaitMs = 150;
-  timing.exchangeLockWaitMs = 100;
-  timing.writeRetryPauseMs = 1;
-  timing.afterFramePauseMs = 0;
-  timing.noDevicePollMs = 1;
-  timing.stopPollMs = 1;
-  timing.startPauseMs = 0;
-  return timing;
-}
 
 Bytes Reply(std::uint8_t sequence, std::uint8_t command, const std::string& text,
             const std::array<std::uint8_t, 6>& status = kOk) {

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <filesystem>
 
+#include "FastTiming.h"
 #include "CReportView.h"
 #include "CReports.h"
 #include "QtConverterLauncher.h"
@@ -22,21 +23,13 @@
 
 namespace {
 
-DeviceTiming Fast() {
-  DeviceTiming timing;
-  timing.afterFramePauseMs = 0;
-  timing.startPauseMs = 0;
-  timing.lineReadTimeoutMs = 5;
-  timing.replyWaitMs = 100;
-  return timing;
-}
 
 class ReportsWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     profile.SetForDeviceType();
     cDemoRegister::Options options;
-    options.timing = Fast();
+    options.timing = FastTiming();
     demo = std::make_unique<cDemoRegister>(options);
     engine.Start(demo.get());
   }
@@ -54,7 +47,7 @@ class ReportsWindow : public ::testing::Test {
   ScriptedOperator op;
   DeviceProfile profile;
   std::unique_ptr<cDemoRegister> demo;
-  cDeviceProtocol engine{Fast()};
+  cDeviceProtocol engine{FastTiming()};
   RegisterTransfers transfers{
       [this](std::uint16_t c, const std::string& q, std::string& r) { return engine.DeviceTransaction(c, q, r); },
       profile};

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "FastTiming.h"
 #include "ArticlesCli.h"
 #include "ArticlesWindowLogic.h"
 #include "RegisterTransfers.h"
@@ -18,18 +19,6 @@
 
 namespace {
 
-DeviceTiming FastTiming() {
-  DeviceTiming timing;
-  timing.replyWaitMs = 100;
-  timing.exchangeLockWaitMs = 100;
-  timing.writeRetryPauseMs = 1;
-  timing.afterFramePauseMs = 0;
-  timing.noDevicePollMs = 1;
-  timing.stopPollMs = 1;
-  timing.startPauseMs = 0;
-  timing.lineReadTimeoutMs = 5;
-  return timing;
-}
 
 double Round(double value, int decimals) {
   const double scale = std::pow(10.0, decimals);

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "ArticlesWindowLogic.h"
+#include "FastTiming.h"
 #include "QtConverterLauncher.h"
 #include "RegisterTransfers.h"
 #include "ReportsLogic.h"
@@ -183,10 +184,7 @@ TEST_F(Workbooks, NothingHappensWithoutADatabaseOrAWorkbook) {
 }
 
 TEST_F(Workbooks, ReportExportCarriesTheSalesFigures) {
-  DeviceTiming timing;
-  timing.afterFramePauseMs = 0;
-  timing.startPauseMs = 0;
-  timing.lineReadTimeoutMs = 5;
+  const DeviceTiming timing = FastTiming();
   cDemoRegister::Options options;
   options.timing = timing;
   cDemoRegister demo(options);
