@@ -11,9 +11,12 @@
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QtTest/QTest>
 
 #include "CARTICLESDlg.h"
+#include "CArticleEditor.h"
+#include "CDepartmentEditor.h"
 #include "DeviceProfile.h"
 #include "ScriptedOperator.h"
 #include "TempDir.h"
@@ -254,6 +257,49 @@ TEST_F(CARTICLESDlgTest, EscapeClosesTheDatabase) {
   QTest::keyClick(&window, Qt::Key_Escape);
   EXPECT_FALSE(window.isVisible());
   EXPECT_FALSE(window.Logic().Database().IsOpen());
+}
+
+// The window with its own editors: the article editor opens over it modally.
+TEST(CARTICLESDlgOwnEditorsTest, TheRealEditorsOpenOverTheWindow) {
+  WorkspaceTestConfig config;
+  TempDir dir;
+  DeviceProfile profile;
+  profile.SetForDeviceType();
+  ScriptedOperator op;
+  CARTICLESDlg window(profile, config.Names(), nullptr, false, nullptr, {&op});
+  window.SetStartDatabase(dir.File("own.db"));
+  window.Prepare();
+  window.show();
+  ASSERT_TRUE(window.Logic().Database().IsOpen());
+
+  bool editorSeen = false;
+  QTimer::singleShot(0, [&] {
+    auto* editor = qobject_cast<CArticleEditor*>(QApplication::activeModalWidget());
+    ASSERT_NE(editor, nullptr);
+    editorSeen = true;
+    auto* name = qobject_cast<QLineEdit*>(editor->FieldWidget(ArticleField::Name));
+    ASSERT_NE(name, nullptr);
+    name->setText("Oat milk");
+    editor->accept();
+  });
+  window.Button("buttonAddNew")->click();
+  EXPECT_TRUE(editorSeen);
+  ASSERT_EQ(window.List()->model()->rowCount(), 1);
+  EXPECT_TRUE(window.List()->model()->index(0, 0).data().toString().endsWith(" : Oat milk"));
+  EXPECT_TRUE(window.List()->model()->index(0, 0).data().toString().startsWith("00001 : "));
+
+  // The department editor is a fresh window per edit; Cancel changes nothing.
+  window.Option("radioDepartments")->click();
+  const QString third = window.List()->model()->index(2, 0).data().toString();
+  window.List()->setCurrentIndex(window.List()->model()->index(2, 0));
+  QTimer::singleShot(0, [] {
+    auto* editor = qobject_cast<CDepartmentEditor*>(QApplication::activeModalWidget());
+    ASSERT_NE(editor, nullptr);
+    editor->reject();
+  });
+  window.Button("buttonEdit")->click();
+  EXPECT_EQ(window.List()->model()->index(2, 0).data().toString(), third);
+  window.reject();
 }
 
 }  // namespace
