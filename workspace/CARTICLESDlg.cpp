@@ -75,6 +75,9 @@ CARTICLESDlg::CARTICLESDlg(DeviceProfile& profile, const GroupNames& names, Regi
   sortGroup_->addButton(ui_->radioSortChronologic, 3);
 
   Wire();
+  // The window opens on the list: a search box becomes writable only when the
+  // operator goes to it.
+  ui_->listArticles->setFocus();
   logic_->SetView(this);
   EnabledChanged();
 }
