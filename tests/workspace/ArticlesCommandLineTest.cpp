@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include "ArticlesCommandLine.h"
+
+namespace {
+
+std::optional<ArticlesCommandLine> Parse(std::vector<std::string> args, std::string* error = nullptr) {
+  return ArticlesCommandLine::Parse(args, error);
+}
+
+TEST(ArticlesCommandLineTest, UsbByDefault) {
+  const auto line = Parse({});
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->registerChoice.kind, RegisterChoice::Kind::Usb);
+  EXPECT_FALSE(line->help);
+  EXPECT_TRUE(line->makeSample.empty());
+  EXPECT_TRUE(line->database.empty());
+}
+
+TEST(ArticlesCommandLineTest, RegisterChoicesWithSpaceOrEquals) {
+  auto line = Parse({"--register", "demo"});
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->registerChoice.kind, RegisterChoice::Kind::Demo);
+  line = Parse({"--register=serial:/dev/ttyACM0@9600"});
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->registerChoice.kind, RegisterChoice::Kind::Serial);
+  EXPECT_EQ(line->registerChoice.device, "/dev/ttyACM0");
+  EXPECT_EQ(line->registerChoice.baud, 9600u);
+  line = Parse({"--register", "usb:1a2b:00FF"});
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->registerChoice.vendor, 0x1a2b);
+  EXPECT_EQ(line->registerChoice.product, 0x00ff);
+}
+
+TEST(ArticlesCommandLineTest, JobsAndTheirPaths) {
+  const auto line = Parse({"--make-sample", "/tmp/a.db", "--database=/tmp/b.db", "--screenshot", "x.png", "--help",
+                           "--version"});
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->makeSample, "/tmp/a.db");
+  EXPECT_EQ(line->database, "/tmp/b.db");
+  EXPECT_EQ(line->screenshot, "x.png");
+  EXPECT_TRUE(line->help);
+  EXPECT_TRUE(line->version);
+}
+
+TEST(ArticlesCommandLineTest, MistakesAreNamed) {
+  std::string error;
+  EXPECT_FALSE(Parse({"--register"}, &error));
+  EXPECT_NE(error.find("--register needs a value"), std::string::npos);
+  EXPECT_FALSE(Parse({"--register", "floppy"}, &error));
+  EXPECT_NE(error.find("floppy"), std::string::npos);
+  EXPECT_FALSE(Parse({"--make-sample"}, &error));
+  EXPECT_NE(error.find("--make-sample"), std::string::npos);
+  EXPECT_FALSE(Parse({"--database="}, &error));
+  EXPECT_FALSE(Parse({"--registers=demo"}, &error));
+  EXPECT_NE(error.find("unknown argument \"--registers=demo\""), std::string::npos);
+  EXPECT_NE(ArticlesCommandLine::Usage("articles").find("--register usb|"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,20 @@
+// Lets the articles window logic drive the one article editor window through
+// its editor port.
+#pragma once
+
+#include "EditorPorts.h"
+
+class CArticleEditor;
+
+class ArticleEditorAdapter : public ArticleEditorPort {
+ public:
+  explicit ArticleEditorAdapter(CArticleEditor& editor) : editor_(editor) {}
+
+  ArticleRecord& Record() override;
+  bool IsOpen() const override;
+  bool DoModal() override;
+  void RefreshFromRecord() override;
+
+ private:
+  CArticleEditor& editor_;
+};

@@ -1,0 +1,23 @@
+// The command line of the articles program: which register connection to use,
+// and the few jobs it can do without its windows.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "RegisterConnection.h"
+
+struct ArticlesCommandLine {
+  RegisterChoice registerChoice;  // USB unless --register says otherwise
+  bool help = false;
+  bool version = false;
+  std::string makeSample;  // --make-sample PATH: write the demo register's tables there and end
+  std::string database;    // --database PATH: the articles window opens with this file
+  std::string screenshot;  // --screenshot PATH: picture of the articles window, then end
+
+  // args without the program name; nullopt with the reason in error for an
+  // unknown option or a missing or bad value.
+  static std::optional<ArticlesCommandLine> Parse(const std::vector<std::string>& args, std::string* error);
+  static std::string Usage(const std::string& program);
+};

@@ -1,0 +1,80 @@
+#include "CARTICLESApp.h"
+
+#include <filesystem>
+
+#include "CARTICLESDlg.h"
+#include "CConfigurations.h"
+#include "CDeviceType.h"
+#include "QtOperator.h"
+#include "RegisterTransfers.h"
+#include "SerialPort.h"
+#include "SerialPortList.h"
+
+CARTICLESApp::CARTICLESApp(ArticlesAppSettings settings, Operator* op) : settings_(std::move(settings)), operator_(op) {
+  if (!operator_) {
+    ownOperator_ = std::make_unique<QtOperator>();
+    operator_ = ownOperator_.get();
+  }
+  connection_ = std::make_unique<RegisterConnection>(settings_.registerChoice, settings_.timing);
+  transfers_ = std::make_unique<RegisterTransfers>(connection_->Transaction(), profile_);
+  configurations_ = std::make_unique<CConfigurations>(
+      SerialPortFunctions{[](const std::string& port, std::uint32_t drainMs, std::uint32_t baud) {
+                            return SerialOpen(port, drainMs, baud);
+                          },
+                          [] { return SerialClose(); }},
+      *operator_, SerialPortList::Find());
+}
+
+CARTICLESApp::~CARTICLESApp() {
+  ShutDown();
+  // The port a connection test opened stays open until the program ends.
+  SerialClose();
+}
+
+Operator& CARTICLESApp::Op() { return *operator_; }
+
+void CARTICLESApp::StartUp() {
+  SelectConfiguredCodePage();
+  names_.Load();
+  std::error_code ec;
+  startDirectory_ = std::filesystem::current_path(ec).string();
+  connection_->Start();
+  monitor_ = std::make_unique<DeviceMonitorThread>([this] { return connection_->IsConnected(); }, deviceConnected_,
+                                                   settings_.monitorPeriod);
+  monitor_->Start();
+  if (const std::string diagnostic = connection_->Diagnostic(); !diagnostic.empty()) {
+    Op().Tell(diagnostic, MessageIcon::Warning);
+  }
+}
+
+void CARTICLESApp::ShutDown() {
+  if (monitor_) monitor_->Stop();
+  monitor_.reset();
+  // The transfers call into the connection; they go first.
+  transfers_.reset();
+  // Stops the engine, then closes the transport.
+  connection_.reset();
+}
+
+int CARTICLESApp::InitInstance() {
+  StartUp();
+  {
+    CDeviceType start(profile_, {[this] { OpenGoods(); }, reportsAction, [this] { OpenConfiguration(); }});
+    start.DoModal();
+  }
+  ShutDown();
+  return 0;
+}
+
+void CARTICLESApp::OpenGoods() {
+  ++goodsOpened_;
+  ArticlesWindowParts parts;
+  if (!ownOperator_) parts.op = operator_;
+  // Windows read the attached state once, as they open.
+  CARTICLESDlg window(profile_, names_, transfers_.get(), DeviceConnected(), nullptr, parts);
+  window.SetWorkbookHooks(workbookHooks);
+  window.SetStartDatabase(settings_.startDatabase);
+  window.DoModal();
+}
+
+void CARTICLESApp::OpenConfiguration() { configurations_->DoModal(); }

@@ -1,0 +1,254 @@
+#include "CARTICLESDlg.h"
+
+#include <QButtonGroup>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include "ArticleEditorAdapter.h"
+#include "ArticlesListModel.h"
+#include "CArticleEditor.h"
+#include "DepartmentEditorAdapter.h"
+#include "PresetFileOperator.h"
+#include "QtOperator.h"
+#include "UiText.h"
+#include "WorkspaceResources.h"
+#include "ui_CARTICLESDlg.h"
+
+namespace {
+
+QString Text(const char* key) { return QString::fromStdString(UiText(key)); }
+
+void SetTextKeepingCursor(QLineEdit* box, const std::string& text) {
+  const QString value = QString::fromStdString(text);
+  if (box->text() != value) box->setText(value);
+}
+
+}  // namespace
+
+CARTICLESDlg::CARTICLESDlg(DeviceProfile& profile, const GroupNames& names, RegisterTransfers* transfers,
+                           bool deviceConnected, QWidget* parent, ArticlesWindowParts parts)
+    : QDialog(parent), ui_(std::make_unique<Ui::ArticlesMain>()), deviceConnected_(deviceConnected) {
+  InitWorkspaceResources();
+  ui_->setupUi(this);
+  setWindowIcon(ProgramIcon());
+
+  Operator* op = parts.op;
+  if (!op) {
+    ownOperator_ = std::make_unique<QtOperator>(this);
+    op = ownOperator_.get();
+  }
+  operator_ = std::make_unique<PresetFileOperator>(*op);
+
+  ArticleEditorPort* articleEditor = parts.articleEditor;
+  if (!articleEditor) {
+    articleEditor_ = new CArticleEditor(profile, names, *operator_, this);
+    articleAdapter_ = std::make_unique<ArticleEditorAdapter>(*articleEditor_);
+    articleEditor = articleAdapter_.get();
+  }
+  DepartmentEditorPort* departmentEditor = parts.departmentEditor;
+  if (!departmentEditor) {
+    departmentAdapter_ = std::make_unique<DepartmentEditorAdapter>(profile, names, *operator_, this);
+    departmentEditor = departmentAdapter_.get();
+  }
+  logic_ = std::make_unique<ArticlesWindowLogic>(*operator_, profile, articleEditor, departmentEditor, transfers);
+  // The logic keeps one database object for its life, so the editor's pointer
+  // stays right whichever file is opened in it.
+  if (articleEditor_) articleEditor_->SetDatabase(&logic_->Database());
+
+  model_ = new ArticlesListModel(*logic_, this);
+  ui_->listArticles->setModel(model_);
+  ui_->listArticles->setUniformItemSizes(true);
+
+  viewGroup_ = new QButtonGroup(this);
+  viewGroup_->addButton(ui_->radioArticles, 0);
+  viewGroup_->addButton(ui_->radioDepartments, 1);
+  sortGroup_ = new QButtonGroup(this);
+  sortGroup_->addButton(ui_->radioSortPlu, 0);
+  sortGroup_->addButton(ui_->radioSortName, 1);
+  sortGroup_->addButton(ui_->radioSortBarcode, 2);
+  sortGroup_->addButton(ui_->radioSortChronologic, 3);
+
+  Wire();
+  // The window opens on the list: a search box becomes writable only when the
+  // operator goes to it.
+  ui_->listArticles->setFocus();
+  logic_->SetView(this);
+  EnabledChanged();
+}
+
+CARTICLESDlg::~CARTICLESDlg() {
+  // The logic must not call back into a half-destroyed window.
+  logic_->SetView(nullptr);
+}
+
+void CARTICLESDlg::Wire() {
+  const auto command = [this](QPushButton* button, void (ArticlesWindowLogic::*handler)()) {
+    connect(button, &QPushButton::clicked, this, [this, handler] { (logic_.get()->*handler)(); });
+  };
+  command(ui_->buttonEdit, &ArticlesWindowLogic::OnEdit);
+  command(ui_->buttonAddNew, &ArticlesWindowLogic::OnAddNew);
+  command(ui_->buttonDelete, &ArticlesWindowLogic::OnDelete);
+  command(ui_->buttonUpload, &ArticlesWindowLogic::OnUpload);
+  command(ui_->buttonDownload, &ArticlesWindowLogic::OnDownload);
+  command(ui_->buttonOpenDatabase, &ArticlesWindowLogic::OnOpenDatabase);
+  connect(ui_->buttonExportXls, &QPushButton::clicked, this, [this] {
+    if (workbook_.exportXls) workbook_.exportXls(*logic_);
+  });
+  connect(ui_->buttonImportXls, &QPushButton::clicked, this, [this] {
+    if (workbook_.importXls) workbook_.importXls(*logic_);
+  });
+  connect(ui_->buttonClose, &QPushButton::clicked, this, &CARTICLESDlg::reject);
+
+  connect(ui_->radioArticles, &QRadioButton::clicked, this, [this] { logic_->ShowArticles(); });
+  connect(ui_->radioDepartments, &QRadioButton::clicked, this, [this] { logic_->ShowDepartments(); });
+  for (QAbstractButton* option : sortGroup_->buttons()) {
+    connect(option, &QAbstractButton::clicked, this, [this] { logic_->OnSortOption(); });
+  }
+
+  connect(ui_->listArticles, &QListView::doubleClicked, this, [this] { logic_->OnEdit(); });
+
+  ui_->editPluSearch->installEventFilter(this);
+  ui_->editBarcodeSearch->installEventFilter(this);
+  connect(ui_->editPluSearch, &QLineEdit::textEdited, this, [this] { logic_->OnPluSearch(); });
+  connect(ui_->editBarcodeSearch, &QLineEdit::textEdited, this, [this] { logic_->OnBarcodeSearch(); });
+}
+
+void CARTICLESDlg::SetWorkbookHooks(WorkbookHooks hooks) {
+  workbook_ = std::move(hooks);
+  EnabledChanged();
+}
+
+QListView* CARTICLESDlg::List() const { return ui_->listArticles; }
+QLineEdit* CARTICLESDlg::PluSearchBox() const { return ui_->editPluSearch; }
+QLineEdit* CARTICLESDlg::BarcodeSearchBox() const { return ui_->editBarcodeSearch; }
+QLineEdit* CARTICLESDlg::StatusLine() const { return ui_->editStatus; }
+QPushButton* CARTICLESDlg::Button(const char* objectName) const { return findChild<QPushButton*>(objectName); }
+QRadioButton* CARTICLESDlg::Option(const char* objectName) const { return findChild<QRadioButton*>(objectName); }
+
+int CARTICLESDlg::DoModal() {
+  ApplyTexts();
+  // The opening download asks its question over the window, once it is up.
+  QTimer::singleShot(0, this, [this] {
+    logic_->OnInitDialog(deviceConnected_);
+    OpenStartDatabase();
+  });
+  return exec();
+}
+
+void CARTICLESDlg::Prepare() {
+  ApplyTexts();
+  logic_->OnInitDialog(deviceConnected_);
+  OpenStartDatabase();
+}
+
+void CARTICLESDlg::OpenStartDatabase() {
+  if (startDatabase_.empty() || logic_->Database().IsOpen()) return;
+  operator_->PresetNextFile(startDatabase_);
+  logic_->OnOpenDatabase();
+}
+
+void CARTICLESDlg::ApplyTexts() {
+  ui_->labelPluSearch->setText(Text("DLG_ARTICLEMAIN_PLUSEARCH"));
+  ui_->labelBarcodeSearch->setText(Text("DLG_ARTICLEMAIN_BARCODESEARCH"));
+  ui_->groupControlMenu->setTitle(Text("DLG_ARTICLEMAIN_CONTROLMENU"));
+  ui_->buttonEdit->setText(Text("DLG_ARTICLEMAIN_BUTTONEDIT"));
+  ui_->buttonAddNew->setText(Text("DLG_ARTICLEMAIN_ADDNEW"));
+  ui_->buttonDelete->setText(Text("DLG_ARTICLEMAIN_DELETE"));
+  ui_->buttonImportXls->setText(Text("DLG_ARTICLEMAIN_IMPORTXLS"));
+  ui_->buttonUpload->setText(Text("DLG_ARTICLEMAIN_UPLOAD"));
+  ui_->buttonDownload->setText(Text("DLG_ARTICLEMAIN_DOWNLOAD"));
+  ui_->buttonExportXls->setText(Text("DLG_ARTICLEMAIN_EXPORTXLS"));
+  ui_->buttonOpenDatabase->setText(Text("DLG_ARTICLEMAIN_OPENDATABASE"));
+  ui_->groupSortBy->setTitle(Text("DLG_ARTICLEMAIN_SORTMENU"));
+  ui_->radioSortPlu->setText(Text("DLG_ARTICLEMAIN_SORTPLUNUMBER"));
+  ui_->radioSortName->setText(Text("DLG_ARTICLEMAIN_SORTNAME"));
+  ui_->radioSortBarcode->setText(Text("DLG_ARTICLEMAIN_SORTBARCODE"));
+  ui_->radioSortChronologic->setText(Text("DLG_ARTICLEMAIN_SORTCHRONOLOGIC"));
+  ui_->groupSelect->setTitle(Text("DLG_ARTICLEMAIN_SELECTMENU"));
+  ui_->radioArticles->setText(Text("DLG_ARTICLEMAIN_ARTICLES"));
+  ui_->radioDepartments->setText(Text("DLG_ARTICLEMAIN_DEPARTMENTS"));
+  ui_->buttonClose->setText(Text("DLG_ARTICLEMAIN_IDCANCEL"));
+}
+
+void CARTICLESDlg::reject() {
+  logic_->OnClose();
+  QDialog::reject();
+}
+
+bool CARTICLESDlg::eventFilter(QObject* watched, QEvent* event) {
+  const bool plu = watched == ui_->editPluSearch;
+  if (plu || watched == ui_->editBarcodeSearch) {
+    if (event->type() == QEvent::FocusIn) {
+      if (plu) {
+        logic_->OnPluSearchFocus();
+      } else {
+        logic_->OnBarcodeSearchFocus();
+      }
+    } else if (event->type() == QEvent::FocusOut) {
+      // A message box or another program taking the focus for a moment is not
+      // the operator leaving the box.
+      const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+      if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) logic_->OnSearchFocusLost();
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+int CARTICLESDlg::SelectedRow() const {
+  const QModelIndexList rows = ui_->listArticles->selectionModel()->selectedIndexes();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void CARTICLESDlg::TakeControls(ArticlesWindowControls& controls) {
+  controls.selectedIndex = SelectedRow();
+  controls.statusText = ui_->editStatus->text().toStdString();
+  controls.pluSearchText = ui_->editPluSearch->text().toStdString();
+  controls.barcodeSearchText = ui_->editBarcodeSearch->text().toStdString();
+  if (const int view = viewGroup_->checkedId(); view >= 0) controls.viewMode = view;
+  if (const int sort = sortGroup_->checkedId(); sort >= 0) controls.sortMode = sort;
+}
+
+void CARTICLESDlg::ShowControls(const ArticlesWindowControls& controls) {
+  QListView* list = ui_->listArticles;
+  const int row = controls.selectedIndex;
+  if (row >= 0 && row < model_->rowCount()) {
+    const QModelIndex index = model_->index(row);
+    list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    list->scrollTo(index);
+  } else {
+    list->selectionModel()->clearSelection();
+    list->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+  }
+  SetTextKeepingCursor(ui_->editStatus, controls.statusText);
+  SetTextKeepingCursor(ui_->editPluSearch, controls.pluSearchText);
+  SetTextKeepingCursor(ui_->editBarcodeSearch, controls.barcodeSearchText);
+
+  // The opening download's view mode checks neither view option.
+  viewGroup_->setExclusive(false);
+  ui_->radioArticles->setChecked(controls.viewMode == 0);
+  ui_->radioDepartments->setChecked(controls.viewMode == 1);
+  viewGroup_->setExclusive(true);
+  if (QAbstractButton* sort = sortGroup_->button(controls.sortMode)) sort->setChecked(true);
+}
+
+void CARTICLESDlg::ListChanged() { model_->Reset(); }
+
+void CARTICLESDlg::EnabledChanged() {
+  const ArticlesWindowEnabled& on = logic_->enabled;
+  ui_->buttonAddNew->setEnabled(on.addNew);
+  ui_->buttonDelete->setEnabled(on.remove);
+  ui_->buttonUpload->setEnabled(on.upload);
+  ui_->buttonDownload->setEnabled(on.download);
+  ui_->buttonExportXls->setEnabled(on.exportXls && static_cast<bool>(workbook_.exportXls));
+  ui_->buttonImportXls->setEnabled(on.importXls && static_cast<bool>(workbook_.importXls));
+  ui_->buttonOpenDatabase->setEnabled(on.openDatabase);
+  ui_->groupSortBy->setEnabled(on.sortOptions);
+  ui_->editPluSearch->setReadOnly(!on.pluSearchWritable);
+  ui_->editBarcodeSearch->setReadOnly(!on.barcodeSearchWritable);
+}

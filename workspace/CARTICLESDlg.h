@@ -1,0 +1,99 @@
+// The main articles window: puts ArticlesWindowLogic on screen. The list is a
+// model over the logic, every button, option, search box and the list's
+// double-click run a command of the logic, and the logic's data exchange reads
+// and fills the controls through the ArticlesWindowView side of this class.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <QDialog>
+
+#include "ArticlesWindowLogic.h"
+#include "WorkbookHooks.h"
+
+namespace Ui {
+class ArticlesMain;
+}
+
+class ArticleEditorAdapter;
+class ArticlesListModel;
+class CArticleEditor;
+class DepartmentEditorAdapter;
+class PresetFileOperator;
+class QtOperator;
+class QButtonGroup;
+class QLineEdit;
+class QListView;
+class QPushButton;
+class QRadioButton;
+class RegisterTransfers;
+struct GroupNames;
+
+// Stand-ins for the parts the window otherwise makes itself (tests).
+struct ArticlesWindowParts {
+  Operator* op = nullptr;                          // null: message boxes over the window
+  ArticleEditorPort* articleEditor = nullptr;      // null: the window's own article editor
+  DepartmentEditorPort* departmentEditor = nullptr;  // null: a department editor window per edit
+};
+
+class CARTICLESDlg : public QDialog, private ArticlesWindowView {
+  Q_OBJECT
+
+ public:
+  // deviceConnected: whether a register was attached as the window was asked
+  // for; transfers may be null when there is no register link at all.
+  CARTICLESDlg(DeviceProfile& profile, const GroupNames& names, RegisterTransfers* transfers,
+               bool deviceConnected, QWidget* parent = nullptr, ArticlesWindowParts parts = {});
+  ~CARTICLESDlg() override;
+
+  ArticlesWindowLogic& Logic() { return *logic_; }
+
+  void SetWorkbookHooks(WorkbookHooks hooks);
+  // The database the window opens with, as if chosen in Open Database.
+  void SetStartDatabase(std::string path) { startDatabase_ = std::move(path); }
+
+  // Opens the window modally; the opening download question comes once it shows.
+  int DoModal();
+  // The opening steps without the modal loop.
+  void Prepare();
+
+  QListView* List() const;
+  QLineEdit* PluSearchBox() const;
+  QLineEdit* BarcodeSearchBox() const;
+  QLineEdit* StatusLine() const;
+  QPushButton* Button(const char* objectName) const;
+  QRadioButton* Option(const char* objectName) const;
+
+ public slots:
+  void reject() override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // ArticlesWindowView
+  void TakeControls(ArticlesWindowControls& controls) override;
+  void ShowControls(const ArticlesWindowControls& controls) override;
+  void ListChanged() override;
+  void EnabledChanged() override;
+
+  void ApplyTexts();
+  void Wire();
+  void OpenStartDatabase();
+  int SelectedRow() const;
+
+  std::unique_ptr<Ui::ArticlesMain> ui_;
+  std::unique_ptr<QtOperator> ownOperator_;
+  std::unique_ptr<PresetFileOperator> operator_;
+  CArticleEditor* articleEditor_ = nullptr;  // child of the window
+  std::unique_ptr<ArticleEditorAdapter> articleAdapter_;
+  std::unique_ptr<DepartmentEditorAdapter> departmentAdapter_;
+  std::unique_ptr<ArticlesWindowLogic> logic_;
+  ArticlesListModel* model_ = nullptr;  // child of the window
+  QButtonGroup* viewGroup_ = nullptr;
+  QButtonGroup* sortGroup_ = nullptr;
+  WorkbookHooks workbook_;
+  std::string startDatabase_;
+  const bool deviceConnected_;
+};
