@@ -5,6 +5,9 @@
 #include "CARTICLESDlg.h"
 #include "CConfigurations.h"
 #include "CDeviceType.h"
+#include "CReports.h"
+#include "QtConverterLauncher.h"
+#include "WorkbookExchange.h"
 #include "QtOperator.h"
 #include "RegisterTransfers.h"
 #include "SerialPort.h"
@@ -23,6 +26,16 @@ CARTICLESApp::CARTICLESApp(ArticlesAppSettings settings, Operator* op) : setting
                           },
                           [] { return SerialClose(); }},
       *operator_, SerialPortList::Find());
+  launcher_ = std::make_unique<QtConverterLauncher>();
+  reportsAction = [this] { OpenReports(); };
+  workbookHooks.exportXls = [this](ArticlesWindowLogic& window) {
+    window.SetWorkbookExchange(workbooks_.get());
+    window.OnExportXls();
+  };
+  workbookHooks.importXls = [this](ArticlesWindowLogic& window) {
+    window.SetWorkbookExchange(workbooks_.get());
+    window.OnImportXls();
+  };
 }
 
 CARTICLESApp::~CARTICLESApp() {
@@ -38,6 +51,13 @@ void CARTICLESApp::StartUp() {
   names_.Load();
   std::error_code ec;
   startDirectory_ = std::filesystem::current_path(ec).string();
+  // The converter ships beside this program; a copy in the start directory is
+  // the fallback.
+  std::vector<std::string> converterFolders;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) converterFolders.push_back(self.parent_path().string());
+  converterFolders.push_back(startDirectory_);
+  workbooks_ = std::make_unique<WorkbookExchange>(*launcher_, startDirectory_, converterFolders);
   connection_->Start();
   monitor_ = std::make_unique<DeviceMonitorThread>([this] { return connection_->IsConnected(); }, deviceConnected_,
                                                    settings_.monitorPeriod);
@@ -64,6 +84,11 @@ int CARTICLESApp::InitInstance() {
   }
   ShutDown();
   return 0;
+}
+
+void CARTICLESApp::OpenReports() {
+  CReports window(Op(), profile_, transfers_.get(), workbooks_.get(), DeviceConnected());
+  window.DoModal();
 }
 
 void CARTICLESApp::OpenGoods() {

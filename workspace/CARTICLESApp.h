@@ -18,6 +18,8 @@
 #include "WorkbookHooks.h"
 
 class CConfigurations;
+class ConverterLauncher;
+class WorkbookExchange;
 class CDeviceType;
 class Operator;
 class QtOperator;
@@ -62,7 +64,12 @@ class CARTICLESApp {
   // How many articles windows have been opened so far.
   int GoodsOpened() const { return goodsOpened_; }
 
-  // Hooks the reports window and the workbook exchange plug into.
+  void OpenReports();
+  // Export and import through the converter; ready after StartUp.
+  WorkbookExchange* Workbooks() { return workbooks_.get(); }
+
+  // What the Reports button and the workbook buttons do; set to the reports
+  // window and the workbook exchange at construction.
   std::function<void()> reportsAction;
   WorkbookHooks workbookHooks;
 
@@ -80,5 +87,7 @@ class CARTICLESApp {
   std::unique_ptr<RegisterTransfers> transfers_;
   std::unique_ptr<DeviceMonitorThread> monitor_;
   std::unique_ptr<CConfigurations> configurations_;
+  std::unique_ptr<ConverterLauncher> launcher_;
+  std::unique_ptr<WorkbookExchange> workbooks_;
   int goodsOpened_ = 0;
 };
