@@ -1,6 +1,8 @@
 // The articles program: command line, then the application object.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -8,13 +10,19 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QListView>
+#include <QPainter>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include "ArticlesCommandLine.h"
 #include "ArticlesListModel.h"
 #include "CARTICLESApp.h"
 #include "CARTICLESDlg.h"
+#include "CArticleEditor.h"
+#include "CDeviceType.h"
+#include "CReportView.h"
+#include "CReports.h"
 #include "Config.h"
 #include "SampleDatabase.h"
 #include "UnattendedOperator.h"
@@ -23,35 +31,141 @@ namespace {
 
 std::vector<std::string> Arguments(int argc, char** argv) { return {argv + 1, argv + argc}; }
 
-// A picture of the articles window over the given database, for the manual.
-int Screenshot(CARTICLESApp& app, const ArticlesCommandLine& line) {
+// Lets the windows lay themselves out and paint.
+void Settle() {
+  for (int i = 0; i < 20; ++i) {
+    QApplication::processEvents();
+    QThread::msleep(10);
+  }
+}
+
+bool Save(const QPixmap& picture, const std::string& path) {
+  if (picture.save(QString::fromStdString(path))) return true;
+  std::cerr << "articles: the picture could not be written to " << path << "\n";
+  return false;
+}
+
+// Start-up as the program does it; the monitor's first look at the register
+// comes at once: wait for it so the windows open as they would for the operator.
+void StartUp(CARTICLESApp& app) {
   app.StartUp();
-  // The monitor's first look at the register comes at once; wait for it so the
-  // window opens as it would for the operator.
   QElapsedTimer waited;
   waited.start();
   while (app.Monitor()->Rounds() == 0 && waited.elapsed() < 2000) QThread::msleep(5);
-  UnattendedOperator op(line.database, false);
-  CARTICLESDlg window(app.Profile(), app.Names(), app.Transfers(), app.DeviceConnected(), nullptr, {&op});
-  window.SetStartDatabase(line.database);
+}
+
+// The articles window over the given database as the Goods button opens it,
+// answering No to the opening download question, with the third line selected.
+bool OpenArticlesWindow(CARTICLESApp& app, CARTICLESDlg& window, const std::string& database) {
+  window.SetWorkbookHooks(app.workbookHooks);
+  window.SetStartDatabase(database);
   window.Prepare();
   if (!window.Logic().Database().IsOpen()) {
-    std::cerr << "articles: " << line.database << " could not be opened\n";
-    return 1;
+    std::cerr << "articles: " << database << " could not be opened\n";
+    return false;
   }
   window.show();
   if (window.List()->model()->rowCount() > 2) {
     window.List()->setCurrentIndex(window.List()->model()->index(2, 0));
   }
-  for (int i = 0; i < 20; ++i) {
-    QApplication::processEvents();
-    QThread::msleep(10);
+  Settle();
+  return true;
+}
+
+// A picture of the articles window over the given database, for the manual.
+int Screenshot(CARTICLESApp& app, const ArticlesCommandLine& line) {
+  StartUp(app);
+  UnattendedOperator op(line.database, false);
+  CARTICLESDlg window(app.Profile(), app.Names(), app.Transfers(), app.DeviceConnected(), nullptr, {&op});
+  if (!OpenArticlesWindow(app, window, line.database)) return 1;
+  const bool saved = Save(window.grab(), line.screenshot);
+  window.reject();
+  return saved ? 0 : 1;
+}
+
+// Pictures of every window for the manual, made with the program's own objects:
+// start-window.png, main-window.png, article-editor.png (the third article of
+// the database) and reports.png (the reports window after a download from the
+// register, beside the report view of its third article).
+int Screenshots(CARTICLESApp& app, const ArticlesCommandLine& line) {
+  if (line.database.empty()) {
+    std::cerr << "articles: --screenshots needs --database with the articles to show\n";
+    return 2;
   }
-  if (!window.grab().save(QString::fromStdString(line.screenshot))) {
-    std::cerr << "articles: the picture could not be written to " << line.screenshot << "\n";
-    return 1;
+  const std::filesystem::path folder(line.screenshots);
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  const auto path = [&](const char* name) { return (folder / name).string(); };
+  StartUp(app);
+
+  {
+    CDeviceType start(app.Profile(), {[&app] { app.OpenGoods(); }, app.reportsAction,
+                                      [&app] { app.OpenConfiguration(); }});
+    start.Prepare();
+    start.show();
+    Settle();
+    if (!Save(start.grab(), path("start-window.png"))) return 1;
+  }
+
+  UnattendedOperator op(line.database, false);
+  CARTICLESDlg window(app.Profile(), app.Names(), app.Transfers(), app.DeviceConnected(), nullptr, {&op});
+  if (!OpenArticlesWindow(app, window, line.database)) return 1;
+  if (!Save(window.grab(), path("main-window.png"))) return 1;
+
+  {
+    ArticlesWindowLogic& logic = window.Logic();
+    const std::size_t row = logic.ListCount() > 2 ? 2 : 0;
+    if (logic.ListCount() == 0) {
+      std::cerr << "articles: " << line.database << " holds no articles to show in the editor\n";
+      return 1;
+    }
+    CArticleEditor editor(app.Profile(), app.Names(), op);
+    if (logic.Database().ReadArticle(logic.Table().Entry(row).recordNo, editor.Record()) != ReadStatus::Ok) {
+      std::cerr << "articles: the article could not be read from " << line.database << "\n";
+      return 1;
+    }
+    editor.SetDatabase(&logic.Database());
+    editor.Prepare();
+    editor.show();
+    Settle();
+    const bool saved = Save(editor.grab(), path("article-editor.png"));
+    editor.reject();
+    if (!saved) return 1;
   }
   window.reject();
+
+  {
+    QTemporaryDir scratch;
+    const std::string report = (std::filesystem::path(scratch.path().toStdString()) / "report.db").string();
+    UnattendedOperator reportOp(report, true);
+    CReports reports(reportOp, app.Profile(), app.Transfers(), app.Workbooks(), app.DeviceConnected());
+    reports.show();
+    Settle();
+    reports.Logic().DownloadReports();
+    if (reports.Logic().ArticleLines().size() < 3) {
+      std::cerr << "articles: the report download brought too few articles; is a register attached?\n";
+      return 1;
+    }
+    // Selected as by a click, then opened as by a double-click.
+    if (auto* list = reports.findChild<QListView*>(QStringLiteral("articleList"))) {
+      list->setCurrentIndex(list->model()->index(2, 0));
+    }
+    reports.OpenArticleView(2);
+    Settle();
+    const QPixmap left = reports.grab();
+    const QPixmap right = reports.View()->grab();
+    // The two windows side by side, as they stand on the screen.
+    const int gap = 12;
+    QPixmap both(left.width() + gap + right.width(), std::max(left.height(), right.height()));
+    both.setDevicePixelRatio(left.devicePixelRatio());
+    both.fill(Qt::transparent);
+    QPainter painter(&both);
+    painter.drawPixmap(0, 0, left);
+    painter.drawPixmap(left.width() + gap, 0, right);
+    painter.end();
+    if (!Save(both, path("reports.png"))) return 1;
+    reports.Logic().Close();
+  }
   return 0;
 }
 
@@ -106,6 +220,7 @@ int main(int argc, char** argv) {
   settings.registerChoice = line->registerChoice;
   settings.startDatabase = line->database;
   CARTICLESApp app(settings);
+  if (!line->screenshots.empty()) return Screenshots(app, *line);
   if (!line->screenshot.empty()) return Screenshot(app, *line);
   return app.InitInstance();
 }

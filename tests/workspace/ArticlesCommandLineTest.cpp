@@ -39,8 +39,23 @@ TEST(ArticlesCommandLineTest, JobsAndTheirPaths) {
   EXPECT_EQ(line->makeSample, "/tmp/a.db");
   EXPECT_EQ(line->database, "/tmp/b.db");
   EXPECT_EQ(line->screenshot, "x.png");
+  EXPECT_TRUE(line->screenshots.empty());
   EXPECT_TRUE(line->help);
   EXPECT_TRUE(line->version);
+}
+
+TEST(ArticlesCommandLineTest, ScreenshotsFolder) {
+  auto line = Parse({"--screenshots", "docs", "--database", "/tmp/b.db"});
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->screenshots, "docs");
+  EXPECT_TRUE(line->screenshot.empty());
+  line = Parse({"--screenshots=/tmp/shots"});
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->screenshots, "/tmp/shots");
+  std::string error;
+  EXPECT_FALSE(Parse({"--screenshots"}, &error));
+  EXPECT_NE(error.find("--screenshots needs"), std::string::npos);
+  EXPECT_FALSE(Parse({"--screenshots="}, &error));
 }
 
 TEST(ArticlesCommandLineTest, MistakesAreNamed) {
