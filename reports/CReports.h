@@ -9,13 +9,12 @@
 #include <QPointer>
 #include <QStringListModel>
 
+#include "CReportView.h"
 #include "ReportsLogic.h"
 
 namespace Ui {
 class Reports;
 }
-
-class CReportView;
 
 class CReports : public QDialog, private ReportsView {
   Q_OBJECT
