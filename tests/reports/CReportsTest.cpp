@@ -116,9 +116,3 @@ TEST_F(ReportsWindow, WithoutARegisterOnlyOpeningAndExportWork) {
   EXPECT_EQ(op.AskedTexts().back(), "Incorrect File!");
   EXPECT_EQ(Child<QListView>(window, "articleList")->model()->rowCount(), 0);
 }
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -7,11 +7,13 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 
 #include "CARTICLESApp.h"
 #include "CARTICLESDlg.h"
 #include "CDeviceType.h"
+#include "CReports.h"
 #include "RegisterTransfers.h"
 #include "ScriptedOperator.h"
 #include "UiText.h"
@@ -128,7 +130,7 @@ TEST(CARTICLESAppTest, ExitInTheStartWindowEndsTheProgramPromptly) {
     ASSERT_NE(start, nullptr);
     EXPECT_TRUE(start->GoodsButton()->isEnabled());
     EXPECT_TRUE(start->ConfigurationButton()->isEnabled());
-    EXPECT_FALSE(start->ReportsButton()->isEnabled());
+    EXPECT_TRUE(start->ReportsButton()->isEnabled());
     exitPressed.start();
     start->ExitButton()->click();
   });
@@ -137,6 +139,33 @@ TEST(CARTICLESAppTest, ExitInTheStartWindowEndsTheProgramPromptly) {
   EXPECT_LT(exitPressed.elapsed(), 500);
   EXPECT_EQ(app.Profile().departmentCount, 8u);  // set by the start window
   EXPECT_EQ(app.Monitor(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CARTICLESAppTest, ReportsButtonOpensTheReportsWindow) {
+  WorkspaceTestConfig config;
+  ScriptedOperator op;
+  CARTICLESApp app(DemoSettings(), &op);
+  app.StartUp();
+  QElapsedTimer waited;
+  waited.start();
+  while (app.Monitor()->Rounds() == 0 && waited.elapsed() < 2000) QThread::msleep(5);
+  ASSERT_TRUE(app.DeviceConnected());
+  ASSERT_NE(app.Workbooks(), nullptr);
+  bool seen = false;
+  WhenModal([&](QWidget* modal) {
+    auto* reports = qobject_cast<CReports*>(modal);
+    ASSERT_NE(reports, nullptr);
+    seen = true;
+    EXPECT_TRUE(reports->findChild<QPushButton*>("downloadButton")->isEnabled());
+    reports->reject();
+  });
+  app.reportsAction();
+  EXPECT_TRUE(seen);
+  app.ShutDown();
 }
 
 }  // namespace
