@@ -15,6 +15,7 @@ FileChoice ReportChoice(bool download) {
   choice.filters = {{".db", "*.db"}, {"*.*", "*.*"}};
   choice.defaultExtension = "db";
   choice.confirmOverwrite = download;
+  choice.mustExist = !download;
   return choice;
 }
 

@@ -33,6 +33,7 @@ FileChoice WorkbookChoice(bool save) {
     choice.defaultExtension = "xlsx";
   } else {
     choice.filters = {{"Workbooks", "*.xlsx *.ods *.xls"}, {"*.*", "*.*"}};
+    choice.mustExist = true;
   }
   choice.confirmOverwrite = save;
   return choice;
@@ -157,6 +158,7 @@ void ArticlesWindowLogic::OnOpenDatabase() {
       return;
     }
     databasePath = *path;
+    if (openDialogMode == 0 && !KeepBeforeReplacing(databasePath)) return;
     outcome = database_.OpenDatabase(databasePath, openDialogMode == 0);
     if (outcome.result == OpenResult::CannotOpen) {
       if (!outcome.message.empty()) Tell(outcome.message, IconFor(outcome.message));
@@ -536,6 +538,21 @@ void ArticlesWindowLogic::OnUpload() {
   UpdateData(false);
 }
 
+bool ArticlesWindowLogic::KeepBeforeReplacing(const std::string& path) {
+  // The file chosen to be replaced by an import is emptied at once; should the
+  // import then fail, its earlier contents are still there as NAME.bak.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec) || std::filesystem::file_size(path, ec) == 0) return true;
+  std::filesystem::copy_file(path, path + ".bak", std::filesystem::copy_options::overwrite_existing, ec);
+  if (ec) {
+    Tell("The file could not be saved as " + path + ".bak before being replaced, so it was left as it is:\n" +
+             ec.message(),
+         MessageIcon::Error);
+    return false;
+  }
+  return true;
+}
+
 bool ArticlesWindowLogic::BackUpBeforeOverwrite() {
   if (databaseJustCreated_ || database_.Length() == 0) return true;
   const std::string backup = databasePath + ".bak";
@@ -555,7 +572,8 @@ bool ArticlesWindowLogic::BackUpBeforeOverwrite() {
   if (!ok || ec) {
     std::filesystem::remove(partial, ec);
     Tell("The database file could not be saved as " + backup +
-             " before the download, so it was left as it is. Check that the folder is writable and has free space.",
+             " before being overwritten, so it was left as it is. Check that the folder is writable and has free "
+             "space.",
          MessageIcon::Error);
     return false;
   }

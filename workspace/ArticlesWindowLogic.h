@@ -117,6 +117,7 @@ class ArticlesWindowLogic {
   void SetDepartmentsEnabled(bool departments);
   bool IsDuplicate(const ArticleRecord& candidate, bool editing, std::uint32_t oldPlu, std::int64_t oldBarcode);
   bool BackUpBeforeOverwrite();
+  bool KeepBeforeReplacing(const std::string& path);
   bool ClearArticleSlots();
   void DownloadArticles();
   void DownloadDepartments();

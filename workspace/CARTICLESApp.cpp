@@ -47,7 +47,12 @@ CARTICLESApp::~CARTICLESApp() {
 Operator& CARTICLESApp::Op() { return *operator_; }
 
 void CARTICLESApp::StartUp() {
-  SelectConfiguredCodePage();
+  if (!SelectConfiguredCodePage()) {
+    Op().Tell("The code page \"" + ConfiguredCodePage() +
+                  "\" named by CODE_PAGE in ARTICLESRW.CONF is not a single-byte code page this system knows; "
+                  "names are shown as Windows-1252.",
+              MessageIcon::Warning);
+  }
   names_.Load();
   std::error_code ec;
   startDirectory_ = std::filesystem::current_path(ec).string();

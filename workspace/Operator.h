@@ -20,6 +20,9 @@ struct FileChoice {
   std::vector<std::pair<std::string, std::string>> filters;
   std::string defaultExtension;  // without the dot; empty for none
   bool confirmOverwrite = false;
+  // An Open dialog that takes only files that exist; otherwise a new name may
+  // be typed (opening a database file that is not there creates it).
+  bool mustExist = false;
 };
 
 class Operator {

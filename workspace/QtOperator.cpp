@@ -75,7 +75,7 @@ std::optional<std::string> QtOperator::ChooseFile(const FileChoice& choice) {
   QFileDialog dialog(Parent(), QString::fromStdString(choice.title));
   const bool save = choice.kind == FileChoice::Kind::Save;
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setFileMode(save || !choice.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog.setNameFilters(NameFilters(choice));
   if (!choice.defaultExtension.empty()) dialog.setDefaultSuffix(QString::fromStdString(choice.defaultExtension));
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !choice.confirmOverwrite);

@@ -183,6 +183,22 @@ TEST_F(Workbooks, NothingHappensWithoutADatabaseOrAWorkbook) {
   EXPECT_FALSE(std::filesystem::exists(start.File("tmpDBTransfer.tmp")));
 }
 
+TEST_F(Workbooks, AFileReplacedByAFailedImportIsKept) {
+  window.SetWorkbookExchange(&exchange);
+  Open(MakeDatabase("current.db", 2, "Current"));
+  const std::string other = MakeDatabase("other.db", 7, "Other");
+  const auto before = ReadBytes(other);
+  const std::string garbage = dir.File("garbage.xlsx");
+  WriteBytes(garbage, std::vector<unsigned char>(100, 'x'));
+
+  op.QueueAnswer(Answer::No);   // not into the current database ...
+  op.QueueFile(other);          // ... but into this one, which is replaced
+  op.QueueFile(garbage);
+  window.OnImportXls();
+  EXPECT_EQ(op.Asked().back().icon, MessageIcon::Error);
+  EXPECT_EQ(ReadBytes(other + ".bak"), before);
+}
+
 TEST_F(Workbooks, ReportExportCarriesTheSalesFigures) {
   const DeviceTiming timing = FastTiming();
   cDemoRegister::Options options;
