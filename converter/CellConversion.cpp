@@ -73,6 +73,21 @@ Cell NameCell(const char (&name)[kNameFieldSize], bool* undefined) {
   return Cell::Text(std::move(utf8));
 }
 
+void PutFloat(std::span<Cell> row, std::size_t column, double value, int decimals, std::vector<CellProblem>& problems) {
+  if (auto cell = FloatCell(value, decimals)) {
+    row[column] = std::move(*cell);
+  } else {
+    problems.push_back({column, "value is not a number; the cell is left empty"});
+  }
+}
+
+void PutName(std::span<Cell> row, std::size_t column, const char (&name)[kNameFieldSize],
+             std::vector<CellProblem>& problems) {
+  bool undefined = false;
+  row[column] = NameCell(name, &undefined);
+  if (undefined) problems.push_back({column, "a byte of the name has no character in the code page"});
+}
+
 std::optional<std::string> ReadDouble(const Cell& cell, double& out) {
   if (cell.IsEmpty()) return "empty cell where a number belongs";
   if (!cell.IsNumber()) return "text \"" + cell.text.substr(0, 40) + "\" where a number belongs";

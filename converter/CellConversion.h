@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "Cell.h"
 #include "Records.h"
@@ -35,6 +37,12 @@ Cell TaxGroupCell(char letter);
 // The name in UTF-8. Sets *undefined when a byte has no character in the code
 // page (it is then shown as U+FFFD and would not come back unchanged).
 Cell NameCell(const char (&name)[kNameFieldSize], bool* undefined);
+
+// Into a row's cell at column: a value the cell cannot carry faithfully is
+// added to problems (a float then leaves the cell empty).
+void PutFloat(std::span<Cell> row, std::size_t column, double value, int decimals, std::vector<CellProblem>& problems);
+void PutName(std::span<Cell> row, std::size_t column, const char (&name)[kNameFieldSize],
+             std::vector<CellProblem>& problems);
 
 // ---- import ----
 

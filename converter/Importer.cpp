@@ -69,28 +69,28 @@ bool Importer::CheckSheet(WorkbookReader& workbook, const char* sheet, std::span
   return ok;
 }
 
-bool Importer::ImportDepartments(WorkbookReader& workbook, DatabaseFile& database) {
-  const auto& columns = schema::kDepartmentColumns;
-  std::uint32_t slot = 0;
+template <class Row, class Record>
+std::optional<std::size_t> Importer::ImportRows(WorkbookReader& workbook, DatabaseFile& database, const char* sheet,
+                                                std::span<const ColumnSpec> columns, std::uint32_t slot,
+                                                std::optional<std::uint32_t> slotEnd,
+                                                IoResult (DatabaseFile::*write)(std::uint32_t, const Record&)) {
   std::size_t beyond = 0;
   bool ok = true;
   std::string error;
   const bool read = workbook.VisitRows(
-      workbook.FindSheet(schema::kDepartmentsSheet), columns.size(),
+      workbook.FindSheet(sheet), columns.size(),
       [&](std::size_t row, std::span<const Cell> cells) {
         if (row == 0 || IsBlankRow(cells)) return true;
-        // Past the 200 department places the rows would overwrite the articles.
-        if (slot >= kDepartmentSlots) {
+        if (slotEnd && slot >= *slotEnd) {
           ++beyond;
           return true;
         }
-        DepartmentRecord record;
-        if (auto problem = DepartmentRow::ToRecord(cells, record)) {
-          reporter_.Line(schema::CellPlace(schema::kDepartmentsSheet, row + 1, problem->column, columns) + ": " +
-                         problem->what);
+        Record record;
+        if (auto problem = Row::ToRecord(cells, record)) {
+          reporter_.Line(schema::CellPlace(sheet, row + 1, problem->column, columns) + ": " + problem->what);
           return ok = false;
         }
-        if (const IoResult written = database.WriteDepartment(slot, record); !written) {
+        if (const IoResult written = (database.*write)(slot, record); !written) {
           reporter_.Line(written.error);
           return ok = false;
         }
@@ -100,45 +100,31 @@ bool Importer::ImportDepartments(WorkbookReader& workbook, DatabaseFile& databas
       error);
   if (!read) {
     reporter_.Line(error);
-    return false;
+    return std::nullopt;
   }
-  if (beyond > 0) {
-    reporter_.Line(std::string("sheet ") + schema::kDepartmentsSheet + ": " + std::to_string(beyond) +
+  if (!ok) return std::nullopt;
+  return beyond;
+}
+
+bool Importer::ImportDepartments(WorkbookReader& workbook, DatabaseFile& database) {
+  // Past the 200 department places the rows would overwrite the articles.
+  const auto beyond = ImportRows<DepartmentRow>(workbook, database, schema::kDepartmentsSheet,
+                                                schema::kDepartmentColumns, 0, kDepartmentSlots,
+                                                &DatabaseFile::WriteDepartment);
+  if (!beyond) return false;
+  if (*beyond > 0) {
+    reporter_.Line(std::string("sheet ") + schema::kDepartmentsSheet + ": " + std::to_string(*beyond) +
                    " row(s) past the " + std::to_string(kDepartmentSlots) +
                    " department places were not imported");
     status_ = 1;
   }
-  return ok;
+  return true;
 }
 
 bool Importer::ImportArticles(WorkbookReader& workbook, DatabaseFile& database) {
-  const auto& columns = schema::kArticleColumns;
-  std::uint32_t slot = 1;
-  bool ok = true;
-  std::string error;
-  const bool read = workbook.VisitRows(
-      workbook.FindSheet(schema::kArticlesSheet), columns.size(),
-      [&](std::size_t row, std::span<const Cell> cells) {
-        if (row == 0 || IsBlankRow(cells)) return true;
-        ArticleRecord record;
-        if (auto problem = ArticleRow::ToRecord(cells, record)) {
-          reporter_.Line(schema::CellPlace(schema::kArticlesSheet, row + 1, problem->column, columns) + ": " +
-                         problem->what);
-          return ok = false;
-        }
-        if (const IoResult written = database.WriteArticle(slot, record); !written) {
-          reporter_.Line(written.error);
-          return ok = false;
-        }
-        ++slot;
-        return true;
-      },
-      error);
-  if (!read) {
-    reporter_.Line(error);
-    return false;
-  }
-  return ok;
+  return ImportRows<ArticleRow>(workbook, database, schema::kArticlesSheet, schema::kArticleColumns, 1, std::nullopt,
+                                &DatabaseFile::WriteArticle)
+      .has_value();
 }
 
 int Importer::Run(const std::string& databasePath, const std::string& workbookPath) {

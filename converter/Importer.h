@@ -3,6 +3,8 @@
 // still opens with the records written before it.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -11,6 +13,7 @@
 #include "WorkbookSchema.h"
 
 class DatabaseFile;
+struct IoResult;
 
 class Importer {
  public:
@@ -24,6 +27,14 @@ class Importer {
   bool CheckSheet(WorkbookReader& workbook, const char* sheet, std::span<const ColumnSpec> columns);
   bool ImportDepartments(WorkbookReader& workbook, DatabaseFile& database);
   bool ImportArticles(WorkbookReader& workbook, DatabaseFile& database);
+  // Writes the sheet's rows, blank ones skipped, to the slots from slot on and
+  // returns how many rows past slotEnd were left out; nullopt after reporting
+  // why the import cannot go on.
+  template <class Row, class Record>
+  std::optional<std::size_t> ImportRows(WorkbookReader& workbook, DatabaseFile& database, const char* sheet,
+                                        std::span<const ColumnSpec> columns, std::uint32_t slot,
+                                        std::optional<std::uint32_t> slotEnd,
+                                        IoResult (DatabaseFile::*write)(std::uint32_t, const Record&));
   bool CheckHeaderRow(const char* sheet, std::size_t row, std::span<const Cell> cells,
                       std::span<const ColumnSpec> columns);
 

@@ -31,7 +31,6 @@ void ArticleEditorLogic::LoadNameAndTax() {
 void ArticleEditorLogic::Open(const DatabaseFile* database) {
   // The window is built afresh for every opening.
   controls_ = ArticleEditorControls{};
-  taxLetters_.clear();
 
   LoadNameAndTax();
 
@@ -62,14 +61,7 @@ void ArticleEditorLogic::Open(const DatabaseFile* database) {
   ShowMembers();
 
   // The lists never offer more than their sources hold, whatever the register reported.
-  const std::uint32_t taxCount = std::min<std::uint32_t>(profile_.taxGroupCount, GroupNames::kTaxLetters);
-  for (std::uint32_t i = 0; i < taxCount; ++i) {
-    const char letter = names_.TaxLetter(i);
-    if (letter == '\0') continue;
-    taxLetters_ += letter;
-    controls_.taxGroup.items.push_back(UiName(std::string_view(&letter, 1)));
-  }
-  FieldExchange::ShowPosition(controls_.taxGroup, 1);
+  taxLetters_.Fill(controls_.taxGroup, names_, profile_.taxGroupCount);
   taxText_ = record_.TAX_GROUP != '\0' ? std::string(1, record_.TAX_GROUP) : std::string();
 
   const std::uint32_t units = std::min<std::uint32_t>(profile_.measureUnitCount, GroupNames::kMeasureUnits);
@@ -135,9 +127,7 @@ std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::ReadControls() {
   if (!barcode) return Refusal{ArticleField::Barcode, FieldExchange::kMsgInteger};
   record_.BARCODE = *barcode;
 
-  taxText_ = c.taxGroup.HasSelection() && static_cast<std::size_t>(c.taxGroup.selected) < taxLetters_.size()
-                 ? std::string(1, taxLetters_[static_cast<std::size_t>(c.taxGroup.selected)])
-                 : std::string();
+  taxText_ = taxLetters_.SelectedLetter(c.taxGroup);
 
   const auto price1 = FieldExchange::ReadNumber(c.price1.text);
   if (!price1) return Refusal{ArticleField::Price1, FieldExchange::kMsgNumber};

@@ -13,6 +13,7 @@
 #include "FieldRefusal.h"
 #include "Records.h"
 #include "RecordNameText.h"
+#include "TaxLetterList.h"
 
 class DatabaseFile;
 struct DeviceProfile;
@@ -86,7 +87,6 @@ class ArticleEditorLogic {
   std::int32_t pluLinkValue_ = 0;
   bool isOpen_ = false;
 
-  // Code-page letter behind each tax list entry.
-  std::string taxLetters_;
+  TaxLetterList taxLetters_;
   ArticleEditorControls controls_;
 };

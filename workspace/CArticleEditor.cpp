@@ -1,6 +1,5 @@
 #include "CArticleEditor.h"
 
-#include <QEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -18,8 +17,9 @@ QString Text(const char* key) { return QString::fromStdString(UiText(key)); }
 
 CArticleEditor::CArticleEditor(const DeviceProfile& profile, const GroupNames& names, Operator& op,
                                QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::ArticleEditor>()), logic_(profile, names), operator_(op) {
+    : EditorDialog(op, parent), ui_(std::make_unique<Ui::ArticleEditor>()), logic_(profile, names) {
   ui_->setupUi(this);
+  SetNameField(ui_->editName);
   ui_->editName->setValidator(new NameValidator(ui_->editName));
   connect(ui_->buttonOk, &QPushButton::clicked, this, &CArticleEditor::accept);
   connect(ui_->buttonCancel, &QPushButton::clicked, this, &CArticleEditor::reject);
@@ -44,8 +44,7 @@ void CArticleEditor::Prepare() {
   ApplyTexts();
   logic_.Open(database_);
   ShowControls();
-  pendingFocus_ = nullptr;
-  FocusName();
+  FocusNameAfresh();
 }
 
 void CArticleEditor::ApplyTexts() {
@@ -144,7 +143,7 @@ void CArticleEditor::RefreshFromRecord() {
 void CArticleEditor::accept() {
   ReadControls();
   if (const auto refusal = logic_.Ok()) {
-    Refuse(*refusal);
+    Refuse(FieldWidget(refusal->field), refusal->message);
     return;
   }
   QDialog::accept();
@@ -161,34 +160,4 @@ void CArticleEditor::NotControlledClicked(ArticleEditorLogic::Quantity which) {
   if (refusal) operator_.Tell(refusal->message, MessageIcon::Warning);
   ShowControls();
   if (refusal) QtControls::FocusAndSelect(FieldWidget(refusal->field));
-}
-
-void CArticleEditor::Refuse(const ArticleEditorLogic::Refusal& refusal) {
-  QWidget* field = FieldWidget(refusal.field);
-  pendingFocus_ = field;
-  operator_.Tell(refusal.message, MessageIcon::Warning);
-  QtControls::FocusAndSelect(field);
-  // The message box may still hand the activation back later; only then the
-  // pending focus is spent.
-  if (isActiveWindow()) pendingFocus_ = nullptr;
-}
-
-void CArticleEditor::FocusName() { QtControls::FocusAndSelect(ui_->editName); }
-
-void CArticleEditor::showEvent(QShowEvent* event) {
-  QDialog::showEvent(event);
-  FocusName();
-}
-
-bool CArticleEditor::event(QEvent* event) {
-  const bool handled = QDialog::event(event);
-  if (event->type() == QEvent::WindowActivate) {
-    if (pendingFocus_) {
-      QtControls::FocusAndSelect(pendingFocus_);
-      pendingFocus_ = nullptr;
-    } else {
-      FocusName();
-    }
-  }
-  return handled;
 }

@@ -6,10 +6,8 @@
 
 #include <memory>
 
-#include <QDialog>
-#include <QPointer>
-
 #include "ArticleEditorLogic.h"
+#include "EditorDialog.h"
 
 namespace Ui {
 class ArticleEditor;
@@ -17,7 +15,7 @@ class ArticleEditor;
 
 class Operator;
 
-class CArticleEditor : public QDialog {
+class CArticleEditor : public EditorDialog {
   Q_OBJECT
 
  public:
@@ -49,21 +47,11 @@ class CArticleEditor : public QDialog {
   void accept() override;
   void reject() override;
 
- protected:
-  bool event(QEvent* event) override;
-  void showEvent(QShowEvent* event) override;
-
  private:
   void ApplyTexts();
   void NotControlledClicked(ArticleEditorLogic::Quantity which);
-  void Refuse(const ArticleEditorLogic::Refusal& refusal);
-  void FocusName();
 
   std::unique_ptr<Ui::ArticleEditor> ui_;
   ArticleEditorLogic logic_;
-  Operator& operator_;
   const DatabaseFile* database_ = nullptr;
-  // Where the focus goes when the window is next activated: the refused field
-  // once after a refusal, the name field otherwise.
-  QPointer<QWidget> pendingFocus_;
 };

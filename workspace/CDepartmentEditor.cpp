@@ -1,10 +1,8 @@
 #include "CDepartmentEditor.h"
 
-#include <QEvent>
 #include <QPushButton>
 
 #include "NameValidator.h"
-#include "Operator.h"
 #include "QtControls.h"
 #include "UiText.h"
 #include "ui_DepartmentEditor.h"
@@ -17,8 +15,9 @@ QString Text(const char* key) { return QString::fromStdString(UiText(key)); }
 
 CDepartmentEditor::CDepartmentEditor(const DeviceProfile& profile, const GroupNames& names, Operator& op,
                                      QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::DepartmentEditor>()), logic_(profile, names), operator_(op) {
+    : EditorDialog(op, parent), ui_(std::make_unique<Ui::DepartmentEditor>()), logic_(profile, names) {
   ui_->setupUi(this);
+  SetNameField(ui_->editName);
   ui_->editName->setValidator(new NameValidator(ui_->editName));
   connect(ui_->buttonOk, &QPushButton::clicked, this, &CDepartmentEditor::accept);
   connect(ui_->buttonCancel, &QPushButton::clicked, this, &CDepartmentEditor::reject);
@@ -35,8 +34,7 @@ void CDepartmentEditor::Prepare() {
   logic_.Open();
   ApplyTexts();
   ShowControls();
-  pendingFocus_ = nullptr;
-  FocusName();
+  FocusNameAfresh();
 }
 
 void CDepartmentEditor::ApplyTexts() {
@@ -106,32 +104,8 @@ QWidget* CDepartmentEditor::FieldWidget(DepartmentField field) const {
 void CDepartmentEditor::accept() {
   ReadControls();
   if (const auto refusal = logic_.Ok()) {
-    QWidget* field = FieldWidget(refusal->field);
-    pendingFocus_ = field;
-    operator_.Tell(refusal->message, MessageIcon::Warning);
-    QtControls::FocusAndSelect(field);
-    if (isActiveWindow()) pendingFocus_ = nullptr;
+    Refuse(FieldWidget(refusal->field), refusal->message);
     return;
   }
   QDialog::accept();
-}
-
-void CDepartmentEditor::FocusName() { QtControls::FocusAndSelect(ui_->editName); }
-
-void CDepartmentEditor::showEvent(QShowEvent* event) {
-  QDialog::showEvent(event);
-  FocusName();
-}
-
-bool CDepartmentEditor::event(QEvent* event) {
-  const bool handled = QDialog::event(event);
-  if (event->type() == QEvent::WindowActivate) {
-    if (pendingFocus_) {
-      QtControls::FocusAndSelect(pendingFocus_);
-      pendingFocus_ = nullptr;
-    } else {
-      FocusName();
-    }
-  }
-  return handled;
 }

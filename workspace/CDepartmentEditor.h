@@ -5,10 +5,8 @@
 
 #include <memory>
 
-#include <QDialog>
-#include <QPointer>
-
 #include "DepartmentEditorLogic.h"
+#include "EditorDialog.h"
 
 namespace Ui {
 class DepartmentEditor;
@@ -16,7 +14,7 @@ class DepartmentEditor;
 
 class Operator;
 
-class CDepartmentEditor : public QDialog {
+class CDepartmentEditor : public EditorDialog {
   Q_OBJECT
 
  public:
@@ -38,16 +36,9 @@ class CDepartmentEditor : public QDialog {
  public slots:
   void accept() override;
 
- protected:
-  bool event(QEvent* event) override;
-  void showEvent(QShowEvent* event) override;
-
  private:
   void ApplyTexts();
-  void FocusName();
 
   std::unique_ptr<Ui::DepartmentEditor> ui_;
   DepartmentEditorLogic logic_;
-  Operator& operator_;
-  QPointer<QWidget> pendingFocus_;
 };

@@ -12,7 +12,6 @@ DepartmentEditorLogic::DepartmentEditorLogic(const DeviceProfile& profile, const
 
 void DepartmentEditorLogic::Open() {
   controls_ = DepartmentEditorControls{};
-  taxLetters_.clear();
   ShowMembers();
 
   nameSource_.Load(NameOf(record_.NAME));
@@ -24,14 +23,7 @@ void DepartmentEditorLogic::Open() {
   controls_.singleTransaction.items = {UiText("DLG_SINGLE_TRANS_D"), UiText("DLG_SINGLE_TRANS_E")};
   FieldExchange::ShowPosition(controls_.fractionalQty, 1);
 
-  const std::uint32_t taxCount = std::min<std::uint32_t>(profile_.taxGroupCount, GroupNames::kTaxLetters);
-  for (std::uint32_t i = 0; i < taxCount; ++i) {
-    const char letter = names_.TaxLetter(i);
-    if (letter == '\0') continue;
-    taxLetters_ += letter;
-    controls_.taxGroup.items.push_back(UiName(std::string_view(&letter, 1)));
-  }
-  FieldExchange::ShowPosition(controls_.taxGroup, 1);
+  taxLetters_.Fill(controls_.taxGroup, names_, profile_.taxGroupCount);
   taxText_ = record_.TAX_GROUP != '\0' ? std::string(1, record_.TAX_GROUP) : std::string();
 
   const std::uint32_t stands = std::min<std::uint32_t>(profile_.standCount, GroupNames::kStands);
@@ -82,9 +74,7 @@ std::optional<DepartmentEditorLogic::Refusal> DepartmentEditorLogic::ReadControl
   record_.OPT_FREEPRICE = FieldExchange::ReadPosition(c.freePrice);
   record_.OPT_SINGTRANS = FieldExchange::ReadPosition(c.singleTransaction);
   record_.STAND = FieldExchange::ReadPosition(c.stand);
-  taxText_ = c.taxGroup.HasSelection() && static_cast<std::size_t>(c.taxGroup.selected) < taxLetters_.size()
-                 ? std::string(1, taxLetters_[static_cast<std::size_t>(c.taxGroup.selected)])
-                 : std::string();
+  taxText_ = taxLetters_.SelectedLetter(c.taxGroup);
 
   const auto price = FieldExchange::ReadNumber(c.price.text);
   if (!price) return Refusal{DepartmentField::Price, FieldExchange::kMsgNumber};

@@ -12,6 +12,7 @@
 #include "FieldRefusal.h"
 #include "Records.h"
 #include "RecordNameText.h"
+#include "TaxLetterList.h"
 
 struct DeviceProfile;
 struct GroupNames;
@@ -44,6 +45,6 @@ class DepartmentEditorLogic {
   RecordNameText nameSource_;
   std::string nameText_;
   std::string taxText_;
-  std::string taxLetters_;
+  TaxLetterList taxLetters_;
   DepartmentEditorControls controls_;
 };

@@ -12,9 +12,7 @@
 #include <QtTest/QTest>
 
 #include "CArticleEditor.h"
-#include "DeviceProfile.h"
-#include "ScriptedOperator.h"
-#include "WorkspaceTestConfig.h"
+#include "EditorWindowTest.h"
 
 namespace {
 
@@ -40,22 +38,7 @@ ArticleRecord Article() {
   return r;
 }
 
-class CArticleEditorTest : public ::testing::Test {
- protected:
-  CArticleEditorTest() { profile.SetForDeviceType(); }
-
-  template <class T>
-  T* Find(const char* name) {
-    T* widget = editor.findChild<T*>(name);
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-  }
-
-  WorkspaceTestConfig config;
-  DeviceProfile profile;
-  ScriptedOperator op;
-  CArticleEditor editor{profile, config.Names(), op};
-};
+class CArticleEditorTest : public EditorWindowTest<CArticleEditor> {};
 
 TEST_F(CArticleEditorTest, OpensWithTitleTextsAndTheNameSelected) {
   editor.Record() = Article();

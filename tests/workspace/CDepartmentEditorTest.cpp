@@ -8,17 +8,14 @@
 #include <QtTest/QTest>
 
 #include "CDepartmentEditor.h"
-#include "DeviceProfile.h"
-#include "ScriptedOperator.h"
+#include "EditorWindowTest.h"
 #include "UiText.h"
-#include "WorkspaceTestConfig.h"
 
 namespace {
 
-class CDepartmentEditorTest : public ::testing::Test {
+class CDepartmentEditorTest : public EditorWindowTest<CDepartmentEditor> {
  protected:
   CDepartmentEditorTest() {
-    profile.SetForDeviceType();
     DepartmentRecord d = ZeroDepartment();
     d.DEPTNO = 3;
     SetName(d.NAME, "Deli");
@@ -27,18 +24,6 @@ class CDepartmentEditorTest : public ::testing::Test {
     d.MAX_AMOUNT = 500;
     editor.Record() = d;
   }
-
-  template <class T>
-  T* Find(const char* name) {
-    T* widget = editor.findChild<T*>(name);
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-  }
-
-  WorkspaceTestConfig config;
-  DeviceProfile profile;
-  ScriptedOperator op;
-  CDepartmentEditor editor{profile, config.Names(), op};
 };
 
 TEST_F(CDepartmentEditorTest, OpensWithItsTextsAndTheNameSelected) {
