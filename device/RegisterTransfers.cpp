@@ -16,6 +16,14 @@ std::int32_t Int(std::string_view field) {
                                                             std::numeric_limits<std::int32_t>::max()));
 }
 
+// The register counts groups, units and departments from 1, the records from 0;
+// the shift saturates so that the extreme values cannot overflow.
+std::int32_t ZeroBased(std::string_view field) {
+  const std::int32_t value = Int(field);
+  return value == std::numeric_limits<std::int32_t>::min() ? value : value - 1;
+}
+int OneBased(std::int32_t value) { return value == std::numeric_limits<std::int32_t>::max() ? value : value + 1; }
+
 double Real(std::string_view field) { return LeadingDoubleOrZero(field); }
 
 char FirstChar(std::string_view field) { return field.empty() ? '\0' : field[0]; }
@@ -61,11 +69,11 @@ void ParseDepartmentReply(const std::string& reply, DepartmentRecord& d) {
       .Then(kComma, [&](auto f) { d.SING_PRICE = Real(f); })
       .Then(kComma, [&](auto f) { d.SOLDQTY = Real(f); })
       .Then(kComma, [&](auto f) { d.AMOUNT = Real(f); })
-      .Then(kComma, [&](auto f) { d.STOCK_GROUP = Int(f) - 1; })
+      .Then(kComma, [&](auto f) { d.STOCK_GROUP = ZeroBased(f); })
       .Then(kComma, [&](auto f) { d.OPT_SINGTRANS = Int(f); })
       .Then(kComma, [&](auto f) { d.OPT_FRACT_QTY = Int(f); })
       .Then(kComma, [&](auto f) { d.OPT_FREEPRICE = Int(f); })
-      .Then(kComma, [&](auto f) { d.MEASURE_UNIT = Int(f) - 1; })
+      .Then(kComma, [&](auto f) { d.MEASURE_UNIT = ZeroBased(f); })
       .Then(kComma, [&](auto f) { d.MAX_PRICE = Real(f); })
       .Then(kComma, [&](auto f) { d.MAX_AMOUNT = Real(f); });
 }
@@ -86,14 +94,14 @@ char ParseArticleReply(const std::string& reply, ArticleRecord& a, bool initialQ
       .Then(kComma, [&](auto f) { a.AMOUNT_DS = Real(f); })
       .Then(kNewline, [&](auto f) { SetName(a.NAME, f); })
       .Then(kComma, [&](auto f) { a.BARCODE = TruncateToInt64(Real(f)); })
-      .Then(kComma, [&](auto f) { a.DEPARTMENT = Int(f) - 1; })
+      .Then(kComma, [&](auto f) { a.DEPARTMENT = ZeroBased(f); })
       .Then(kComma, [&](auto f) { a.OPT_FRACT_QTY = Int(f); })
       .Then(kComma, [&](auto f) { a.STOCKQTY = Real(f); });
   if (initialQtyEnabled) fields.Then(kComma, [&](auto f) { a.INITQTY = Real(f); });
-  fields.Then(kComma, [&](auto f) { a.STOCK_GROUP = Int(f) - 1; })
+  fields.Then(kComma, [&](auto f) { a.STOCK_GROUP = ZeroBased(f); })
       .Then(kComma, [&](auto f) { a.OPT_SINGTRANS = Int(f); })
       .Then(kComma, [&](auto f) { a.OPT_FREEPRICE = Int(f); })
-      .Then(kComma, [&](auto f) { a.MEASURE_UNIT = Int(f) - 1; })
+      .Then(kComma, [&](auto f) { a.MEASURE_UNIT = ZeroBased(f); })
       .Then(kComma, [&](auto f) { a.PLUNOLINK = Int(f); });
   return state;
 }
@@ -101,20 +109,20 @@ char ParseArticleReply(const std::string& reply, ArticleRecord& a, bool initialQ
 std::string FormatDepartmentRequest(const DepartmentRecord& d) {
   const std::string name(NameOf(d.NAME));
   return CFormat("P%d,%s\n%c%2.2f,%d,%d,%d,%d,%d,%d,%2.2f,%2.2f", static_cast<int>(d.DEPTNO), name.c_str(),
-                 d.TAX_GROUP, d.SING_PRICE, d.STOCK_GROUP + 1, d.OPT_SINGTRANS, d.OPT_FRACT_QTY, d.OPT_FREEPRICE,
-                 d.MEASURE_UNIT + 1, d.STAND + 1, d.MAX_PRICE, d.MAX_AMOUNT);
+                 d.TAX_GROUP, d.SING_PRICE, OneBased(d.STOCK_GROUP), d.OPT_SINGTRANS, d.OPT_FRACT_QTY, d.OPT_FREEPRICE,
+                 OneBased(d.MEASURE_UNIT), OneBased(d.STAND), d.MAX_PRICE, d.MAX_AMOUNT);
 }
 
 std::string FormatArticleRequest(const ArticleRecord& a, const DeviceProfile& profile) {
   const int department =
-      static_cast<std::uint32_t>(a.DEPARTMENT) == profile.departmentCount ? 0 : a.DEPARTMENT + 1;
+      static_cast<std::uint32_t>(a.DEPARTMENT) == profile.departmentCount ? 0 : OneBased(a.DEPARTMENT);
   const bool fractional = a.OPT_FRACT_QTY != 0;
   const double stock = profile.stockQtyEnabled ? a.STOCKQTY : NotControlledValue(fractional ? 1 : 0);
   const std::string name(NameOf(a.NAME));
   const auto plu = static_cast<int>(a.PLUNO);
   const auto barcode = static_cast<long long>(a.BARCODE);
-  const int group = a.STOCK_GROUP + 1;
-  const int unit = a.MEASURE_UNIT + 1;
+  const int group = OneBased(a.STOCK_GROUP);
+  const int unit = OneBased(a.MEASURE_UNIT);
 
   if (profile.initialQtyEnabled) {
     return fractional ? CFormat("P%c%d,%2.2f,%2.2f,%s\n%.13lld,%d,%d,%1.3f,%2.3f,%d,%d,%d,%d", a.TAX_GROUP, plu,

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <limits>
 
 #include "RegisterTransfers.h"
 
@@ -184,6 +185,32 @@ TEST(RegisterReplies, Article) {
   EXPECT_EQ(ParseArticleReply("", e, false), '\0');
   EXPECT_EQ(ParseArticleReply("F", e, false), 'F');
   EXPECT_EQ(e.PLUNO, 7u);
+}
+
+// Found by fuzzing: a count at the bottom of the int range overflowed when it
+// was made 0-based, and one at the top when it was made 1-based again.
+TEST(RegisterReplies, ExtremeCountsSaturateInsteadOfOverflowing) {
+  constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
+  constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
+  DepartmentRecord d = ZeroDepartment();
+  ParseDepartmentReply("R,3,Bread\nB,1.50,12.000,18.00,-99999999999,0,1,1,-2147483648,9.99,500.00", d);
+  EXPECT_EQ(d.STOCK_GROUP, kMin);
+  EXPECT_EQ(d.MEASURE_UNIT, kMin);
+
+  ArticleRecord a = ZeroArticle();
+  ParseArticleReply("N,7,x,A,1,2,3,1,3,2,Milk\n123,-2147483648,1,12.5,-99999999999,0,1,-3000000000,9", a, false);
+  EXPECT_EQ(a.DEPARTMENT, kMin);
+  EXPECT_EQ(a.STOCK_GROUP, kMin);
+  EXPECT_EQ(a.MEASURE_UNIT, kMin);
+
+  a.DEPARTMENT = kMax;
+  a.STOCK_GROUP = kMax;
+  a.MEASURE_UNIT = kMax;
+  EXPECT_NE(FormatArticleRequest(a, Profile()).find(",2147483647,1,"), std::string::npos);
+  d.STOCK_GROUP = kMax;
+  d.MEASURE_UNIT = kMax;
+  d.STAND = kMax;
+  EXPECT_NE(FormatDepartmentRequest(d).find(",2147483647,0,1,1,2147483647,2147483647,"), std::string::npos);
 }
 
 TEST(RegisterTransfers, OperationsSendTheirCommandsAndReportFailures) {
