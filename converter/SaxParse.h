@@ -9,9 +9,12 @@
 namespace sax {
 
 // Parses a whole part with a handler; the parser wants the bytes in one piece.
+// On a part cut short inside a tag (say "<a b") the parser looks at the byte
+// just past the end; the copy keeps a zero byte there, which it rejects.
 template <typename Handler>
 void Parse(const char* xml, std::size_t size, Handler& handler) {
-  orcus::sax_parser<Handler> parser(xml, size, handler);
+  const std::string terminated(xml, size);
+  orcus::sax_parser<Handler> parser(terminated.data(), terminated.size(), handler);
   parser.parse();
 }
 

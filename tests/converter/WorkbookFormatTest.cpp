@@ -3,6 +3,7 @@
 #include <string>
 
 #include "WorkbookFormat.h"
+#include "WorkbookReader.h"
 #include "WorkbookSchema.h"
 
 namespace {
@@ -24,6 +25,16 @@ TEST(WorkbookFormat, OtherZipFilesAndOtherBytesAreNoWorkbooks) {
             WorkbookKind::Unknown);
   EXPECT_EQ(WorkbookFormat::Detect("XLS_PLUNO,XLS_NAME\n1,Milk\n"), WorkbookKind::Unknown);
   EXPECT_EQ(WorkbookFormat::Detect("\xD0\xCF\x11\xE0"s), WorkbookKind::Unknown);
+}
+
+// Found by fuzzing: a part cut short inside a tag made the XML parser read one
+// byte past the end of the part. Now it is a damaged workbook like any other.
+TEST(WorkbookReader, PartsCutShortInsideATagAreDamagedWorkbooks) {
+  for (const char* name : {"cut_short_tag.ods", "cut_short_tag.xlsx"}) {
+    std::string error;
+    EXPECT_EQ(WorkbookReader::Open(std::string(CONVERTER_FIXTURES) + "/" + name, error), nullptr) << name;
+    EXPECT_NE(error.find("damaged"), std::string::npos) << name << ": " << error;
+  }
 }
 
 TEST(WorkbookSchema, ColumnLettersAndPlaces) {
