@@ -37,6 +37,14 @@ TEST(WorkbookReader, PartsCutShortInsideATagAreDamagedWorkbooks) {
   }
 }
 
+// Found by fuzzing: a 300-byte archive whose directory claims a 4 GiB part made
+// the archive library allocate those 4 GiB before inflating anything.
+TEST(WorkbookReader, PartsClaimingImpossibleSizesAreDamagedWorkbooks) {
+  std::string error;
+  EXPECT_EQ(WorkbookReader::Open(std::string(CONVERTER_FIXTURES) + "/huge_declared_part.xlsx", error), nullptr);
+  EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+}
+
 TEST(WorkbookSchema, ColumnLettersAndPlaces) {
   EXPECT_EQ(schema::ColumnLetters(0), "A");
   EXPECT_EQ(schema::ColumnLetters(25), "Z");
