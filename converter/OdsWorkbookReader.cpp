@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <stdexcept>
+#include <string>
 
 #include "CFormat.h"
 #include "SaxParse.h"
@@ -34,6 +35,11 @@ struct TableListHandler : sax::AttributeHandler {
 
 // Thrown to end a walk the visitor no longer wants.
 struct StopWalk {};
+
+// Limits of the sheets spreadsheet programs write: a repeat count in a few
+// bytes of XML must not turn into gigabytes of spaces or endless rows.
+constexpr std::size_t kMaxRows = std::size_t{1} << 20;
+constexpr std::size_t kMaxCellText = 32767;
 
 std::size_t RepeatOf(const sax::AttributeHandler& h, std::string_view name) {
   const auto* a = h.Find(name);
@@ -84,7 +90,8 @@ struct TableHandler : sax::AttributeHandler {
         if (paragraphs++ > 0) text += '\n';
         ++paragraph;
       } else if (paragraph > 0 && name == "s") {
-        text.append(RepeatOf(*this, "c"), ' ');
+        const std::size_t room = kMaxCellText - std::min(text.size(), kMaxCellText);
+        text.append(std::min(RepeatOf(*this, "c"), room), ' ');
       } else if (paragraph > 0 && name == "tab") {
         text += '\t';
       } else if (paragraph > 0 && name == "line-break") {
@@ -116,11 +123,13 @@ struct TableHandler : sax::AttributeHandler {
       const bool blank = std::all_of(cells.begin(), cells.end(), [](const Cell& c) { return c.IsEmpty(); });
       // Sheets end in rows repeated a million times over; blank ones are no rows.
       if (blank) {
-        row += rowRepeat;
+        row += std::min(rowRepeat, kMaxRows);  // cannot wrap around
         return;
       }
-      for (std::size_t i = 0; i < rowRepeat; ++i)
+      for (std::size_t i = 0; i < rowRepeat; ++i) {
+        if (row >= kMaxRows) throw std::runtime_error("more than " + std::to_string(kMaxRows) + " rows");
         if (!visit(row++, cells)) throw StopWalk{};
+      }
     }
   }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <span>
 #include <string>
 
 #include "WorkbookFormat.h"
@@ -43,6 +45,32 @@ TEST(WorkbookReader, PartsClaimingImpossibleSizesAreDamagedWorkbooks) {
   std::string error;
   EXPECT_EQ(WorkbookReader::Open(std::string(CONVERTER_FIXTURES) + "/huge_declared_part.xlsx", error), nullptr);
   EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+}
+
+// Found by fuzzing: repeat counts in a few bytes of XML asked for two billion
+// spaces in one cell, or a trillion copies of one row.
+TEST(WorkbookReader, OpenDocumentRepeatCountsStayWithinSheetLimits) {
+  std::string error;
+  auto spaces = WorkbookReader::Open(std::string(CONVERTER_FIXTURES) + "/repeated_spaces.ods", error);
+  ASSERT_NE(spaces, nullptr) << error;
+  std::size_t longest = 0;
+  EXPECT_TRUE(spaces->VisitRows(
+      spaces->FindSheet("ARTICLES"), 2,
+      [&](std::size_t, std::span<const Cell> cells) {
+        longest = std::max(longest, cells[0].text.size());
+        return true;
+      },
+      error))
+      << error;
+  EXPECT_EQ(longest, 32767u);
+
+  auto rows = WorkbookReader::Open(std::string(CONVERTER_FIXTURES) + "/repeated_rows.ods", error);
+  ASSERT_NE(rows, nullptr) << error;
+  std::size_t visited = 0;
+  EXPECT_FALSE(rows->VisitRows(
+      rows->FindSheet("ARTICLES"), 2, [&](std::size_t, std::span<const Cell>) { return ++visited > 0; }, error));
+  EXPECT_EQ(visited, std::size_t{1} << 20);
+  EXPECT_NE(error.find("more than 1048576 rows"), std::string::npos) << error;
 }
 
 TEST(WorkbookSchema, ColumnLettersAndPlaces) {
