@@ -9,12 +9,16 @@
 namespace sax {
 
 // Parses a whole part with a handler; the parser wants the bytes in one piece.
-// On a part cut short inside a tag (say "<a b") the parser looks at the byte
-// just past the end; the copy keeps a zero byte there, which it rejects.
+// On damaged parts the parser looks up to two bytes past the end: at the end
+// of a part cut short inside a tag (say "<a b"), and one further after an
+// unclosed attribute value holding an entity. The copy it reads carries a zero
+// byte and then a '!' there; both stop it with an error, the '!' because no
+// name can begin with it.
 template <typename Handler>
 void Parse(const char* xml, std::size_t size, Handler& handler) {
-  const std::string terminated(xml, size);
-  orcus::sax_parser<Handler> parser(terminated.data(), terminated.size(), handler);
+  std::string padded(xml, size);
+  padded.append("\0!", 2);
+  orcus::sax_parser<Handler> parser(padded.data(), size, handler);
   parser.parse();
 }
 
