@@ -45,6 +45,14 @@ bool FreexlWorkbookReader::VisitRows(int sheet, std::size_t columns, const RowVi
     error = "cannot read the size of sheet " + names_[static_cast<std::size_t>(sheet)];
     return false;
   }
+  // A damaged DIMENSION record can claim billions of rows, each of which would
+  // be visited; no Excel 97-2003 sheet holds more than 65536.
+  constexpr unsigned int kMaxRows = 65536;
+  if (rows > kMaxRows) {
+    error = "damaged sheet " + names_[static_cast<std::size_t>(sheet)] + ": it claims " + std::to_string(rows) +
+            " rows, more than the 65536 an Excel 97-2003 sheet holds";
+    return false;
+  }
   std::vector<Cell> cells(columns);
   for (unsigned int row = 0; row < rows; ++row) {
     for (std::size_t c = 0; c < columns; ++c)

@@ -75,6 +75,23 @@ TEST(WorkbookReader, OpenDocumentRepeatCountsStayWithinSheetLimits) {
   EXPECT_NE(error.find("more than 1048576 rows"), std::string::npos) << error;
 }
 
+// Found by fuzzing: an .xls whose sheet dimension claims millions of rows had
+// each of them visited, for seconds per sheet.
+TEST(WorkbookReader, ExcelSheetsClaimingTooManyRowsAreDamaged) {
+  std::string error;
+  auto workbook = WorkbookReader::Open(std::string(CONVERTER_FIXTURES) + "/huge_dimension.xls", error);
+  ASSERT_NE(workbook, nullptr) << error;
+  bool refused = false;
+  for (int sheet = 0; sheet < static_cast<int>(workbook->SheetNames().size()); ++sheet) {
+    std::size_t visited = 0;
+    const bool read = workbook->VisitRows(
+        sheet, 2, [&](std::size_t, std::span<const Cell>) { return ++visited > 0; }, error);
+    EXPECT_LE(visited, 65536u);
+    if (!read && error.find("more than the 65536") != std::string::npos) refused = true;
+  }
+  EXPECT_TRUE(refused) << error;
+}
+
 TEST(WorkbookSchema, ColumnLettersAndPlaces) {
   EXPECT_EQ(schema::ColumnLetters(0), "A");
   EXPECT_EQ(schema::ColumnLetters(25), "Z");
