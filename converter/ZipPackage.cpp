@@ -34,9 +34,10 @@ bool DeclaredSizePlausible(std::string_view zip, std::string_view part) {
     }
   }
   if (!found) return true;
-  const std::size_t entries = Little(zip, end + 10, 2);
+  // Every entry header from the directory's start is checked, whatever count
+  // the end record gives: the library does not trust that count either.
   std::size_t at = Little(zip, end + 16, 4);
-  for (std::size_t i = 0; i < entries; ++i) {
+  for (;;) {
     constexpr std::size_t kEntryHeader = 46;
     if (at > zip.size() || zip.size() - at < kEntryHeader || zip.compare(at, 4, "PK\x01\x02") != 0) return true;
     const std::uint64_t compressed = Little(zip, at + 20, 4);
@@ -50,7 +51,6 @@ bool DeclaredSizePlausible(std::string_view zip, std::string_view part) {
       return false;
     at += kEntryHeader + nameLength + extraLength + commentLength;
   }
-  return true;
 }
 
 }  // namespace
