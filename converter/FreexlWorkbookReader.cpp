@@ -1,6 +1,51 @@
 #include "FreexlWorkbookReader.h"
 
 #include <freexl.h>
+#include <cerrno>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// The library can crash or run away on a damaged file before any of our checks
+// run. So the whole workbook is read once in a child process first: only a file
+// that the child reads to its end is read here.
+bool ReadsSafely(const std::string& path) {
+  const pid_t child = fork();
+  if (child < 0) return true;  // no probe possible: read as before
+  if (child == 0) {
+    rlimit memory{1024ul * 1024 * 1024, 1024ul * 1024 * 1024};
+    setrlimit(RLIMIT_AS, &memory);
+    alarm(60);
+    const void* handle = nullptr;
+    if (freexl_open(path.c_str(), &handle) != FREEXL_OK || !handle) _exit(0);  // refused cleanly: not a crash
+    unsigned int sheets = 0;
+    freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheets);
+    for (unsigned int sheet = 0; sheet < sheets && sheet <= 0xFFFF; ++sheet) {
+      if (freexl_select_active_worksheet(handle, static_cast<unsigned short>(sheet)) != FREEXL_OK) continue;
+      unsigned int rows = 0;
+      unsigned short columns = 0;
+      if (freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK) continue;
+      for (unsigned int row = 0; row < rows && row < 65536; ++row) {
+        for (unsigned short column = 0; column < columns; ++column) {
+          FreeXL_CellValue value;
+          freexl_get_cell_value(handle, row, column, &value);
+        }
+      }
+    }
+    freexl_close(handle);
+    _exit(0);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return true;
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
 
 void FreexlWorkbookReader::HandleCloser::operator()(const void* handle) const {
   if (handle) freexl_close(handle);
@@ -10,6 +55,10 @@ FreexlWorkbookReader::FreexlWorkbookReader(Handle handle, std::vector<std::strin
     : handle_(std::move(handle)), names_(std::move(names)) {}
 
 std::unique_ptr<FreexlWorkbookReader> FreexlWorkbookReader::Load(const std::string& path, std::string& error) {
+  if (!ReadsSafely(path)) {
+    error = "damaged Excel 97-2003 workbook: it cannot be read";
+    return nullptr;
+  }
   const void* raw = nullptr;
   const int rc = freexl_open(path.c_str(), &raw);
   Handle handle(raw);  // closed on every path, failure included

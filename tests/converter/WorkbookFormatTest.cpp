@@ -135,3 +135,16 @@ TEST(OoxmlText, EscapesRoundTripAndLiteralLookalikesSurvive) {
 }
 
 }  // namespace
+
+TEST(WorkbookReader, ExcelFilesThatCrashTheReaderAreRefused) {
+  // Eleven bytes changed in a good workbook make the library free a bad pointer
+  // while opening it.
+  std::string error;
+  auto workbook = WorkbookReader::Open(std::string(CONVERTER_FIXTURES) + "/freexl_crash.xls", error);
+  EXPECT_EQ(workbook, nullptr);
+  EXPECT_NE(error.find("damaged Excel 97-2003 workbook"), std::string::npos) << error;
+
+  // A sound file still opens.
+  workbook = WorkbookReader::Open(std::string(CONVERTER_FIXTURES) + "/fixture.xls", error);
+  EXPECT_NE(workbook, nullptr) << error;
+}
