@@ -46,7 +46,7 @@ TEST(WorkbookReader, PartsCutShortInsideATagAreDamagedWorkbooks) {
 // The second file stores its part uncompressed, claims 4 GiB of stored bytes
 // for it and has an end record that counts no entries at all.
 TEST(WorkbookReader, PartsClaimingImpossibleSizesAreDamagedWorkbooks) {
-  for (const char* name : {"huge_declared_part.xlsx", "huge_stored_part_uncounted.xlsx"}) {
+  for (const char* name : {"huge_declared_part.xlsx", "huge_stored_entry_uncounted.xlsx"}) {
     std::string error;
     EXPECT_EQ(WorkbookReader::Open(std::string(CONVERTER_FIXTURES) + "/" + name, error), nullptr) << name;
     EXPECT_NE(error.find("damaged"), std::string::npos) << name << ": " << error;
