@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -322,6 +323,21 @@ IoResult CopyContents(const DatabaseFile& from, DatabaseFile& to) {
     if (got == 0) break;
     if (IoResult written = to.WriteAt(offset, block.data(), got); !written) return written;
     offset += got;
+  }
+  return IoResult::Ok();
+}
+
+IoResult KeepBackup(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec) || std::filesystem::file_size(path, ec) == 0) return IoResult::Ok();
+  const std::string backup = path + ".bak";
+  const std::string partial = backup + ".part";
+  std::filesystem::copy_file(path, partial, std::filesystem::copy_options::overwrite_existing, ec);
+  if (!ec) std::filesystem::rename(partial, backup, ec);
+  if (ec) {
+    std::error_code ignored;
+    std::filesystem::remove(partial, ignored);
+    return IoResult::Fail(backup + ": " + ec.message());
   }
   return IoResult::Ok();
 }

@@ -117,5 +117,10 @@ class DatabaseFile {
 // of at most 65535 bytes. The target is not shortened.
 IoResult CopyContents(const DatabaseFile& from, DatabaseFile& to);
 
+// Keeps a copy of the file at path beside it as path + ".bak" (written under
+// another name first, so that a failed copy never leaves a half backup). A
+// missing or empty file needs no backup.
+IoResult KeepBackup(const std::string& path);
+
 bool HeaderIsValid(const unsigned char* header20);
 void FillHeader(unsigned char* header20);

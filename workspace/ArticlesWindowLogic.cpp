@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "CFormat.h"
@@ -158,7 +157,9 @@ void ArticlesWindowLogic::OnOpenDatabase() {
       return;
     }
     databasePath = *path;
-    if (openDialogMode == 0 && !KeepBeforeReplacing(databasePath)) return;
+    // Replacing empties the chosen file at once; should the import then fail,
+    // its earlier contents are still there as NAME.bak.
+    if (openDialogMode == 0 && !KeepBackupOf(databasePath)) return;
     outcome = database_.OpenDatabase(databasePath, openDialogMode == 0);
     if (outcome.result == OpenResult::CannotOpen) {
       if (!outcome.message.empty()) Tell(outcome.message, IconFor(outcome.message));
@@ -474,7 +475,7 @@ void ArticlesWindowLogic::OnImportXls() {
   // A failed conversion leaves the database file exactly as it was.
   DatabaseFile converted;
   if (!workbooks_->Import(op_, database_, *workbook, kArticlesConverterName, converted)) return;
-  if (!BackUpBeforeOverwrite()) return;
+  if (!databaseJustCreated_ && !KeepBackupOf(databasePath)) return;
   if (!ReportWrite(CopyContents(converted, database_))) return;
   // Cut to the converted length, so that articles of a longer old file do not come back.
   if (!ReportWrite(database_.Truncate(converted.Length()))) return;
@@ -538,46 +539,15 @@ void ArticlesWindowLogic::OnUpload() {
   UpdateData(false);
 }
 
-bool ArticlesWindowLogic::KeepBeforeReplacing(const std::string& path) {
-  // The file chosen to be replaced by an import is emptied at once; should the
-  // import then fail, its earlier contents are still there as NAME.bak.
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec) || std::filesystem::file_size(path, ec) == 0) return true;
-  std::filesystem::copy_file(path, path + ".bak", std::filesystem::copy_options::overwrite_existing, ec);
-  if (ec) {
-    Tell("The file could not be saved as " + path + ".bak before being replaced, so it was left as it is:\n" +
-             ec.message(),
+bool ArticlesWindowLogic::KeepBackupOf(const std::string& path) {
+  const IoResult kept = KeepBackup(path);
+  if (!kept) {
+    Tell("The file could not be saved as " + path +
+             ".bak before being overwritten, so it was left as it is. Check that the folder is writable and has "
+             "free space.\n" + kept.error,
          MessageIcon::Error);
-    return false;
   }
-  return true;
-}
-
-bool ArticlesWindowLogic::BackUpBeforeOverwrite() {
-  if (databaseJustCreated_ || database_.Length() == 0) return true;
-  const std::string backup = databasePath + ".bak";
-  const std::string partial = backup + ".part";
-  std::vector<char> contents(database_.Length());
-  bool failed = false;
-  const std::size_t read = database_.ReadAt(0, contents.data(), contents.size(), &failed);
-  bool ok = !failed && read == contents.size();
-  if (ok) {
-    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-    out.flush();
-    ok = static_cast<bool>(out);
-  }
-  std::error_code ec;
-  if (ok) std::filesystem::rename(partial, backup, ec);
-  if (!ok || ec) {
-    std::filesystem::remove(partial, ec);
-    Tell("The database file could not be saved as " + backup +
-             " before being overwritten, so it was left as it is. Check that the folder is writable and has free "
-             "space.",
-         MessageIcon::Error);
-    return false;
-  }
-  return true;
+  return kept.ok;
 }
 
 bool ArticlesWindowLogic::ClearArticleSlots() {
@@ -668,7 +638,7 @@ void ArticlesWindowLogic::OnDownload() {
   if (op_.Ask(UiText("MSG_DBOVERWIRTE_ATTENTION"), {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) {
     return;
   }
-  if (!BackUpBeforeOverwrite()) return;
+  if (!databaseJustCreated_ && !KeepBackupOf(databasePath)) return;
   EmptyList();
   bool articlesFailed = false;
   if (controls.viewMode == 0 || downloadAll == 1) {

@@ -116,8 +116,9 @@ class ArticlesWindowLogic {
   void SortAndRefill();
   void SetDepartmentsEnabled(bool departments);
   bool IsDuplicate(const ArticleRecord& candidate, bool editing, std::uint32_t oldPlu, std::int64_t oldBarcode);
-  bool BackUpBeforeOverwrite();
-  bool KeepBeforeReplacing(const std::string& path);
+  // NAME.bak before the file is overwritten; false (after telling why) when it
+  // could not be kept.
+  bool KeepBackupOf(const std::string& path);
   bool ClearArticleSlots();
   void DownloadArticles();
   void DownloadDepartments();
