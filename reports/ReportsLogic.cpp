@@ -19,6 +19,12 @@ FileChoice ReportChoice(bool download) {
   return choice;
 }
 
+// Department lines of the reports window carry five digits.
+std::string DepartmentLine(const DepartmentRecord& department) {
+  const std::string_view name = NameOf(department.NAME);
+  return CFormat("%.5d : %.*s", static_cast<int>(department.DEPTNO), static_cast<int>(name.size()), name.data());
+}
+
 std::string Line(const char* key, const char* format, double value) {
   return UiText(key) + CFormat(format, value);
 }
@@ -94,9 +100,7 @@ void ReportsLogic::DownloadReports() {
       statusText_ = UiText("MSG_DEVICE_ERROR_MSG");
       break;
     }
-    const std::string_view name = NameOf(departmentRecord.NAME);
-    departmentLines_.push_back(CFormat("%.5d : %.*s", static_cast<int>(departmentRecord.DEPTNO),
-                                       static_cast<int>(name.size()), name.data()));
+    departmentLines_.push_back(DepartmentLine(departmentRecord));
     if (const IoResult written = reportFile_.WriteDepartment(k, departmentRecord); !written) {
       op_.Tell("The report file could not be written:\n" + written.error, MessageIcon::Error);
       statusText_ = UiText("MSG_DEVICE_ERROR_MSG");
@@ -132,9 +136,7 @@ void ReportsLogic::OpenReports() {
   DepartmentRecord department;
   for (std::uint32_t k = 0; k < profile_.departmentCount; ++k) {
     reportFile_.ReadDepartment(k, department);
-    const std::string_view name = NameOf(department.NAME);
-    departmentLines_.push_back(
-        CFormat("%.5d : %.*s", static_cast<int>(department.DEPTNO), static_cast<int>(name.size()), name.data()));
+    departmentLines_.push_back(DepartmentLine(department));
   }
   Changed();
 }
@@ -176,16 +178,7 @@ void ReportsLogic::ExportReport() {
     return;
   }
   if (!workbooks_) return;
-  FileChoice choice;
-  choice.kind = FileChoice::Kind::Save;
-  choice.title = "Export report to workbook";
-  choice.filters = {{"Excel workbook", "*.xlsx"}};
-  choice.defaultExtension = "xlsx";
-  choice.confirmOverwrite = true;
-  std::optional<std::string> workbook;
-  do {
-    workbook = op_.ChooseFile(choice);
-    if (!workbook) return;
-  } while (workbook->empty());
+  const auto workbook = WorkbookExchange::ChooseWorkbook(op_, true);
+  if (!workbook) return;
   workbooks_->Export(op_, reportFile_, *workbook, kReportsConverterName);
 }

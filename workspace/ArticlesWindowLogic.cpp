@@ -23,29 +23,6 @@ FileChoice DatabaseChoice(bool open) {
   return choice;
 }
 
-FileChoice WorkbookChoice(bool save) {
-  FileChoice choice;
-  choice.kind = save ? FileChoice::Kind::Save : FileChoice::Kind::Open;
-  choice.title = save ? "Export to workbook" : "Import from workbook";
-  if (save) {
-    choice.filters = {{"Excel workbook", "*.xlsx"}};
-    choice.defaultExtension = "xlsx";
-  } else {
-    choice.filters = {{"Workbooks", "*.xlsx *.ods *.xls"}, {"*.*", "*.*"}};
-    choice.mustExist = true;
-  }
-  choice.confirmOverwrite = save;
-  return choice;
-}
-
-// Asks for a workbook until the person names one or cancels.
-std::optional<std::string> ChooseWorkbook(Operator& op, bool save) {
-  for (;;) {
-    auto path = op.ChooseFile(WorkbookChoice(save));
-    if (!path || !path->empty()) return path;
-  }
-}
-
 MessageIcon IconFor(const std::string& message) {
   return message == kMsgUnableToOpen ? MessageIcon::Warning : MessageIcon::Error;
 }
@@ -444,7 +421,7 @@ void ArticlesWindowLogic::OnExportXls() {
     return;
   }
   if (!workbooks_) return;
-  const auto workbook = ChooseWorkbook(op_, true);
+  const auto workbook = WorkbookExchange::ChooseWorkbook(op_, true);
   if (!workbook) return;
   workbooks_->Export(op_, database_, *workbook, kArticlesConverterName);
 }
@@ -469,7 +446,7 @@ void ArticlesWindowLogic::OnImportXls() {
     Tell(kMsgUnableToOpenDatabase, MessageIcon::Error);
     return;
   }
-  const auto workbook = ChooseWorkbook(op_, false);
+  const auto workbook = WorkbookExchange::ChooseWorkbook(op_, false);
   if (!workbook) return;
 
   // A failed conversion leaves the database file exactly as it was.

@@ -7,6 +7,24 @@ WorkbookExchange::WorkbookExchange(ConverterLauncher& launcher, std::string star
                                    std::vector<std::string> converterFolders)
     : launcher_(launcher), startDirectory_(std::move(startDirectory)), converterFolders_(std::move(converterFolders)) {}
 
+std::optional<std::string> WorkbookExchange::ChooseWorkbook(Operator& op, bool save) {
+  FileChoice choice;
+  choice.kind = save ? FileChoice::Kind::Save : FileChoice::Kind::Open;
+  choice.title = save ? "Export to workbook" : "Import from workbook";
+  if (save) {
+    choice.filters = {{"Excel workbook", "*.xlsx"}};
+    choice.defaultExtension = "xlsx";
+  } else {
+    choice.filters = {{"Workbooks", "*.xlsx *.ods *.xls"}, {"*.*", "*.*"}};
+    choice.mustExist = true;
+  }
+  choice.confirmOverwrite = save;
+  for (;;) {
+    auto path = op.ChooseFile(choice);
+    if (!path || !path->empty()) return path;
+  }
+}
+
 std::string WorkbookExchange::TransferPath() const {
   return (std::filesystem::path(startDirectory_) / kTransferFileName).string();
 }

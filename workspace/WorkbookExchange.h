@@ -3,6 +3,7 @@
 // the reports window.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,10 @@ class WorkbookExchange {
   // The converter is looked for in the folders given, in order (the folder of
   // the running program first, then the start directory).
   WorkbookExchange(ConverterLauncher& launcher, std::string startDirectory, std::vector<std::string> converterFolders);
+
+  // Asks for a workbook to write (save) or to read until the person names one
+  // or cancels (nullopt).
+  static std::optional<std::string> ChooseWorkbook(Operator& op, bool save);
 
   std::string TransferPath() const;
   // Full path of the converter program, empty when it is in none of the folders.
