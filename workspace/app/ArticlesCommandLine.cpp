@@ -39,14 +39,6 @@ std::optional<ArticlesCommandLine> ArticlesCommandLine::Parse(const std::vector<
       if (!value("--database", line.database) || line.database.empty()) {
         return fail("--database needs the path of a database file");
       }
-    } else if (is("--screenshot")) {
-      if (!value("--screenshot", line.screenshot) || line.screenshot.empty()) {
-        return fail("--screenshot needs the path of the picture to write");
-      }
-    } else if (is("--screenshots")) {
-      if (!value("--screenshots", line.screenshots) || line.screenshots.empty()) {
-        return fail("--screenshots needs the folder to write the pictures into");
-      }
     } else {
       return fail("unknown argument \"" + arg + "\"; see --help");
     }

@@ -1,7 +1,8 @@
-// The articles program: command line, then the application object.
+// Makes the pictures of the manual from the program's own windows:
+//   screenshots [--register R] --database DB FOLDER
+// writes start-window.png, main-window.png, article-editor.png and reports.png
+// into FOLDER. Run it under Xvfb with the demo register (the default here).
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -16,20 +17,17 @@
 #include <QThread>
 
 #include "ArticlesCommandLine.h"
-#include "ArticlesListModel.h"
 #include "CARTICLESApp.h"
 #include "CARTICLESDlg.h"
 #include "CArticleEditor.h"
 #include "CDeviceType.h"
 #include "CReportView.h"
 #include "CReports.h"
-#include "Config.h"
-#include "SampleDatabase.h"
 #include "UnattendedOperator.h"
 
 namespace {
 
-std::vector<std::string> Arguments(int argc, char** argv) { return {argv + 1, argv + argc}; }
+constexpr const char* kUsage = "usage: screenshots [--register usb|demo|...] --database DB FOLDER\n";
 
 // Lets the windows lay themselves out and paint.
 void Settle() {
@@ -41,7 +39,7 @@ void Settle() {
 
 bool Save(const QPixmap& picture, const std::string& path) {
   if (picture.save(QString::fromStdString(path))) return true;
-  std::cerr << "articles: the picture could not be written to " << path << "\n";
+  std::cerr << "screenshots: the picture could not be written to " << path << "\n";
   return false;
 }
 
@@ -61,7 +59,7 @@ bool OpenArticlesWindow(CARTICLESApp& app, CARTICLESDlg& window, const std::stri
   window.SetStartDatabase(database);
   window.Prepare();
   if (!window.Logic().Database().IsOpen()) {
-    std::cerr << "articles: " << database << " could not be opened\n";
+    std::cerr << "screenshots: " << database << " could not be opened\n";
     return false;
   }
   window.show();
@@ -72,27 +70,16 @@ bool OpenArticlesWindow(CARTICLESApp& app, CARTICLESDlg& window, const std::stri
   return true;
 }
 
-// A picture of the articles window over the given database, for the manual.
-int Screenshot(CARTICLESApp& app, const ArticlesCommandLine& line) {
-  StartUp(app);
-  UnattendedOperator op(line.database, false);
-  CARTICLESDlg window(app.Profile(), app.Names(), app.Transfers(), app.DeviceConnected(), nullptr, {&op});
-  if (!OpenArticlesWindow(app, window, line.database)) return 1;
-  const bool saved = Save(window.grab(), line.screenshot);
-  window.reject();
-  return saved ? 0 : 1;
-}
-
 // Pictures of every window for the manual, made with the program's own objects:
 // start-window.png, main-window.png, article-editor.png (the third article of
 // the database) and reports.png (the reports window after a download from the
 // register, beside the report view of its third article).
-int Screenshots(CARTICLESApp& app, const ArticlesCommandLine& line) {
+int Screenshots(CARTICLESApp& app, const ArticlesCommandLine& line, const std::string& folderName) {
   if (line.database.empty()) {
-    std::cerr << "articles: --screenshots needs --database with the articles to show\n";
+    std::cerr << "screenshots: --database names the articles to show\n";
     return 2;
   }
-  const std::filesystem::path folder(line.screenshots);
+  const std::filesystem::path folder(folderName);
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   const auto path = [&](const char* name) { return (folder / name).string(); };
@@ -116,12 +103,12 @@ int Screenshots(CARTICLESApp& app, const ArticlesCommandLine& line) {
     ArticlesWindowLogic& logic = window.Logic();
     const std::size_t row = logic.ListCount() > 2 ? 2 : 0;
     if (logic.ListCount() == 0) {
-      std::cerr << "articles: " << line.database << " holds no articles to show in the editor\n";
+      std::cerr << "screenshots: " << line.database << " holds no articles to show in the editor\n";
       return 1;
     }
     CArticleEditor editor(app.Profile(), app.Names(), op);
     if (logic.Database().ReadArticle(logic.Table().Entry(row).recordNo, editor.Record()) != ReadStatus::Ok) {
-      std::cerr << "articles: the article could not be read from " << line.database << "\n";
+      std::cerr << "screenshots: the article could not be read from " << line.database << "\n";
       return 1;
     }
     editor.SetDatabase(&logic.Database());
@@ -143,7 +130,7 @@ int Screenshots(CARTICLESApp& app, const ArticlesCommandLine& line) {
     Settle();
     reports.Logic().DownloadReports();
     if (reports.Logic().ArticleLines().size() < 3) {
-      std::cerr << "articles: the report download brought too few articles; is a register attached?\n";
+      std::cerr << "screenshots: the report download brought too few articles; is a register attached?\n";
       return 1;
     }
     // Selected as by a click, then opened as by a double-click.
@@ -172,55 +159,25 @@ int Screenshots(CARTICLESApp& app, const ArticlesCommandLine& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string program = "articles";
+  QApplication qt(argc, argv);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty() || args.back().starts_with("-")) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  const std::string folder = args.back();
+  args.pop_back();
+  // The demo register unless another is named: its report download gives the reports picture.
+  args.insert(args.begin(), "--register=demo");
   std::string error;
-  // Jobs that need no display are done before Qt looks for one.
-  if (const auto early = ArticlesCommandLine::Parse(Arguments(argc, argv), &error)) {
-    if (early->help) {
-      std::cout << ArticlesCommandLine::Usage(program);
-      return 0;
-    }
-    if (early->version) {
-      std::cout << program << " " << ARTICLES_VERSION << "\n";
-      return 0;
-    }
-    if (!early->makeSample.empty()) {
-      SelectConfiguredCodePage();
-      std::size_t articles = 0;
-      if (!SampleDatabase::Create(early->makeSample, &error, &articles)) {
-        std::cerr << program << ": no sample database: " << error << "\n";
-        return 1;
-      }
-      std::cout << "Wrote " << articles << " articles of the demo register to " << early->makeSample << "\n";
-      return 0;
-    }
-  } else {
-    // Qt's own options start with a single dash; anything else is ours and wrong.
-    bool qtOptions = false;
-    for (const std::string& arg : Arguments(argc, argv)) qtOptions |= arg.size() > 1 && arg[0] == '-' && arg[1] != '-';
-    if (!qtOptions) {
-      std::cerr << program << ": " << error << "\n";
-      return 2;
-    }
-  }
-  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
-    std::cerr << program << ": there is no display to show the windows on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n";
-    return 1;
-  }
-
-  QApplication qt(argc, argv);  // takes its own options out of argv
-  QApplication::setApplicationName(QString::fromStdString(program));
-  QApplication::setApplicationVersion(QStringLiteral(ARTICLES_VERSION));
-  const auto line = ArticlesCommandLine::Parse(Arguments(argc, argv), &error);
+  const auto line = ArticlesCommandLine::Parse(args, &error);
   if (!line) {
-    std::cerr << program << ": " << error << "\n";
+    std::cerr << "screenshots: " << error << "\n" << kUsage;
     return 2;
   }
   ArticlesAppSettings settings;
   settings.registerChoice = line->registerChoice;
   settings.startDatabase = line->database;
   CARTICLESApp app(settings);
-  if (!line->screenshots.empty()) return Screenshots(app, *line);
-  if (!line->screenshot.empty()) return Screenshot(app, *line);
-  return app.InitInstance();
+  return Screenshots(app, *line, folder);
 }

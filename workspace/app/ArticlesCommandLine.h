@@ -14,8 +14,6 @@ struct ArticlesCommandLine {
   bool version = false;
   std::string makeSample;  // --make-sample PATH: write the demo register's tables there and end
   std::string database;    // --database PATH: the articles window opens with this file
-  std::string screenshot;  // --screenshot PATH: picture of the articles window, then end
-  std::string screenshots;  // --screenshots DIR: pictures of every window for the manual, then end
 
   // args without the program name; nullopt with the reason in error for an
   // unknown option or a missing or bad value.

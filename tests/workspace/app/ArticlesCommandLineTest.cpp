@@ -33,29 +33,12 @@ TEST(ArticlesCommandLineTest, RegisterChoicesWithSpaceOrEquals) {
 }
 
 TEST(ArticlesCommandLineTest, JobsAndTheirPaths) {
-  const auto line = Parse({"--make-sample", "/tmp/a.db", "--database=/tmp/b.db", "--screenshot", "x.png", "--help",
-                           "--version"});
+  const auto line = Parse({"--make-sample", "/tmp/a.db", "--database=/tmp/b.db", "--help", "--version"});
   ASSERT_TRUE(line);
   EXPECT_EQ(line->makeSample, "/tmp/a.db");
   EXPECT_EQ(line->database, "/tmp/b.db");
-  EXPECT_EQ(line->screenshot, "x.png");
-  EXPECT_TRUE(line->screenshots.empty());
   EXPECT_TRUE(line->help);
   EXPECT_TRUE(line->version);
-}
-
-TEST(ArticlesCommandLineTest, ScreenshotsFolder) {
-  auto line = Parse({"--screenshots", "docs", "--database", "/tmp/b.db"});
-  ASSERT_TRUE(line);
-  EXPECT_EQ(line->screenshots, "docs");
-  EXPECT_TRUE(line->screenshot.empty());
-  line = Parse({"--screenshots=/tmp/shots"});
-  ASSERT_TRUE(line);
-  EXPECT_EQ(line->screenshots, "/tmp/shots");
-  std::string error;
-  EXPECT_FALSE(Parse({"--screenshots"}, &error));
-  EXPECT_NE(error.find("--screenshots needs"), std::string::npos);
-  EXPECT_FALSE(Parse({"--screenshots="}, &error));
 }
 
 TEST(ArticlesCommandLineTest, MistakesAreNamed) {
@@ -69,6 +52,8 @@ TEST(ArticlesCommandLineTest, MistakesAreNamed) {
   EXPECT_FALSE(Parse({"--database="}, &error));
   EXPECT_FALSE(Parse({"--registers=demo"}, &error));
   EXPECT_NE(error.find("unknown argument \"--registers=demo\""), std::string::npos);
+  // The pictures of the manual are made by a tool of their own.
+  EXPECT_FALSE(Parse({"--screenshots", "docs"}, &error));
   EXPECT_NE(ArticlesCommandLine::Usage("articles").find("--register usb|"), std::string::npos);
 }
 

@@ -1,0 +1,71 @@
+// The articles program: command line, then the application object.
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+
+#include "ArticlesCommandLine.h"
+#include "CARTICLESApp.h"
+#include "Config.h"
+#include "SampleDatabase.h"
+
+namespace {
+
+std::vector<std::string> Arguments(int argc, char** argv) { return {argv + 1, argv + argc}; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string program = "articles";
+  std::string error;
+  // Jobs that need no display are done before Qt looks for one.
+  if (const auto early = ArticlesCommandLine::Parse(Arguments(argc, argv), &error)) {
+    if (early->help) {
+      std::cout << ArticlesCommandLine::Usage(program);
+      return 0;
+    }
+    if (early->version) {
+      std::cout << program << " " << ARTICLES_VERSION << "\n";
+      return 0;
+    }
+    if (!early->makeSample.empty()) {
+      SelectConfiguredCodePage();
+      std::size_t articles = 0;
+      if (!SampleDatabase::Create(early->makeSample, &error, &articles)) {
+        std::cerr << program << ": no sample database: " << error << "\n";
+        return 1;
+      }
+      std::cout << "Wrote " << articles << " articles of the demo register to " << early->makeSample << "\n";
+      return 0;
+    }
+  } else {
+    // Qt's own options start with a single dash; anything else is ours and wrong.
+    bool qtOptions = false;
+    for (const std::string& arg : Arguments(argc, argv)) qtOptions |= arg.size() > 1 && arg[0] == '-' && arg[1] != '-';
+    if (!qtOptions) {
+      std::cerr << program << ": " << error << "\n";
+      return 2;
+    }
+  }
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
+    std::cerr << program << ": there is no display to show the windows on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n";
+    return 1;
+  }
+
+  QApplication qt(argc, argv);  // takes its own options out of argv
+  QApplication::setApplicationName(QString::fromStdString(program));
+  QApplication::setApplicationVersion(QStringLiteral(ARTICLES_VERSION));
+  const auto line = ArticlesCommandLine::Parse(Arguments(argc, argv), &error);
+  if (!line) {
+    std::cerr << program << ": " << error << "\n";
+    return 2;
+  }
+  ArticlesAppSettings settings;
+  settings.registerChoice = line->registerChoice;
+  settings.startDatabase = line->database;
+  CARTICLESApp app(settings);
+  return app.InitInstance();
+}
