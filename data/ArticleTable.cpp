@@ -110,15 +110,6 @@ std::string ArticleTable::ListLine(std::size_t index) const {
   return ArticleListLine(entry.PLUNO, entry.BARCODE, NameOf(entry.NAME));
 }
 
-SortKey SortKeyFromMode(int sortMode) {
-  switch (sortMode) {
-    case 0: return SortKey::PluNumber;
-    case 1: return SortKey::Name;
-    case 2: return SortKey::Barcode;
-    default: return SortKey::Chronological;
-  }
-}
-
 std::string ArticleListLine(std::uint32_t plu, std::int64_t barcode, std::string_view name) {
   return CFormat("%.5d : %.13lld : %.*s", static_cast<int>(plu), static_cast<long long>(barcode), static_cast<int>(name.size()),
                  name.data());

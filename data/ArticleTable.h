@@ -65,8 +65,6 @@ class ArticleTable {
   std::unique_ptr<ArticleTableEntry[]> entries_;
 };
 
-// Sort key from the window's sort option (0 PLU number ... 3 chronological).
-SortKey SortKeyFromMode(int sortMode);
 
 std::string ArticleListLine(std::uint32_t plu, std::int64_t barcode, std::string_view name);
 std::string DepartmentListLine(const DepartmentRecord& department);

@@ -80,7 +80,7 @@ void DownloadArticles(benchmark::State& state) {
   AgreeingOperator op(bench.path);
   for (auto _ : state) {
     ArticlesWindowLogic window(op, bench.profile, nullptr, nullptr, &bench.transfers);
-    window.controls.viewMode = 0;
+    window.controls.viewMode = ViewMode::Articles;
     window.OnDownload();
     if (window.Table().Count() != kArticles) state.SkipWithError("download incomplete");
   }
@@ -93,13 +93,13 @@ void UploadArticles(benchmark::State& state) {
   AgreeingOperator op(bench.path);
   {
     ArticlesWindowLogic window(op, bench.profile, nullptr, nullptr, &bench.transfers);
-    window.controls.viewMode = 0;
+    window.controls.viewMode = ViewMode::Articles;
     window.OnDownload();
   }
   for (auto _ : state) {
     ArticlesWindowLogic window(op, bench.profile, nullptr, nullptr, &bench.transfers);
     window.OnOpenDatabase();
-    window.controls.viewMode = 0;
+    window.controls.viewMode = ViewMode::Articles;
     window.OnUpload();
     if (window.uploadFailed) state.SkipWithError("upload failed");
   }

@@ -46,7 +46,7 @@ bool SampleDatabase::Create(const std::string& path, std::string* error, std::si
   UnattendedOperator op(path);
   ArticlesWindowLogic logic(op, profile, nullptr, nullptr, &transfers);
   // The window's opening download: articles and departments in one go.
-  logic.controls.viewMode = 2;
+  logic.controls.viewMode = ViewMode::Both;
   logic.transferFailed = 0;
   logic.downloadAll = 1;
   logic.OnDownload();

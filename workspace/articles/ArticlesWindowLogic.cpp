@@ -29,6 +29,22 @@ MessageIcon IconFor(const std::string& message) {
 
 }  // namespace
 
+namespace {
+// The tax group byte a new article starts with; the editor shows the second
+// tax letter selected for it.
+constexpr char kProposedTaxGroup = static_cast<char>(0xC1);
+}  // namespace
+
+SortKey SortKeyOf(SortMode mode) {
+  switch (mode) {
+    case SortMode::PluNumber: return SortKey::PluNumber;
+    case SortMode::Name: return SortKey::Name;
+    case SortMode::Barcode: return SortKey::Barcode;
+    case SortMode::Chronological: break;
+  }
+  return SortKey::Chronological;
+}
+
 ArticlesWindowLogic::ArticlesWindowLogic(Operator& op, DeviceProfile& profile, ArticleEditorPort* articleEditor,
                                          DepartmentEditorPort* departmentEditor, RegisterTransfers* transfers)
     : workRecord(ZeroArticle()),
@@ -92,7 +108,7 @@ void ArticlesWindowLogic::ReloadFromFile() {
 }
 
 void ArticlesWindowLogic::SortAndRefill() {
-  table_.SortTable(SortKeyFromMode(controls.sortMode));
+  table_.SortTable(SortKeyOf(controls.sortMode));
   listKind_ = ListKind::Articles;
   departmentLines_.clear();
   articleLines_ = table_.Count();
@@ -116,7 +132,7 @@ void ArticlesWindowLogic::OnInitDialog(bool deviceConnected) {
     UpdateData(false);
   }
   while (op_.Ask(UiText("MSG_DOWNLOAD_QUESTION"), {}, MessageButtons::YesNo, MessageIcon::Question) == Answer::Yes) {
-    controls.viewMode = 2;
+    controls.viewMode = ViewMode::Both;
     transferFailed = 0;
     downloadAll = 1;
     OnDownload();
@@ -154,7 +170,7 @@ void ArticlesWindowLogic::OnOpenDatabase() {
   if (databaseJustCreated_) ReportWrite(database_.WriteNewContents(DefaultDepartmentTaxLetter()));
   workRecord = ZeroArticle();
   controls.statusText = "Active database file :" + databasePath;
-  if (controls.viewMode == 1) ShowDepartments();
+  if (controls.viewMode == ViewMode::Departments) ShowDepartments();
   UpdateData(false);
 }
 
@@ -162,7 +178,7 @@ void ArticlesWindowLogic::ShowDepartments() {
   if (!database_.IsOpen()) {
     OnOpenDatabase();
     if (!database_.IsOpen()) {
-      controls.viewMode = 0;
+      controls.viewMode = ViewMode::Articles;
       UpdateData(false);
       return;
     }
@@ -231,7 +247,7 @@ void ArticlesWindowLogic::OnEdit() {
   }
   const auto index = static_cast<std::size_t>(controls.selectedIndex);
 
-  if (controls.viewMode == 1) {
+  if (controls.viewMode == ViewMode::Departments) {
     if (listKind_ != ListKind::Departments || !departmentEditor_) return;
     DepartmentRecord department;
     database_.ReadDepartment(static_cast<std::uint32_t>(index), department);
@@ -297,7 +313,7 @@ void ArticlesWindowLogic::OnAddNew() {
   workSlot = *freeSlot;
   table_.SortTable(SortKey::PluNumber);
   editorRecord.PLUNO = table_.FirstFreePlu();
-  editorRecord.TAX_GROUP = static_cast<char>(0xC1);
+  editorRecord.TAX_GROUP = kProposedTaxGroup;
   editorRecord.OPT_FRACT_QTY = 1;
 
   bool refused = false;
@@ -352,7 +368,7 @@ void ArticlesWindowLogic::OnSortOption() {
 
 void ArticlesWindowLogic::OnPluSearchFocus() {
   UpdateData(true);
-  if (controls.viewMode == 1) return;
+  if (controls.viewMode == ViewMode::Departments) return;
   enabled.barcodeSearchWritable = false;
   enabled.pluSearchWritable = true;
   if (view_) view_->EnabledChanged();
@@ -360,7 +376,7 @@ void ArticlesWindowLogic::OnPluSearchFocus() {
 
 void ArticlesWindowLogic::OnBarcodeSearchFocus() {
   UpdateData(true);
-  if (controls.viewMode == 1) return;
+  if (controls.viewMode == ViewMode::Departments) return;
   enabled.pluSearchWritable = false;
   enabled.barcodeSearchWritable = true;
   if (view_) view_->EnabledChanged();
@@ -378,7 +394,7 @@ void ArticlesWindowLogic::OnPluSearch() {
   UpdateData(true);
   // Searching selects article lines: in the departments list it would point at
   // an unrelated department.
-  if (controls.viewMode == 1 || listKind_ != ListKind::Articles) return;
+  if (controls.viewMode == ViewMode::Departments || listKind_ != ListKind::Articles) return;
   if (!database_.IsOpen()) {
     Tell(kMsgOpenDatabasePlease, MessageIcon::Warning);
     return;
@@ -396,7 +412,7 @@ void ArticlesWindowLogic::OnPluSearch() {
 
 void ArticlesWindowLogic::OnBarcodeSearch() {
   UpdateData(true);
-  if (controls.viewMode == 1 || listKind_ != ListKind::Articles) return;
+  if (controls.viewMode == ViewMode::Departments || listKind_ != ListKind::Articles) return;
   if (!database_.IsOpen()) {
     Tell(kMsgOpenDatabasePlease, MessageIcon::Warning);
     return;
@@ -461,7 +477,7 @@ void ArticlesWindowLogic::OnImportXls() {
   ReloadFromFile();
   ReportWrite(database_.WriteNewContents(DefaultDepartmentTaxLetter()));
   workRecord = ZeroArticle();
-  if (controls.viewMode == 1) ShowDepartments();
+  if (controls.viewMode == ViewMode::Departments) ShowDepartments();
   UpdateData(false);
 }
 
@@ -473,7 +489,7 @@ void ArticlesWindowLogic::OnUpload() {
   }
   if (!transfers_) return;
   uploadFailed = 0;
-  if (controls.viewMode == 0) {
+  if (controls.viewMode == ViewMode::Articles) {
     if (op_.Ask(UiText("MSG_PLUREP_ATTENTION"), {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) {
       return;
     }
@@ -618,14 +634,14 @@ void ArticlesWindowLogic::OnDownload() {
   if (!databaseJustCreated_ && !KeepBackupOf(databasePath)) return;
   EmptyList();
   bool articlesFailed = false;
-  if (controls.viewMode == 0 || downloadAll == 1) {
+  if (controls.viewMode == ViewMode::Articles || downloadAll == 1) {
     const int before = transferFailed;
     transferFailed = 0;
     DownloadArticles();
     articlesFailed = transferFailed == 1;
     transferFailed = std::max(before, transferFailed);
   }
-  if (controls.viewMode == 1 || downloadAll == 1) {
+  if (controls.viewMode == ViewMode::Departments || downloadAll == 1) {
     DownloadDepartments();
     // The departments arriving whole must not hide that the articles did not.
     if (articlesFailed) controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");

@@ -17,14 +17,25 @@
 class RegisterTransfers;
 class WorkbookExchange;
 
+// Which list the Select options show. The values are the radio buttons' ids.
+enum class ViewMode : int {
+  Articles = 0,
+  Departments = 1,
+  Both = 2,  // after the opening download, which fills both tables
+};
+
+// The Sort By options, in the order of their radio buttons (the buttons' ids).
+enum class SortMode : int { PluNumber = 0, Name = 1, Barcode = 2, Chronological = 3 };
+SortKey SortKeyOf(SortMode mode);
+
 // The values that travel between the window's controls and its members.
 struct ArticlesWindowControls {
   int selectedIndex = 0;       // selected list line, -1 for none
   std::string statusText;      // UTF-8
   std::string pluSearchText;
   std::string barcodeSearchText;
-  int viewMode = 0;            // 0 articles, 1 departments, 2 both (opening download)
-  int sortMode = 3;            // 0 PLU number, 1 name, 2 barcode, 3 chronological
+  ViewMode viewMode = ViewMode::Articles;
+  SortMode sortMode = SortMode::Chronological;
 };
 
 struct ArticlesWindowEnabled {

@@ -66,13 +66,13 @@ CARTICLESDlg::CARTICLESDlg(DeviceProfile& profile, const GroupNames& names, Regi
   ui_->listArticles->setUniformItemSizes(true);
 
   viewGroup_ = new QButtonGroup(this);
-  viewGroup_->addButton(ui_->radioArticles, 0);
-  viewGroup_->addButton(ui_->radioDepartments, 1);
+  viewGroup_->addButton(ui_->radioArticles, static_cast<int>(ViewMode::Articles));
+  viewGroup_->addButton(ui_->radioDepartments, static_cast<int>(ViewMode::Departments));
   sortGroup_ = new QButtonGroup(this);
-  sortGroup_->addButton(ui_->radioSortPlu, 0);
-  sortGroup_->addButton(ui_->radioSortName, 1);
-  sortGroup_->addButton(ui_->radioSortBarcode, 2);
-  sortGroup_->addButton(ui_->radioSortChronologic, 3);
+  sortGroup_->addButton(ui_->radioSortPlu, static_cast<int>(SortMode::PluNumber));
+  sortGroup_->addButton(ui_->radioSortName, static_cast<int>(SortMode::Name));
+  sortGroup_->addButton(ui_->radioSortBarcode, static_cast<int>(SortMode::Barcode));
+  sortGroup_->addButton(ui_->radioSortChronologic, static_cast<int>(SortMode::Chronological));
 
   Wire();
   // The window opens on the list: a search box becomes writable only when the
@@ -210,8 +210,8 @@ void CARTICLESDlg::TakeControls(ArticlesWindowControls& controls) {
   controls.statusText = ui_->editStatus->text().toStdString();
   controls.pluSearchText = ui_->editPluSearch->text().toStdString();
   controls.barcodeSearchText = ui_->editBarcodeSearch->text().toStdString();
-  if (const int view = viewGroup_->checkedId(); view >= 0) controls.viewMode = view;
-  if (const int sort = sortGroup_->checkedId(); sort >= 0) controls.sortMode = sort;
+  if (const int view = viewGroup_->checkedId(); view >= 0) controls.viewMode = static_cast<ViewMode>(view);
+  if (const int sort = sortGroup_->checkedId(); sort >= 0) controls.sortMode = static_cast<SortMode>(sort);
 }
 
 void CARTICLESDlg::ShowControls(const ArticlesWindowControls& controls) {
@@ -231,10 +231,10 @@ void CARTICLESDlg::ShowControls(const ArticlesWindowControls& controls) {
 
   // The opening download's view mode checks neither view option.
   viewGroup_->setExclusive(false);
-  ui_->radioArticles->setChecked(controls.viewMode == 0);
-  ui_->radioDepartments->setChecked(controls.viewMode == 1);
+  ui_->radioArticles->setChecked(controls.viewMode == ViewMode::Articles);
+  ui_->radioDepartments->setChecked(controls.viewMode == ViewMode::Departments);
   viewGroup_->setExclusive(true);
-  if (QAbstractButton* sort = sortGroup_->button(controls.sortMode)) sort->setChecked(true);
+  if (QAbstractButton* sort = sortGroup_->button(static_cast<int>(controls.sortMode))) sort->setChecked(true);
 }
 
 void CARTICLESDlg::ListChanged() { model_->Reset(); }

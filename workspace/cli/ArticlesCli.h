@@ -3,10 +3,16 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "DeviceTiming.h"
+#include "RegisterConnection.h"
+
+class ConsoleOperator;
+class RegisterTransfers;
+struct DeviceProfile;
 
 class ArticlesCli {
  public:
@@ -29,7 +35,28 @@ class ArticlesCli {
   int Run(const std::vector<std::string>& args);
 
  private:
+  // What the command line asks for.
+  struct Invocation {
+    RegisterChoice choice;
+    bool assumeYes = false;
+    std::string command;  // params, download, upload, report or show
+    std::string file;
+    bool articlesOnly = false;
+    bool departmentsOnly = false;
+  };
+
+  // nullopt with the exit status in status when the run ends here (--help, a mistake).
+  std::optional<Invocation> Parse(const std::vector<std::string>& args, int* status);
   int Usage(const std::string& problem);
+  // Starts the connection and waits for the register to announce itself; says why not.
+  bool Connect(RegisterConnection& connection, const RegisterChoice& choice);
+
+  // One function a command; each returns the exit status.
+  int Show(const Invocation& call, const DeviceProfile& profile);
+  int PrintParameters(const DeviceProfile& profile);
+  int Report(const Invocation& call, ConsoleOperator& op, DeviceProfile& profile, RegisterTransfers& transfers);
+  int Download(const Invocation& call, ConsoleOperator& op, DeviceProfile& profile, RegisterTransfers& transfers);
+  int Upload(const Invocation& call, ConsoleOperator& op, DeviceProfile& profile, RegisterTransfers& transfers);
 
   Streams streams_;
   DeviceTiming timing_;

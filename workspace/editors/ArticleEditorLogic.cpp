@@ -114,7 +114,7 @@ void ArticleEditorLogic::ShowMembers() {
   c.pluLink.text = FieldExchange::ShowSigned(pluLinkValue_);
 }
 
-std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::ReadControls() {
+std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::RefusalReadingControls() {
   const ArticleEditorControls& c = controls_;
   const auto plu = FieldExchange::ReadUnsigned32(c.pluNumber.text);
   if (!plu) return Refusal{ArticleField::PluNumber, FieldExchange::kMsgPositiveInteger};
@@ -153,8 +153,8 @@ std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::ReadControls() {
   return std::nullopt;
 }
 
-std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::NotControlledClicked(Quantity which) {
-  auto refusal = ReadControls();
+std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::RefusalOnNotControlled(Quantity which) {
+  auto refusal = RefusalReadingControls();
   if (which == Quantity::Stock) {
     ClickQuantity(stockNotControlled_, controls_.stockQty, stockText_, record_.STOCKQTY);
   } else {
@@ -178,8 +178,8 @@ double ArticleEditorLogic::QuantityToStore(bool notControlled, const std::string
   return notControlled ? NotControlledFor(record_.OPT_FRACT_QTY) : LeadingDoubleOrZero(text);
 }
 
-std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::Ok() {
-  if (auto refusal = ReadControls()) return refusal;
+std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::RefusalOnOk() {
+  if (auto refusal = RefusalReadingControls()) return refusal;
   nameSource_.Store(nameText_, record_.NAME);
   record_.TAX_GROUP = taxText_.empty() ? '\0' : taxText_[0];
   record_.STOCKQTY = QuantityToStore(stockNotControlled_, stockText_);

@@ -53,14 +53,14 @@ class ArticleEditorLogic {
   // The field exchange: members to controls, and controls to members up to
   // the first refused field.
   void ShowMembers();
-  std::optional<Refusal> ReadControls();
+  std::optional<Refusal> RefusalReadingControls();
 
   // A Not Controlled box was clicked; a refusal of the reading is returned
   // after the click has been handled with the box state last read.
-  std::optional<Refusal> NotControlledClicked(Quantity which);
+  std::optional<Refusal> RefusalOnNotControlled(Quantity which);
 
   // nullopt when the window may close with OK; the record then holds the edit.
-  std::optional<Refusal> Ok();
+  std::optional<Refusal> RefusalOnOk();
   // Cancel, and any other way the window closes without OK.
   void Cancel() { isOpen_ = false; }
 

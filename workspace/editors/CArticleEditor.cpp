@@ -142,7 +142,7 @@ void CArticleEditor::RefreshFromRecord() {
 
 void CArticleEditor::accept() {
   ReadControls();
-  if (const auto refusal = logic_.Ok()) {
+  if (const auto refusal = logic_.RefusalOnOk()) {
     Refuse(FieldWidget(refusal->field), refusal->message);
     return;
   }
@@ -156,7 +156,7 @@ void CArticleEditor::reject() {
 
 void CArticleEditor::NotControlledClicked(ArticleEditorLogic::Quantity which) {
   ReadControls();
-  const auto refusal = logic_.NotControlledClicked(which);
+  const auto refusal = logic_.RefusalOnNotControlled(which);
   if (refusal) operator_.Tell(refusal->message, MessageIcon::Warning);
   ShowControls();
   if (refusal) QtControls::FocusAndSelect(FieldWidget(refusal->field));

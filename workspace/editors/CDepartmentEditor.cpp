@@ -103,7 +103,7 @@ QWidget* CDepartmentEditor::FieldWidget(DepartmentField field) const {
 
 void CDepartmentEditor::accept() {
   ReadControls();
-  if (const auto refusal = logic_.Ok()) {
+  if (const auto refusal = logic_.RefusalOnOk()) {
     Refuse(FieldWidget(refusal->field), refusal->message);
     return;
   }

@@ -59,7 +59,7 @@ void DepartmentEditorLogic::ShowMembers() {
   c.maxAmount.text = FieldExchange::ShowNumber(record_.MAX_AMOUNT);
 }
 
-std::optional<DepartmentEditorLogic::Refusal> DepartmentEditorLogic::ReadControls() {
+std::optional<DepartmentEditorLogic::Refusal> DepartmentEditorLogic::RefusalReadingControls() {
   const DepartmentEditorControls& c = controls_;
   if (auto why = nameSource_.Check(c.name.text)) return Refusal{DepartmentField::Name, *why};
   nameText_ = c.name.text;
@@ -88,8 +88,8 @@ std::optional<DepartmentEditorLogic::Refusal> DepartmentEditorLogic::ReadControl
   return std::nullopt;
 }
 
-std::optional<DepartmentEditorLogic::Refusal> DepartmentEditorLogic::Ok() {
-  if (auto refusal = ReadControls()) return refusal;
+std::optional<DepartmentEditorLogic::Refusal> DepartmentEditorLogic::RefusalOnOk() {
+  if (auto refusal = RefusalReadingControls()) return refusal;
   nameSource_.Store(nameText_, record_.NAME);
   record_.TAX_GROUP = taxText_.empty() ? '\0' : taxText_[0];
   return std::nullopt;

@@ -33,9 +33,9 @@ class DepartmentEditorLogic {
 
   void Open();
   void ShowMembers();
-  std::optional<Refusal> ReadControls();
+  std::optional<Refusal> RefusalReadingControls();
   // nullopt when the window may close with OK; the record then holds the edit.
-  std::optional<Refusal> Ok();
+  std::optional<Refusal> RefusalOnOk();
 
  private:
   const DeviceProfile& profile_;

@@ -146,7 +146,7 @@ TEST_F(ArticlesWindow, AddNewProposesTheFirstFreePluAndKeepsTheSortOrder) {
   // Chronological order (the default sort) after every addition, even the cancelled one.
   EXPECT_EQ(Lines(), (std::vector<std::string>{"00001 : 0000000000000 : Milk", "00002 : 0000000000000 : Bread",
                                                "00004 : 0000000000000 : Apples"}));
-  window.controls.sortMode = 1;
+  window.controls.sortMode = SortMode::Name;
   window.OnSortOption();
   EXPECT_EQ(window.ListLine(0), "00004 : 0000000000000 : Apples");
   EXPECT_EQ(std::filesystem::file_size(dir.File("shop.db")), 25620u + 3 * 184);
@@ -182,7 +182,7 @@ TEST_F(ArticlesWindow, EditChecksDuplicatesOnlyForChangedValues) {
   window.Database().ReadArticle(2, shared);
   shared.BARCODE = 123;
   window.Database().WriteArticle(2, shared);
-  window.controls.viewMode = 0;
+  window.controls.viewMode = ViewMode::Articles;
   window.ShowArticles();
 
   // Bread keeps its barcode: accepted although Milk has it too.
@@ -278,7 +278,7 @@ TEST_F(ArticlesWindow, SearchesSelectTheFoundArticle) {
   EXPECT_EQ(window.controls.selectedIndex, 1);
 
   // In the departments view a search would select an unrelated department.
-  window.controls.viewMode = 1;
+  window.controls.viewMode = ViewMode::Departments;
   window.ShowDepartments();
   window.controls.selectedIndex = 4;
   window.controls.pluSearchText = "3";
@@ -288,7 +288,7 @@ TEST_F(ArticlesWindow, SearchesSelectTheFoundArticle) {
 
 TEST_F(ArticlesWindow, DepartmentsViewEditsTheSelectedSlot) {
   OpenWith({{1, "a", 0}});
-  window.controls.viewMode = 1;
+  window.controls.viewMode = ViewMode::Departments;
   window.ShowDepartments();
   EXPECT_EQ(window.Kind(), ArticlesWindowLogic::ListKind::Departments);
   EXPECT_EQ(window.ListCount(), 8u);
@@ -310,7 +310,7 @@ TEST_F(ArticlesWindow, DepartmentsViewEditsTheSelectedSlot) {
   EXPECT_EQ(NameOf(stored.NAME), "Bakery");
   EXPECT_EQ(stored.STAND, 0);  // the register type has no stands
 
-  window.controls.viewMode = 0;
+  window.controls.viewMode = ViewMode::Articles;
   window.ShowArticles();
   EXPECT_EQ(window.Kind(), ArticlesWindowLogic::ListKind::Articles);
   EXPECT_EQ(window.ListCount(), 1u);

@@ -111,7 +111,7 @@ TEST_F(Transfers, UploadThenDownloadGivesBackEveryFieldTheRegisterCarries) {
     ArticlesWindowLogic up(op, profile, nullptr, nullptr, &transfers);
     op.QueueFile(source);
     up.OnOpenDatabase();
-    up.controls.viewMode = 0;
+    up.controls.viewMode = ViewMode::Articles;
     op.QueueAnswer(Answer::Ok);
     up.OnUpload();
     ASSERT_EQ(up.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
@@ -120,7 +120,7 @@ TEST_F(Transfers, UploadThenDownloadGivesBackEveryFieldTheRegisterCarries) {
     ArticlesWindowLogic down(op, profile, nullptr, nullptr, &transfers);
     op.QueueFile(dir.File("down" + std::to_string(switches) + ".db"));
     op.QueueAnswer(Answer::Ok);
-    down.controls.viewMode = 0;
+    down.controls.viewMode = ViewMode::Articles;
     down.OnDownload();
     ASSERT_EQ(down.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
     ASSERT_EQ(down.Table().Count(), articles.size());
@@ -168,7 +168,7 @@ TEST_F(Transfers, DepartmentsGoUpAndComeBack) {
   }
   op.QueueFile(path);
   window.OnOpenDatabase();
-  window.controls.viewMode = 1;
+  window.controls.viewMode = ViewMode::Departments;
   op.QueueAnswer(Answer::Ok);
   window.OnUpload();
   EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
@@ -206,7 +206,7 @@ TEST_F(Transfers, DownloadClearsEveryOldArticleAndKeepsABackup) {
 
   op.QueueFile(path);
   op.QueueAnswer(Answer::Ok);
-  window.controls.viewMode = 0;
+  window.controls.viewMode = ViewMode::Articles;
   window.OnDownload();
   EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
   EXPECT_EQ(window.Table().Count(), 5u);
@@ -248,7 +248,7 @@ TEST_F(Transfers, TheOpeningDownloadIsOfferedAgainAfterAFailure) {
   EXPECT_EQ(overwriteQuestions, 2);
   EXPECT_EQ(window.transferFailed, 0);
   EXPECT_EQ(window.downloadAll, 0);
-  EXPECT_EQ(window.controls.viewMode, 2);
+  EXPECT_EQ(window.controls.viewMode, ViewMode::Both);
   EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
   // Both tables were read; only the articles are listed.
   EXPECT_EQ(window.Kind(), ArticlesWindowLogic::ListKind::Articles);
@@ -271,7 +271,7 @@ TEST_F(Transfers, ARegisterThatFailsHalfWayLeavesWhatWasTransferred) {
   requests = 0;
   op.QueueFile(dir.File("half.db"));
   op.QueueAnswer(Answer::Ok);
-  window.controls.viewMode = 0;
+  window.controls.viewMode = ViewMode::Articles;
   window.OnDownload();
   EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_ERROR_MSG"));
   EXPECT_EQ(window.transferFailed, 1);
@@ -293,7 +293,7 @@ TEST_F(Transfers, ARegisterThatFailsHalfWayLeavesWhatWasTransferred) {
   beforeRequest = nullptr;
   op.QueueFile(path);
   window.OnOpenDatabase();
-  window.controls.viewMode = 0;
+  window.controls.viewMode = ViewMode::Articles;
   op.QueueAnswer(Answer::Ok);
   window.OnUpload();
   EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_ERROR_MSG") + "  -  3");

@@ -206,7 +206,7 @@ TEST_F(ArticleEditorLogicTest, WholeNotControlledValueIsRecognisedForInitialQuan
   EXPECT_TRUE(C().initialNotControlled.checked);
   EXPECT_TRUE(C().initialQty.readOnly);
   EXPECT_EQ(C().initialQty.text, "");
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().INITQTY, 999999999.0);
 }
 
@@ -217,7 +217,7 @@ TEST_F(ArticleEditorLogicTest, SwitchingToWholeQuantitiesStoresTheWholeNotContro
   Open(r);
   ASSERT_EQ(C().fractionalQty.SelectedText(), UiText("DLG_FRAC_QTY_E"));
   C().fractionalQty.selected = 0;  // DLG_FRAC_QTY_D
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().OPT_FRACT_QTY, 0);
   EXPECT_EQ(editor.Record().STOCKQTY, 999999999.0);
 }
@@ -227,7 +227,7 @@ TEST_F(ArticleEditorLogicTest, NotControlledWithoutAFractionalSelectionStoresThe
   r.STOCKQTY = 999999.999;
   Open(r);
   C().fractionalQty.selected = -1;
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().OPT_FRACT_QTY, -1);
   EXPECT_EQ(editor.Record().STOCKQTY, 999999999.0);
 }
@@ -236,30 +236,30 @@ TEST_F(ArticleEditorLogicTest, StockTextIsReadAsANumberAndNeverRefused) {
   Open(SampleArticle());
   C().stockQty.text = "2.5";
   C().initialQty.text = "kg";
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().STOCKQTY, 2.5);
   EXPECT_EQ(editor.Record().INITQTY, 0.0);
 
   Open(SampleArticle());
   C().stockQty.text = "no digits";
-  EXPECT_FALSE(editor.Ok());
+  EXPECT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().STOCKQTY, 0.0);
 }
 
 TEST_F(ArticleEditorLogicTest, CheckingAndClearingTheStockBoxLeavesAWritableZero) {
   Open(SampleArticle());
   C().stockNotControlled.checked = true;
-  EXPECT_FALSE(editor.NotControlledClicked(ArticleEditorLogic::Quantity::Stock));
+  EXPECT_FALSE(editor.RefusalOnNotControlled(ArticleEditorLogic::Quantity::Stock));
   EXPECT_TRUE(C().stockQty.readOnly);
   EXPECT_EQ(C().stockQty.text, "");
   EXPECT_TRUE(C().stockNotControlled.checked);
 
   C().stockNotControlled.checked = false;
-  EXPECT_FALSE(editor.NotControlledClicked(ArticleEditorLogic::Quantity::Stock));
+  EXPECT_FALSE(editor.RefusalOnNotControlled(ArticleEditorLogic::Quantity::Stock));
   EXPECT_FALSE(C().stockQty.readOnly);
   EXPECT_EQ(C().stockQty.text, "0.000");
   EXPECT_EQ(editor.Record().STOCKQTY, 0.0);
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().STOCKQTY, 0.0);
 }
 
@@ -268,12 +268,12 @@ TEST_F(ArticleEditorLogicTest, CheckingTheInitialBoxLeavesTheStockFieldAlone) {
   Open(SampleArticle());
   C().stockQty.text = "7.25";
   C().initialNotControlled.checked = true;
-  EXPECT_FALSE(editor.NotControlledClicked(ArticleEditorLogic::Quantity::Initial));
+  EXPECT_FALSE(editor.RefusalOnNotControlled(ArticleEditorLogic::Quantity::Initial));
   EXPECT_TRUE(C().initialQty.readOnly);
   EXPECT_EQ(C().initialQty.text, "");
   EXPECT_FALSE(C().stockQty.readOnly);
   EXPECT_EQ(C().stockQty.text, "7.25");
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().INITQTY, 999999.999);
   EXPECT_EQ(editor.Record().STOCKQTY, 7.25);
 }
@@ -282,7 +282,7 @@ TEST_F(ArticleEditorLogicTest, AClickWithARefusedFieldKeepsTheBoxAsLastRead) {
   Open(SampleArticle());
   C().pluNumber.text = "abc";
   C().stockNotControlled.checked = true;
-  const auto refusal = editor.NotControlledClicked(ArticleEditorLogic::Quantity::Stock);
+  const auto refusal = editor.RefusalOnNotControlled(ArticleEditorLogic::Quantity::Stock);
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->field, ArticleField::PluNumber);
   EXPECT_EQ(refusal->message, FieldExchange::kMsgPositiveInteger);
@@ -297,7 +297,7 @@ TEST_F(ArticleEditorLogicTest, PriceReadingStopsAtTheComma) {
   Open(SampleArticle());
   C().price1.text = "12,5";
   C().price2.text = "  -3.25e1xyz";
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().SING_PRICE, 12.0);
   EXPECT_EQ(editor.Record().MAX_PRICE, -32.5);
 }
@@ -308,7 +308,7 @@ TEST_F(ArticleEditorLogicTest, EmptyPriceIsRefusedAndTheExchangeStopsThere) {
   C().price1.text = "";
   C().price2.text = "9";
   C().pluLink.text = "also bad";
-  const auto refusal = editor.Ok();
+  const auto refusal = editor.RefusalOnOk();
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->field, ArticleField::Price1);
   EXPECT_EQ(refusal->message, "Please enter a number.");
@@ -321,7 +321,7 @@ TEST_F(ArticleEditorLogicTest, EmptyPriceIsRefusedAndTheExchangeStopsThere) {
 TEST_F(ArticleEditorLogicTest, SecondPriceIsRefusedOnItsOwn) {
   Open(SampleArticle());
   C().price2.text = ".";
-  const auto refusal = editor.Ok();
+  const auto refusal = editor.RefusalOnOk();
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->field, ArticleField::Price2);
   EXPECT_EQ(refusal->message, FieldExchange::kMsgNumber);
@@ -330,36 +330,36 @@ TEST_F(ArticleEditorLogicTest, SecondPriceIsRefusedOnItsOwn) {
 TEST_F(ArticleEditorLogicTest, NegativePluNumberKeepsItsBitPattern) {
   Open(SampleArticle());
   C().pluNumber.text = "-3";
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().PLUNO, 0xFFFFFFFDu);
 }
 
 TEST_F(ArticleEditorLogicTest, PluNumberFollowsTheLeadingNumberRules) {
   Open(SampleArticle());
   C().pluNumber.text = "  +12abc";
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().PLUNO, 12u);
 
   Open(SampleArticle());
   C().pluNumber.text = "";
-  auto refusal = editor.Ok();
+  auto refusal = editor.RefusalOnOk();
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->field, ArticleField::PluNumber);
   EXPECT_EQ(refusal->message, "Please enter a positive integer.");
 
   C().pluNumber.text = "-";
-  EXPECT_TRUE(editor.Ok());
+  EXPECT_TRUE(editor.RefusalOnOk());
 }
 
 TEST_F(ArticleEditorLogicTest, BarcodeIsASigned64BitNumber) {
   Open(SampleArticle());
   C().barcode.text = "-9000000000000000001";
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().BARCODE, -9000000000000000001LL);
 
   Open(SampleArticle());
   C().barcode.text = "x12";
-  const auto refusal = editor.Ok();
+  const auto refusal = editor.RefusalOnOk();
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->field, ArticleField::Barcode);
   EXPECT_EQ(refusal->message, "Please enter an integer.");
@@ -369,7 +369,7 @@ TEST_F(ArticleEditorLogicTest, DisabledBarcodeStillTakesPartInTheExchange) {
   profile.barcodeEnabled = 0;
   Open(SampleArticle());
   C().barcode.text = "";
-  const auto refusal = editor.Ok();
+  const auto refusal = editor.RefusalOnOk();
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->field, ArticleField::Barcode);
 }
@@ -378,7 +378,7 @@ TEST_F(ArticleEditorLogicTest, PluLinkIsZeroAndDisabledWithoutTheSwitch) {
   Open(SampleArticle());  // record holds 55
   EXPECT_EQ(C().pluLink.text, "0");
   EXPECT_FALSE(C().pluLink.enabled);
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().PLUNOLINK, 0);
 }
 
@@ -386,12 +386,12 @@ TEST_F(ArticleEditorLogicTest, PluLinkIsTakenWhenEnabled) {
   profile.pluLinkEnabled = 1;
   Open(SampleArticle());
   C().pluLink.text = "-42";
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().PLUNOLINK, -42);
 
   Open(SampleArticle());
   C().pluLink.text = "link";
-  const auto refusal = editor.Ok();
+  const auto refusal = editor.RefusalOnOk();
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->field, ArticleField::PluLink);
   EXPECT_EQ(refusal->message, FieldExchange::kMsgInteger);
@@ -401,7 +401,7 @@ TEST_F(ArticleEditorLogicTest, PluLinkIsTakenWhenEnabled) {
 TEST_F(ArticleEditorLogicTest, LastDepartmentEntryIsTheNoDepartmentPosition) {
   Open(SampleArticle());
   C().department.selected = 8;
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().DEPARTMENT, 8);
 }
 
@@ -416,7 +416,7 @@ TEST_F(ArticleEditorLogicTest, PositionsTheListsDoNotHoldAreStoredAsMinusOne) {
   EXPECT_EQ(C().measureUnit.selected, -1);
   EXPECT_EQ(C().commodityGroup.selected, -1);
   EXPECT_EQ(C().singleTransaction.selected, -1);
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().DEPARTMENT, -1);
   EXPECT_EQ(editor.Record().MEASURE_UNIT, -1);
   EXPECT_EQ(editor.Record().STOCK_GROUP, -1);
@@ -428,7 +428,7 @@ TEST_F(ArticleEditorLogicTest, UnknownTaxLetterLeavesTheSecondEntrySelected) {
   r.TAX_GROUP = 'Z';
   Open(r);
   EXPECT_EQ(C().taxGroup.selected, 1);
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().TAX_GROUP, 'B');
 }
 
@@ -437,7 +437,7 @@ TEST_F(ArticleEditorLogicTest, NewArticleLetterIsNotAConfiguredLetter) {
   r.TAX_GROUP = static_cast<char>(0xC1);  // what Add New puts in
   Open(r);
   EXPECT_EQ(C().taxGroup.selected, 1);
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().TAX_GROUP, 'B');
 }
 
@@ -447,14 +447,14 @@ TEST_F(ArticleEditorLogicTest, TaxLetterMatchIgnoresLetterCase) {
   Open(r);
   EXPECT_EQ(C().taxGroup.SelectedText(), "E");
   C().taxGroup.selected = 6;
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().TAX_GROUP, 'G');
 }
 
 TEST_F(ArticleEditorLogicTest, NoTaxSelectionStoresZero) {
   Open(SampleArticle());
   C().taxGroup.selected = -1;
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().TAX_GROUP, '\0');
 }
 
@@ -465,7 +465,7 @@ TEST_F(ArticleEditorLogicTest, WithOneTaxLetterThereIsNoSecondEntryToFallBackOn)
   Open(r);
   EXPECT_EQ(C().taxGroup.items.size(), 1u);
   EXPECT_EQ(C().taxGroup.selected, -1);
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(editor.Record().TAX_GROUP, '\0');
 }
 
@@ -477,7 +477,7 @@ TEST_F(ArticleEditorLogicTest, OkWritesTheEditAndLeavesUseAndSalesAlone) {
   C().commodityGroup.selected = 19;
   C().freePrice.selected = 0;
   C().singleTransaction.selected = 1;
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   const ArticleRecord& r = editor.Record();
   EXPECT_FALSE(editor.IsOpen());
   EXPECT_STREQ(r.NAME, "Caf\xE9 cr\xE8me");
@@ -499,14 +499,14 @@ TEST_F(ArticleEditorLogicTest, NameOfFortyNineCharactersIsStoredWhole) {
   Open(SampleArticle());
   const std::string name(49, 'N');
   C().name.text = name;
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_EQ(NameOf(editor.Record().NAME), name);
 }
 
 TEST_F(ArticleEditorLogicTest, NameLongerThanTheRecordIsRefused) {
   Open(SampleArticle());
   C().name.text = std::string(49, 'N') + "\xC3\xA9";  // 50 bytes in the code page
-  const auto refusal = editor.Ok();
+  const auto refusal = editor.RefusalOnOk();
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->field, ArticleField::Name);
   EXPECT_NE(refusal->message.find("49"), std::string::npos);
@@ -516,7 +516,7 @@ TEST_F(ArticleEditorLogicTest, NameLongerThanTheRecordIsRefused) {
 TEST_F(ArticleEditorLogicTest, CharactersTheCodePageLacksAreRefusedNotMangled) {
   Open(SampleArticle());
   C().name.text = "Tea \xE2\x98\x95 \xCE\xA9";  // a cup and an omega
-  const auto refusal = editor.Ok();
+  const auto refusal = editor.RefusalOnOk();
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->field, ArticleField::Name);
   EXPECT_NE(refusal->message.find("\xE2\x98\x95"), std::string::npos);
@@ -529,7 +529,7 @@ TEST_F(ArticleEditorLogicTest, UntouchedNameKeepsBytesTheCodePageLeavesUndefined
   ArticleRecord r = SampleArticle();
   SetName(r.NAME, "Odd \x81 byte");
   Open(r);
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_STREQ(editor.Record().NAME, "Odd \x81 byte");
 }
 
@@ -545,10 +545,10 @@ TEST_F(ArticleEditorLogicTest, CancelClosesWithoutTheOkSteps) {
 TEST_F(ArticleEditorLogicTest, RefusalKeepsTheEditorOpen) {
   Open(SampleArticle());
   C().price1.text = "";
-  ASSERT_TRUE(editor.Ok());
+  ASSERT_TRUE(editor.RefusalOnOk());
   EXPECT_TRUE(editor.IsOpen());
   C().price1.text = "3";
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_FALSE(editor.IsOpen());
   EXPECT_EQ(editor.Record().SING_PRICE, 3.0);
 }
@@ -566,7 +566,7 @@ TEST_F(ArticleEditorLogicTest, RefreshShowsTheReplacedRecord) {
   EXPECT_EQ(C().name.text, "Milk");
   EXPECT_EQ(C().taxGroup.SelectedText(), "F");
   EXPECT_EQ(C().department.selected, 5);
-  ASSERT_FALSE(editor.Ok());
+  ASSERT_FALSE(editor.RefusalOnOk());
   EXPECT_STREQ(editor.Record().NAME, "Milk");
   EXPECT_EQ(editor.Record().TAX_GROUP, 'F');
 }
@@ -574,7 +574,7 @@ TEST_F(ArticleEditorLogicTest, RefreshShowsTheReplacedRecord) {
 TEST_F(ArticleEditorLogicTest, ReopeningStartsFromTheNewRecord) {
   Open(SampleArticle());
   C().stockNotControlled.checked = true;
-  editor.NotControlledClicked(ArticleEditorLogic::Quantity::Stock);
+  editor.RefusalOnNotControlled(ArticleEditorLogic::Quantity::Stock);
   editor.Cancel();
   Open(SampleArticle());
   EXPECT_FALSE(C().stockNotControlled.checked);

@@ -76,7 +76,7 @@ TEST_F(DepartmentEditorLogicTest, FreePriceListIsReversed) {
   Open(d);
   EXPECT_EQ(C().freePrice.SelectedText(), UiText("DLG_FREE_PRICE_D"));
   C().freePrice.selected = 0;
-  ASSERT_FALSE(editor->Ok());
+  ASSERT_FALSE(editor->RefusalOnOk());
   EXPECT_EQ(editor->Record().OPT_FREEPRICE, 0);
 }
 
@@ -84,7 +84,7 @@ TEST_F(DepartmentEditorLogicTest, WithoutStandsTheStandListIsEmptyDisabledAndSto
   Open(SampleDepartment());
   EXPECT_TRUE(C().stand.items.empty());
   EXPECT_FALSE(C().stand.enabled);
-  ASSERT_FALSE(editor->Ok());
+  ASSERT_FALSE(editor->RefusalOnOk());
   EXPECT_EQ(editor->Record().STAND, -1);
 }
 
@@ -96,7 +96,7 @@ TEST_F(DepartmentEditorLogicTest, StandsAreOfferedWhenTheRegisterHasThem) {
   EXPECT_TRUE(C().stand.enabled);
   EXPECT_EQ(C().stand.items, (std::vector<std::string>{"Counter", "Bakery", "Deli"}));
   EXPECT_EQ(C().stand.selected, 2);
-  ASSERT_FALSE(editor->Ok());
+  ASSERT_FALSE(editor->RefusalOnOk());
   EXPECT_EQ(editor->Record().STAND, 2);
 }
 
@@ -107,7 +107,7 @@ TEST_F(DepartmentEditorLogicTest, ListsWithACountOfZeroAreDisabled) {
   EXPECT_FALSE(C().measureUnit.enabled);
   EXPECT_FALSE(C().commodityGroup.enabled);
   EXPECT_TRUE(C().taxGroup.enabled);
-  ASSERT_FALSE(editor->Ok());
+  ASSERT_FALSE(editor->RefusalOnOk());
   EXPECT_EQ(editor->Record().MEASURE_UNIT, -1);
   EXPECT_EQ(editor->Record().STOCK_GROUP, -1);
 }
@@ -130,7 +130,7 @@ TEST_F(DepartmentEditorLogicTest, DepartmentNumberIsStoredBackUnchanged) {
   d.DEPTNO = 4000000000u;
   Open(d);
   EXPECT_EQ(C().departmentNumber.text, "4000000000");
-  ASSERT_FALSE(editor->Ok());
+  ASSERT_FALSE(editor->RefusalOnOk());
   EXPECT_EQ(editor->Record().DEPTNO, 4000000000u);
 }
 
@@ -138,7 +138,7 @@ TEST_F(DepartmentEditorLogicTest, EmptyMaximumAmountIsRefused) {
   Open(SampleDepartment());
   C().price.text = "1.25";
   C().maxAmount.text = "";
-  const auto refusal = editor->Ok();
+  const auto refusal = editor->RefusalOnOk();
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->field, DepartmentField::MaxAmount);
   EXPECT_EQ(refusal->message, "Please enter a number.");
@@ -150,18 +150,18 @@ TEST_F(DepartmentEditorLogicTest, ExchangeStopsAtTheFirstRefusedFieldInOrder) {
   Open(SampleDepartment());
   C().price.text = "x";
   C().maxPrice.text = "y";
-  auto refusal = editor->Ok();
+  auto refusal = editor->RefusalOnOk();
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->field, DepartmentField::Price);
 
   C().price.text = "1";
-  refusal = editor->Ok();
+  refusal = editor->RefusalOnOk();
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->field, DepartmentField::MaxPrice);
   EXPECT_EQ(refusal->message, FieldExchange::kMsgNumber);
 
   C().name.text = "Caf\xE2\x98\x95";
-  refusal = editor->Ok();
+  refusal = editor->RefusalOnOk();
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->field, DepartmentField::Name);
 }
@@ -169,7 +169,7 @@ TEST_F(DepartmentEditorLogicTest, ExchangeStopsAtTheFirstRefusedFieldInOrder) {
 TEST_F(DepartmentEditorLogicTest, BrokenDepartmentNumberIsRefusedAsAPositiveInteger) {
   Open(SampleDepartment());
   C().departmentNumber.text = "";
-  const auto refusal = editor->Ok();
+  const auto refusal = editor->RefusalOnOk();
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->field, DepartmentField::DepartmentNumber);
   EXPECT_EQ(refusal->message, FieldExchange::kMsgPositiveInteger);
@@ -183,7 +183,7 @@ TEST_F(DepartmentEditorLogicTest, OkWritesNameTaxAndNumbers) {
   C().maxPrice.text = " 7e2";
   C().maxAmount.text = "-1";
   C().fractionalQty.selected = 1;
-  ASSERT_FALSE(editor->Ok());
+  ASSERT_FALSE(editor->RefusalOnOk());
   const DepartmentRecord& d = editor->Record();
   EXPECT_STREQ(d.NAME, "Boulangerie \xE0 c\xF4t\xE9");
   EXPECT_EQ(d.TAX_GROUP, 'A');
@@ -201,7 +201,7 @@ TEST_F(DepartmentEditorLogicTest, UnknownTaxLetterStoresTheSecondLetter) {
   d.TAX_GROUP = '?';
   Open(d);
   EXPECT_EQ(C().taxGroup.selected, 1);
-  ASSERT_FALSE(editor->Ok());
+  ASSERT_FALSE(editor->RefusalOnOk());
   EXPECT_EQ(editor->Record().TAX_GROUP, 'B');
 }
 
@@ -218,11 +218,11 @@ TEST_F(DepartmentEditorLogicTest, FractionalOptionOfTheRecordWinsOverTheDefaultE
 TEST_F(DepartmentEditorLogicTest, LongNameIsRefused) {
   Open(SampleDepartment());
   C().name.text = std::string(50, 'x');
-  const auto refusal = editor->Ok();
+  const auto refusal = editor->RefusalOnOk();
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->field, DepartmentField::Name);
   C().name.text = std::string(49, 'x');
-  ASSERT_FALSE(editor->Ok());
+  ASSERT_FALSE(editor->RefusalOnOk());
   EXPECT_EQ(NameOf(editor->Record().NAME), std::string(49, 'x'));
 }
 
