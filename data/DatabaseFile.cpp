@@ -10,6 +10,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "ArticleSlots.h"
+
 namespace {
 
 constexpr char kMagic[8] = {'V', 'o', 'r', 'T', 'a', 'b', 'e', 'l'};
@@ -231,63 +233,34 @@ IoResult DatabaseFile::WriteArticle(std::uint32_t slot, const ArticleRecord& rec
   return WriteAt(ArticleOffset(slot), &record, sizeof record);
 }
 
-namespace {
-
-// Reads the article area in large blocks: one system call per few hundred slots.
-template <typename Visit>
-bool ForEachArticleSlot(const DatabaseFile& file, Visit visit, std::string* error) {
-  constexpr std::size_t kSlotsPerBlock = 1024;
-  std::vector<ArticleRecord> block(kSlotsPerBlock);
-  std::uint32_t slot = 1;
-  for (;;) {
-    bool failed = false;
-    const std::size_t bytes =
-        file.ReadAt(ArticleOffset(slot), block.data(), kSlotsPerBlock * sizeof(ArticleRecord), &failed);
-    const std::size_t whole = bytes / sizeof(ArticleRecord);
-    for (std::size_t i = 0; i < whole; ++i, ++slot) {
-      if (!visit(slot, block[i])) return true;
-    }
-    if (failed) {
-      if (error) *error = "Reading " + file.Path() + ": " + std::strerror(errno);
-      return false;
-    }
-    if (whole < kSlotsPerBlock) return visit(slot, std::nullopt), true;
-  }
-}
-
-}  // namespace
-
 std::optional<std::uint32_t> DatabaseFile::FindFreeSlot() const {
-  std::optional<std::uint32_t> free;
-  ForEachArticleSlot(
-      *this,
-      [&](std::uint32_t slot, std::optional<ArticleRecord> record) {
-        if (!record || record->IN_USE == 0) {
-          free = slot;
-          return false;
-        }
-        return true;
-      },
-      nullptr);
-  return free;
+  ArticleSlots slots(*this);
+  std::uint32_t expected = 1;
+  for (const ArticleSlots::Slot slot : slots) {
+    if (slot.number != expected) return expected;  // a slot without an article before this one
+    expected = slot.number + 1;
+  }
+  if (slots.Failed()) return std::nullopt;
+  return expected;
 }
 
 LoadOutcome DatabaseFile::LoadTable(ArticleTable& table) const {
   LoadOutcome outcome;
-  const bool ok = ForEachArticleSlot(
-      *this,
-      [&](std::uint32_t slot, std::optional<ArticleRecord> record) {
-        if (!record) return false;
-        if (record->IN_USE == 0) return true;
-        if (outcome.loaded >= ArticleTable::kMaxArticles) {
-          outcome.capacityReached = true;
-          return false;
-        }
-        table.SetEntry(outcome.loaded++, *record, static_cast<std::int32_t>(slot));
-        return true;
-      },
-      &outcome.error);
-  outcome.readError = !ok;
+  ArticleSlots slots(*this);
+  for (const ArticleSlots::Slot slot : slots) {
+    if (outcome.loaded >= ArticleTable::kMaxArticles) {
+      outcome.capacityReached = true;
+      break;
+    }
+    // The table ends at an entry without IN_USE; records of report files never set it.
+    ArticleRecord listed = slot.record;
+    listed.IN_USE = 1;
+    table.SetEntry(outcome.loaded++, listed, static_cast<std::int32_t>(slot.number));
+  }
+  if (slots.Failed()) {
+    outcome.readError = true;
+    outcome.error = slots.Error();
+  }
   table.EndAt(outcome.loaded);
   return outcome;
 }

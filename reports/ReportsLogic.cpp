@@ -1,5 +1,6 @@
 #include "ReportsLogic.h"
 
+#include "ArticleSlots.h"
 #include "ArticleTable.h"
 #include "CFormat.h"
 #include "RegisterTransfers.h"
@@ -69,6 +70,7 @@ void ReportsLogic::DownloadReports() {
   }
 
   articleLines_.clear();
+  articleSlots_.clear();
   Changed();
   char state = 0;
   bool ok = ReadReportRecord('F', state);
@@ -78,6 +80,7 @@ void ReportsLogic::DownloadReports() {
       break;
     }
     articleLines_.push_back(ArticleListLine(articleRecord.PLUNO, articleRecord.BARCODE, NameOf(articleRecord.NAME)));
+    articleSlots_.push_back(slot);
     if (const IoResult written = reportFile_.WriteArticle(slot, articleRecord); !written) {
       op_.Tell("The report file could not be written:\n" + written.error, MessageIcon::Error);
       ok = false;
@@ -128,9 +131,11 @@ void ReportsLogic::OpenReports() {
     return;
   }
   articleLines_.clear();
-  ArticleRecord article;
-  for (std::uint32_t slot = 1; reportFile_.ReadArticle(slot, article) == ReadStatus::Ok; ++slot) {
+  articleSlots_.clear();
+  for (const ArticleSlots::Slot slot : ArticleSlots(reportFile_)) {
+    const ArticleRecord& article = slot.record;
     articleLines_.push_back(ArticleListLine(article.PLUNO, article.BARCODE, NameOf(article.NAME)));
+    articleSlots_.push_back(slot.number);
   }
   departmentLines_.clear();
   DepartmentRecord department;
@@ -142,8 +147,8 @@ void ReportsLogic::OpenReports() {
 }
 
 std::vector<std::string> ReportsLogic::ArticleDetails(int index) {
-  if (index < 0) return {};
-  reportFile_.ReadArticle(static_cast<std::uint32_t>(index) + 1, articleRecord);
+  if (index < 0 || static_cast<std::size_t>(index) >= articleSlots_.size()) return {};
+  reportFile_.ReadArticle(articleSlots_[static_cast<std::size_t>(index)], articleRecord);
   const ArticleRecord& a = articleRecord;
   std::vector<std::string> lines;
   lines.push_back(UiText("MSG_PLUREP_NAME") + ": " + UiName(NameOf(a.NAME)));

@@ -69,5 +69,6 @@ class ReportsLogic {
   bool downloadEnabled_ = false;
   std::string statusText_;
   std::vector<std::string> articleLines_;
+  std::vector<std::uint32_t> articleSlots_;  // the report file's slot of each article line
   std::vector<std::string> departmentLines_;
 };

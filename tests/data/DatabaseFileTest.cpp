@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "ArticleSlots.h"
 #include "DatabaseFile.h"
 #include "TempDir.h"
 
@@ -161,6 +162,31 @@ TEST(DatabaseFile, SlotCutShortEndsTheAreaAndIsReused) {
   ASSERT_TRUE(file.WriteArticle(3, Article(3, "three")));
   EXPECT_EQ(std::filesystem::file_size(path), 25620u + 3 * 184);
   EXPECT_EQ(LoadedSlots(file), (std::vector<std::uint32_t>{1, 2, 3}));
+}
+
+TEST(DatabaseFile, ArticleSlotsCrossBlocksAndCountRecordsWithoutInUse) {
+  TempDir dir;
+  const std::string path = MakeDatabase(dir, "a.db", {});
+  DatabaseFile file;
+  ASSERT_EQ(file.OpenDatabase(path, false).result, OpenResult::Opened);
+  ArticleRecord report = Article(7, "report");
+  report.IN_USE = 0;  // report files never set it
+  for (const std::uint32_t slot : {1u, 1024u, 1025u, 2049u}) ASSERT_TRUE(file.WriteArticle(slot, Article(slot, "x")));
+  ASSERT_TRUE(file.WriteArticle(2050, report));
+  ASSERT_TRUE(file.WriteArticle(2051, ZeroArticle()));
+  std::filesystem::resize_file(path, file.Length() + 50);  // and a record cut short
+
+  ArticleSlots slots(file);
+  std::vector<std::uint32_t> seen;
+  for (const ArticleSlots::Slot slot : slots) {
+    seen.push_back(slot.number);
+    EXPECT_EQ(slot.record.PLUNO, slot.number == 2050 ? 7u : slot.number);
+  }
+  EXPECT_EQ(seen, (std::vector<std::uint32_t>{1, 1024, 1025, 2049, 2050}));
+  EXPECT_FALSE(slots.Failed());
+  EXPECT_EQ(slots.EndSlot(), 2052u);
+  EXPECT_EQ(LoadedSlots(file), seen);
+  EXPECT_EQ(file.FindFreeSlot(), 2u);
 }
 
 TEST(DatabaseFile, LoadingStopsAtTheTableCapacity) {

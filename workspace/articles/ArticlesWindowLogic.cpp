@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "ArticleSlots.h"
 #include "CFormat.h"
 #include "Config.h"
 #include "RegisterTransfers.h"
@@ -494,15 +495,9 @@ void ArticlesWindowLogic::OnUpload() {
       return;
     }
     std::size_t sent = 0;
-    for (std::uint32_t slot = 1;; ++slot) {
-      const ReadStatus status = database_.ReadArticle(slot, workRecord);
-      if (status == ReadStatus::Short) break;
-      if (status == ReadStatus::Error) {
-        controls.statusText = CFormat("%s  -  %s", UiText("MSG_DEVICE_ERROR_MSG").c_str(), "database file unreadable");
-        uploadFailed = 1;
-        break;
-      }
-      if (workRecord.IN_USE == 0) continue;
+    ArticleSlots slots(database_);
+    for (const ArticleSlots::Slot slot : slots) {
+      workRecord = slot.record;
       WaitCursor wait(op_);
       if (!transfers_->UploadArticle(workRecord)) {
         controls.statusText =
@@ -512,6 +507,10 @@ void ArticlesWindowLogic::OnUpload() {
       }
       controls.statusText = UiText("MSG_DEVICE_OK_MSG");
       if (++sent % 100 == 0) op_.Progress(CFormat("%zu articles sent", sent));
+    }
+    if (uploadFailed == 0 && slots.Failed()) {
+      controls.statusText = CFormat("%s  -  %s", UiText("MSG_DEVICE_ERROR_MSG").c_str(), "database file unreadable");
+      uploadFailed = 1;
     }
     workRecord = ZeroArticle();
   } else {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <thread>
 
+#include "ArticleSlots.h"
 #include "ArticleTable.h"
 #include "ArticlesWindowLogic.h"
 #include "CFormat.h"
@@ -142,11 +143,15 @@ int ArticlesCli::Show(const Invocation& call, const DeviceProfile& profile) {
     std::fprintf(streams_.err, "articles-cli: %s: %s\n", call.file.c_str(), kMsgIncorrectFile);
     return kFailed;
   }
-  ArticleRecord article;
-  for (std::uint32_t slot = 1; file.ReadArticle(slot, article) == ReadStatus::Ok; ++slot) {
-    if (IsAllZero(article)) continue;  // a deleted article's slot
+  ArticleSlots slots(file);
+  for (const ArticleSlots::Slot slot : slots) {
+    const ArticleRecord& article = slot.record;
     std::fprintf(streams_.out, "%s\n",
                  UiName(ArticleListLine(article.PLUNO, article.BARCODE, NameOf(article.NAME))).c_str());
+  }
+  if (slots.Failed()) {
+    std::fprintf(streams_.err, "articles-cli: %s\n", slots.Error().c_str());
+    return kFailed;
   }
   DepartmentRecord department;
   for (std::uint32_t k = 0; k < profile.departmentCount; ++k) {

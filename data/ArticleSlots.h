@@ -1,0 +1,69 @@
+// The one walk over the article slots of a database or report file. It reads
+// the article area in blocks and visits only the slots that hold an article:
+// a deleted article leaves an all-zero slot, and report files never set IN_USE,
+// so "holds an article" means "is not all zero".
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Records.h"
+
+class DatabaseFile;
+
+bool HoldsArticle(const ArticleRecord& record);
+
+class ArticleSlots {
+ public:
+  struct Slot {
+    std::uint32_t number;  // 1-based slot of the file
+    const ArticleRecord& record;
+  };
+
+  class Iterator {
+   public:
+    Slot operator*() const { return {slots_->number_, slots_->block_[slots_->index_]}; }
+    Iterator& operator++() {
+      slots_->Advance();
+      return *this;
+    }
+    bool operator==(std::default_sentinel_t) const { return slots_->done_; }
+
+   private:
+    friend class ArticleSlots;
+    explicit Iterator(ArticleSlots* slots) : slots_(slots) {}
+    ArticleSlots* slots_;
+  };
+
+  // The file must stay open and unchanged during the walk.
+  explicit ArticleSlots(const DatabaseFile& file);
+  ArticleSlots(const ArticleSlots&) = delete;
+  ArticleSlots& operator=(const ArticleSlots&) = delete;
+
+  // One walk per object: begin() starts it.
+  Iterator begin();
+  std::default_sentinel_t end() const { return {}; }
+
+  // After the walk: whether a read error ended it, and why (with the file's name).
+  bool Failed() const { return failed_; }
+  const std::string& Error() const { return error_; }
+  // The first slot after the last whole record read: the file's end, or where a read failed.
+  std::uint32_t EndSlot() const { return endSlot_; }
+
+ private:
+  void Advance();
+  bool ReadBlock();
+
+  const DatabaseFile& file_;
+  std::vector<ArticleRecord> block_;
+  std::size_t count_ = 0;   // whole records in block_
+  std::size_t index_ = 0;   // current record in block_
+  std::uint32_t blockFirst_ = 1;
+  std::uint32_t number_ = 0;
+  std::uint32_t endSlot_ = 1;
+  bool lastBlock_ = false;
+  bool done_ = false;
+  bool failed_ = false;
+  std::string error_;
+};
