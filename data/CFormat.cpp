@@ -98,6 +98,55 @@ std::optional<double> ReadLeadingDouble(std::string_view text) {
   return negative ? -value : value;
 }
 
+namespace {
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+// Sign, digits and at most one decimal point (full stop or comma), with a digit somewhere.
+bool IsTypedNumber(std::string_view text, bool allowPoint) {
+  std::size_t i = 0, digits = 0, points = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      ++digits;
+    } else if ((c == '.' || c == ',') && allowPoint && points == 0) {
+      ++points;
+    } else {
+      return false;
+    }
+  }
+  return digits > 0;
+}
+
+}  // namespace
+
+std::optional<double> ReadTypedNumber(std::string_view text) {
+  text = TrimBlanks(text);
+  if (!IsTypedNumber(text, true)) return std::nullopt;
+  std::string decimal(text);
+  for (char& c : decimal) {
+    if (c == ',') c = '.';
+  }
+  const auto value = ReadLeadingDouble(decimal);
+  if (!value || !std::isfinite(*value)) return std::nullopt;
+  return value;
+}
+
+std::optional<std::int64_t> ReadTypedInteger(std::string_view text) {
+  text = TrimBlanks(text);
+  if (!IsTypedNumber(text, false)) return std::nullopt;
+  if (text.front() == '+') text.remove_prefix(1);
+  std::int64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
 std::int64_t LeadingIntegerOrZero(std::string_view text) { return ReadLeadingInteger(text).value_or(0); }
 
 double LeadingDoubleOrZero(std::string_view text) { return ReadLeadingDouble(text).value_or(0.0); }

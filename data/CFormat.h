@@ -16,6 +16,13 @@ std::string CFormat(const char* format, ...) __attribute__((format(printf, 1, 2)
 std::optional<std::int64_t> ReadLeadingInteger(std::string_view text);
 std::optional<double> ReadLeadingDouble(std::string_view text);
 
+// What a person typed, read whole: apart from blanks around it the text must
+// be one decimal number (an optional sign, digits, one decimal point, which may
+// be a comma). No thousands separators, exponents, "nan" or "inf"; nullopt
+// otherwise. Integers take no decimal point and must fit 64 bits.
+std::optional<double> ReadTypedNumber(std::string_view text);
+std::optional<std::int64_t> ReadTypedInteger(std::string_view text);
+
 // As above, but no number reads as 0 (the rule for register replies).
 std::int64_t LeadingIntegerOrZero(std::string_view text);
 double LeadingDoubleOrZero(std::string_view text);

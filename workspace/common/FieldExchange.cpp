@@ -55,21 +55,17 @@ std::string FieldExchange::ShowNumber(double value) { return CFormat("%.15g", va
 
 std::string FieldExchange::ShowQuantity(double value) { return CFormat("%0.3f", value); }
 
-std::optional<std::uint32_t> FieldExchange::ReadUnsigned32(std::string_view text) {
-  const auto value = ReadLeadingInteger(text);
-  if (!value) return std::nullopt;
-  return static_cast<std::uint32_t>(*value);
+std::optional<std::int64_t> FieldExchange::ReadInteger(std::string_view text, std::int64_t low, std::int64_t high) {
+  const auto value = ReadTypedInteger(text);
+  if (!value || *value < low || *value > high) return std::nullopt;
+  return value;
 }
 
-std::optional<std::int32_t> FieldExchange::ReadSigned32(std::string_view text) {
-  const auto value = ReadLeadingInteger(text);
-  if (!value) return std::nullopt;
-  return static_cast<std::int32_t>(*value);
+std::optional<double> FieldExchange::ReadDecimal(std::string_view text, double low, double high) {
+  const auto value = ReadTypedNumber(text);
+  if (!value || *value < low || *value > high) return std::nullopt;
+  return value;
 }
-
-std::optional<std::int64_t> FieldExchange::ReadSigned64(std::string_view text) { return ReadLeadingInteger(text); }
-
-std::optional<double> FieldExchange::ReadNumber(std::string_view text) { return ReadLeadingDouble(text); }
 
 void FieldExchange::ShowPosition(ListControl& list, std::int32_t position) {
   list.selected = position >= 0 && static_cast<std::size_t>(position) < list.items.size() ? position : -1;

@@ -1,5 +1,5 @@
 // The conversions every editor uses between record values and control texts:
-// numbers shown and read back with the C library's leading-number rules, list
+// numbers shown and read back whole, within their field's limits, list
 // positions, and the case-blind prefix match of the tax letter lists.
 #pragma once
 
@@ -23,12 +23,10 @@ class FieldExchange {
   // Quantities: always three decimals, 12.5 shows as 12.500.
   static std::string ShowQuantity(double value);
 
-  // nullopt when no number starts in the text. A minus sign is accepted and
-  // the value keeps its bit pattern in the unsigned field (-3 stays -3).
-  static std::optional<std::uint32_t> ReadUnsigned32(std::string_view text);
-  static std::optional<std::int32_t> ReadSigned32(std::string_view text);
-  static std::optional<std::int64_t> ReadSigned64(std::string_view text);
-  static std::optional<double> ReadNumber(std::string_view text);
+  // What the editors take from a number field: the whole text must be the
+  // number ("12,5" and "12.5" alike) and lie within [low, high]; nullopt otherwise.
+  static std::optional<std::int64_t> ReadInteger(std::string_view text, std::int64_t low, std::int64_t high);
+  static std::optional<double> ReadDecimal(std::string_view text, double low, double high);
 
   // Selects the position; a position the list does not hold selects nothing.
   static void ShowPosition(ListControl& list, std::int32_t position);

@@ -1,12 +1,14 @@
 #include "ArticleEditorLogic.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "CFormat.h"
 #include "Config.h"
 #include "DatabaseFile.h"
 #include "DeviceProfile.h"
 #include "FieldExchange.h"
+#include "FieldLimits.h"
 #include "UiText.h"
 
 namespace {
@@ -116,23 +118,23 @@ void ArticleEditorLogic::ShowMembers() {
 
 std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::RefusalReadingControls() {
   const ArticleEditorControls& c = controls_;
-  const auto plu = FieldExchange::ReadUnsigned32(c.pluNumber.text);
+  const auto plu = FieldExchange::ReadInteger(c.pluNumber.text, 1, field_limits::kMaxNumber);
   if (!plu) return Refusal{ArticleField::PluNumber, FieldExchange::kMsgPositiveInteger};
-  record_.PLUNO = *plu;
+  record_.PLUNO = static_cast<std::uint32_t>(*plu);
 
   if (auto why = nameSource_.Check(c.name.text)) return Refusal{ArticleField::Name, *why};
   nameText_ = c.name.text;
 
-  const auto barcode = FieldExchange::ReadSigned64(c.barcode.text);
+  const auto barcode = FieldExchange::ReadInteger(c.barcode.text, 0, field_limits::kMaxBarcode);
   if (!barcode) return Refusal{ArticleField::Barcode, FieldExchange::kMsgInteger};
   record_.BARCODE = *barcode;
 
   taxText_ = taxLetters_.SelectedLetter(c.taxGroup);
 
-  const auto price1 = FieldExchange::ReadNumber(c.price1.text);
+  const auto price1 = FieldExchange::ReadDecimal(c.price1.text, -field_limits::kMaxPrice, field_limits::kMaxPrice);
   if (!price1) return Refusal{ArticleField::Price1, FieldExchange::kMsgNumber};
   record_.SING_PRICE = *price1;
-  const auto price2 = FieldExchange::ReadNumber(c.price2.text);
+  const auto price2 = FieldExchange::ReadDecimal(c.price2.text, -field_limits::kMaxPrice, field_limits::kMaxPrice);
   if (!price2) return Refusal{ArticleField::Price2, FieldExchange::kMsgNumber};
   record_.MAX_PRICE = *price2;
 
@@ -146,10 +148,17 @@ std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::RefusalReadingCon
   record_.OPT_SINGTRANS = FieldExchange::ReadPosition(c.singleTransaction);
   stockText_ = c.stockQty.text;
   initialText_ = c.initialQty.text;
+  // A read-only quantity is one the box emptied; nothing was typed there.
+  if (!c.stockQty.readOnly && !stockNotControlled_ && !TypedQuantity(stockText_)) {
+    return Refusal{ArticleField::StockQty, FieldExchange::kMsgNumber};
+  }
+  if (!c.initialQty.readOnly && !initialNotControlled_ && !TypedQuantity(initialText_)) {
+    return Refusal{ArticleField::InitialQty, FieldExchange::kMsgNumber};
+  }
 
-  const auto link = FieldExchange::ReadSigned32(c.pluLink.text);
+  const auto link = FieldExchange::ReadInteger(c.pluLink.text, -field_limits::kMaxNumber - 1, field_limits::kMaxNumber);
   if (!link) return Refusal{ArticleField::PluLink, FieldExchange::kMsgInteger};
-  pluLinkValue_ = *link;
+  pluLinkValue_ = static_cast<std::int32_t>(*link);
   return std::nullopt;
 }
 
@@ -174,8 +183,14 @@ void ArticleEditorLogic::ClickQuantity(bool notControlled, EditControl& field, s
   }
 }
 
+std::optional<double> ArticleEditorLogic::TypedQuantity(const std::string& text) const {
+  // Short of the value that means "not controlled", which the box stands for.
+  const double limit = std::nextafter(NotControlledFor(record_.OPT_FRACT_QTY), 0.0);
+  return FieldExchange::ReadDecimal(text, -limit, limit);
+}
+
 double ArticleEditorLogic::QuantityToStore(bool notControlled, const std::string& text) const {
-  return notControlled ? NotControlledFor(record_.OPT_FRACT_QTY) : LeadingDoubleOrZero(text);
+  return notControlled ? NotControlledFor(record_.OPT_FRACT_QTY) : TypedQuantity(text).value_or(0.0);
 }
 
 std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::RefusalOnOk() {

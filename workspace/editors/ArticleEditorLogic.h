@@ -71,6 +71,8 @@ class ArticleEditorLogic {
   void LoadNameAndTax();
   void SetQuantityFromRecord(double stored, EditControl& field, std::string& text, bool& notControlled);
   void ClickQuantity(bool notControlled, EditControl& field, std::string& text, double& stored);
+  // A typed stock or initial quantity, nullopt when it is not one the register takes.
+  std::optional<double> TypedQuantity(const std::string& text) const;
   double QuantityToStore(bool notControlled, const std::string& text) const;
 
   const DeviceProfile& profile_;

@@ -5,6 +5,7 @@
 #include "Config.h"
 #include "DeviceProfile.h"
 #include "FieldExchange.h"
+#include "FieldLimits.h"
 #include "UiText.h"
 
 DepartmentEditorLogic::DepartmentEditorLogic(const DeviceProfile& profile, const GroupNames& names)
@@ -64,9 +65,9 @@ std::optional<DepartmentEditorLogic::Refusal> DepartmentEditorLogic::RefusalRead
   if (auto why = nameSource_.Check(c.name.text)) return Refusal{DepartmentField::Name, *why};
   nameText_ = c.name.text;
 
-  const auto number = FieldExchange::ReadUnsigned32(c.departmentNumber.text);
+  const auto number = FieldExchange::ReadInteger(c.departmentNumber.text, 1, field_limits::kMaxDepartmentNumber);
   if (!number) return Refusal{DepartmentField::DepartmentNumber, FieldExchange::kMsgPositiveInteger};
-  record_.DEPTNO = *number;
+  record_.DEPTNO = static_cast<std::uint32_t>(*number);
 
   record_.MEASURE_UNIT = FieldExchange::ReadPosition(c.measureUnit);
   record_.STOCK_GROUP = FieldExchange::ReadPosition(c.commodityGroup);
@@ -76,13 +77,13 @@ std::optional<DepartmentEditorLogic::Refusal> DepartmentEditorLogic::RefusalRead
   record_.STAND = FieldExchange::ReadPosition(c.stand);
   taxText_ = taxLetters_.SelectedLetter(c.taxGroup);
 
-  const auto price = FieldExchange::ReadNumber(c.price.text);
+  const auto price = FieldExchange::ReadDecimal(c.price.text, -field_limits::kMaxPrice, field_limits::kMaxPrice);
   if (!price) return Refusal{DepartmentField::Price, FieldExchange::kMsgNumber};
   record_.SING_PRICE = *price;
-  const auto maxPrice = FieldExchange::ReadNumber(c.maxPrice.text);
+  const auto maxPrice = FieldExchange::ReadDecimal(c.maxPrice.text, -field_limits::kMaxPrice, field_limits::kMaxPrice);
   if (!maxPrice) return Refusal{DepartmentField::MaxPrice, FieldExchange::kMsgNumber};
   record_.MAX_PRICE = *maxPrice;
-  const auto maxAmount = FieldExchange::ReadNumber(c.maxAmount.text);
+  const auto maxAmount = FieldExchange::ReadDecimal(c.maxAmount.text, -field_limits::kMaxPrice, field_limits::kMaxPrice);
   if (!maxAmount) return Refusal{DepartmentField::MaxAmount, FieldExchange::kMsgNumber};
   record_.MAX_AMOUNT = *maxAmount;
   return std::nullopt;

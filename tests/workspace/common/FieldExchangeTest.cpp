@@ -17,13 +17,20 @@ TEST(FieldExchangeTest, NumbersShowInTheirShortestForm) {
   EXPECT_EQ(FieldExchange::ShowSigned(-5), "-5");
 }
 
-TEST(FieldExchangeTest, IntegersWrapIntoTheirFields) {
-  EXPECT_EQ(FieldExchange::ReadUnsigned32("4294967297"), 1u);
-  EXPECT_EQ(FieldExchange::ReadSigned32("2147483648"), -2147483647 - 1);
-  EXPECT_EQ(FieldExchange::ReadSigned32(" -17 pcs"), -17);
-  EXPECT_FALSE(FieldExchange::ReadSigned32("pcs"));
-  EXPECT_FALSE(FieldExchange::ReadNumber(""));
-  EXPECT_EQ(FieldExchange::ReadNumber("\t.5"), 0.5);
+TEST(FieldExchangeTest, TypedNumbersAreReadWhole) {
+  EXPECT_EQ(FieldExchange::ReadInteger(" +7\t", 0, 10), 7);
+  EXPECT_EQ(FieldExchange::ReadInteger("-10", -10, 10), -10);
+  EXPECT_EQ(FieldExchange::ReadDecimal(".5", 0, 1), 0.5);
+  EXPECT_EQ(FieldExchange::ReadDecimal("5,", 0, 10), 5.0);
+  for (const char* text : {"", "-", ",", "7 7", "1,2,3", "1.2.3", "0x10", "1e2", "99999999999999999999", "--1"}) {
+    SCOPED_TRACE(text);
+    EXPECT_FALSE(FieldExchange::ReadInteger(text, INT64_MIN, INT64_MAX));
+    if (std::string_view(text) != "99999999999999999999") {
+      EXPECT_FALSE(FieldExchange::ReadDecimal(text, -1e300, 1e300));
+    }
+  }
+  EXPECT_FALSE(FieldExchange::ReadInteger("11", 0, 10));
+  EXPECT_FALSE(FieldExchange::ReadDecimal("-0.01", 0, 10));
 }
 
 TEST(FieldExchangeTest, PositionsOutsideTheListSelectNothing) {

@@ -175,19 +175,54 @@ TEST_F(DepartmentEditorLogicTest, BrokenDepartmentNumberIsRefusedAsAPositiveInte
   EXPECT_EQ(refusal->message, FieldExchange::kMsgPositiveInteger);
 }
 
+TEST_F(DepartmentEditorLogicTest, NumberFieldsTakeWholeNumbersThatFit) {
+  struct Case {
+    EditControl DepartmentEditorControls::*control;
+    const char* text;
+    DepartmentField field;
+    bool refused;
+  };
+  const Case cases[] = {
+      {&DepartmentEditorControls::price, "3,75", DepartmentField::Price, false},
+      {&DepartmentEditorControls::price, "-2", DepartmentField::Price, false},
+      {&DepartmentEditorControls::price, "12,5x", DepartmentField::Price, true},
+      {&DepartmentEditorControls::price, "inf", DepartmentField::Price, true},
+      {&DepartmentEditorControls::maxPrice, "1e3", DepartmentField::MaxPrice, true},
+      {&DepartmentEditorControls::maxPrice, "1,000.00", DepartmentField::MaxPrice, true},
+      {&DepartmentEditorControls::maxAmount, "99999999999", DepartmentField::MaxAmount, true},
+      {&DepartmentEditorControls::maxAmount, "nan", DepartmentField::MaxAmount, true},
+      {&DepartmentEditorControls::departmentNumber, "0", DepartmentField::DepartmentNumber, true},
+      {&DepartmentEditorControls::departmentNumber, "7.0", DepartmentField::DepartmentNumber, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    Open(SampleDepartment());
+    (C().*c.control).text = c.text;
+    const auto refusal = editor->RefusalOnOk();
+    ASSERT_EQ(refusal.has_value(), c.refused);
+    if (refusal) {
+      EXPECT_EQ(refusal->field, c.field);
+    }
+  }
+  Open(SampleDepartment());
+  C().price.text = "3,75";
+  ASSERT_FALSE(editor->RefusalOnOk());
+  EXPECT_EQ(editor->Record().SING_PRICE, 3.75);
+}
+
 TEST_F(DepartmentEditorLogicTest, OkWritesNameTaxAndNumbers) {
   Open(SampleDepartment());
   C().name.text = "Boulangerie \xC3\xA0 c\xC3\xB4t\xC3\xA9";
   C().taxGroup.selected = 0;
   C().price.text = "2,5";
-  C().maxPrice.text = " 7e2";
+  C().maxPrice.text = " 700";
   C().maxAmount.text = "-1";
   C().fractionalQty.selected = 1;
   ASSERT_FALSE(editor->RefusalOnOk());
   const DepartmentRecord& d = editor->Record();
   EXPECT_STREQ(d.NAME, "Boulangerie \xE0 c\xF4t\xE9");
   EXPECT_EQ(d.TAX_GROUP, 'A');
-  EXPECT_EQ(d.SING_PRICE, 2.0);
+  EXPECT_EQ(d.SING_PRICE, 2.5);
   EXPECT_EQ(d.MAX_PRICE, 700.0);
   EXPECT_EQ(d.MAX_AMOUNT, -1.0);
   EXPECT_EQ(d.OPT_FRACT_QTY, 1);
