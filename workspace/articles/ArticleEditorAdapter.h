@@ -14,6 +14,7 @@ class ArticleEditorAdapter : public ArticleEditorPort {
   bool IsOpen() const override;
   bool DoModal() override;
   void RefreshFromRecord() override;
+  void SetDuplicateCheck(DuplicateCheck check) override;
 
  private:
   CArticleEditor& editor_;

@@ -218,20 +218,26 @@ void ArticlesWindowLogic::ShowArticles() {
   SetDepartmentsEnabled(false);
 }
 
-bool ArticlesWindowLogic::IsDuplicate(const ArticleRecord& candidate, bool editing, std::uint32_t oldPlu,
-                                      std::int64_t oldBarcode) {
+DuplicateField ArticlesWindowLogic::FindDuplicate(const ArticleRecord& candidate, bool editing, std::uint32_t oldPlu,
+                                                  std::int64_t oldBarcode) const {
   const std::size_t count = table_.Count();
   for (std::size_t i = 0; i < count; ++i) {
     const ArticleTableEntry& entry = table_.Entry(i);
     if (entry.recordNo == workSlot) continue;
     if (candidate.BARCODE != 0 && candidate.BARCODE == entry.BARCODE && (!editing || candidate.BARCODE != oldBarcode)) {
-      Tell(kMsgDuplicateBarcode, MessageIcon::Warning);
-      return true;
+      return DuplicateField::Barcode;
     }
-    if (candidate.PLUNO == entry.PLUNO && (!editing || candidate.PLUNO != oldPlu)) {
-      Tell(kMsgDuplicatePlu, MessageIcon::Warning);
-      return true;
-    }
+    if (candidate.PLUNO == entry.PLUNO && (!editing || candidate.PLUNO != oldPlu)) return DuplicateField::PluNumber;
+  }
+  return DuplicateField::None;
+}
+
+bool ArticlesWindowLogic::IsDuplicate(const ArticleRecord& candidate, bool editing, std::uint32_t oldPlu,
+                                      std::int64_t oldBarcode) {
+  switch (FindDuplicate(candidate, editing, oldPlu, oldBarcode)) {
+    case DuplicateField::Barcode: Tell(kMsgDuplicateBarcode, MessageIcon::Warning); return true;
+    case DuplicateField::PluNumber: Tell(kMsgDuplicatePlu, MessageIcon::Warning); return true;
+    case DuplicateField::None: break;
   }
   return false;
 }
@@ -275,11 +281,17 @@ void ArticlesWindowLogic::OnEdit() {
   const std::uint32_t oldPlu = workRecord.PLUNO;
   const std::int64_t oldBarcode = workRecord.BARCODE;
   articleEditor_->Record() = workRecord;
+  articleEditor_->SetDuplicateCheck([this, oldPlu, oldBarcode](const ArticleRecord& edited) {
+    return FindDuplicate(edited, true, oldPlu, oldBarcode);
+  });
   if (articleEditor_->IsOpen()) {
     articleEditor_->RefreshFromRecord();
   } else if (articleEditor_->DoModal()) {
     workRecord = articleEditor_->Record();
-    if (IsDuplicate(workRecord, true, oldPlu, oldBarcode)) return;  // workRecord keeps the refused article
+    if (IsDuplicate(workRecord, true, oldPlu, oldBarcode)) {
+      workRecord = ZeroArticle();
+      return;
+    }
     workRecord.IN_USE = 1;
     if (ReportWrite(database_.WriteArticle(workSlot, workRecord))) {
       table_.SetEntry(index, workRecord, -1);
@@ -304,7 +316,9 @@ void ArticlesWindowLogic::OnAddNew() {
          MessageIcon::Warning);
     return;
   }
+  // A fresh article: nothing of an earlier edit or refusal carries over.
   ArticleRecord& editorRecord = articleEditor_->Record();
+  editorRecord = ZeroArticle();
   editorRecord.BARCODE = workRecord.BARCODE;
   const auto freeSlot = database_.FindFreeSlot();
   if (!freeSlot) {
@@ -317,13 +331,13 @@ void ArticlesWindowLogic::OnAddNew() {
   editorRecord.TAX_GROUP = kProposedTaxGroup;
   editorRecord.OPT_FRACT_QTY = 1;
 
-  bool refused = false;
+  articleEditor_->SetDuplicateCheck(
+      [this](const ArticleRecord& edited) { return FindDuplicate(edited, false, 0, 0); });
   if (articleEditor_->IsOpen()) {
     articleEditor_->RefreshFromRecord();
   } else if (articleEditor_->DoModal()) {
     workRecord = articleEditor_->Record();
-    refused = IsDuplicate(workRecord, false, 0, 0);
-    if (!refused) {
+    if (!IsDuplicate(workRecord, false, 0, 0)) {
       workRecord.IN_USE = 1;
       if (ReportWrite(database_.WriteArticle(workSlot, workRecord))) {
         const std::size_t index = table_.Count();
@@ -333,7 +347,7 @@ void ArticlesWindowLogic::OnAddNew() {
     }
   }
   SortAndRefill();
-  if (!refused) workRecord = ZeroArticle();
+  workRecord = ZeroArticle();
   controls.selectedIndex = -1;
   UpdateData(false);
 }

@@ -126,6 +126,9 @@ class ArticlesWindowLogic {
   void ReportLoad(const LoadOutcome& outcome);
   void SortAndRefill();
   void SetDepartmentsEnabled(bool departments);
+  // Which field of candidate another article of the table has; an edit may keep its own values.
+  DuplicateField FindDuplicate(const ArticleRecord& candidate, bool editing, std::uint32_t oldPlu,
+                               std::int64_t oldBarcode) const;
   bool IsDuplicate(const ArticleRecord& candidate, bool editing, std::uint32_t oldPlu, std::int64_t oldBarcode);
   // NAME.bak before the file is overwritten; false (after telling why) when it
   // could not be kept.

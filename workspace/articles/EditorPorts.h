@@ -2,7 +2,13 @@
 // runs with the real dialogs, with scripted editors in tests, or without any.
 #pragma once
 
+#include <functional>
+
 #include "Records.h"
+
+// Which field of an edited article another article of the file already has.
+enum class DuplicateField { None, PluNumber, Barcode };
+using DuplicateCheck = std::function<DuplicateField(const ArticleRecord&)>;
 
 class ArticleEditorPort {
  public:
@@ -14,6 +20,9 @@ class ArticleEditorPort {
   virtual bool DoModal() = 0;
   // Shows the record again in an editor that is already open.
   virtual void RefreshFromRecord() = 0;
+  // Checked when OK is pressed: a duplicate is refused with the editor still
+  // open. An editor without the check leaves it to the window, after closing.
+  virtual void SetDuplicateCheck(DuplicateCheck) {}
 };
 
 class DepartmentEditorPort {

@@ -195,6 +195,9 @@ double ArticleEditorLogic::QuantityToStore(bool notControlled, const std::string
 
 std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::RefusalOnOk() {
   if (auto refusal = RefusalReadingControls()) return refusal;
+  if (recordCheck_) {
+    if (auto refusal = recordCheck_(record_)) return refusal;
+  }
   nameSource_.Store(nameText_, record_.NAME);
   record_.TAX_GROUP = taxText_.empty() ? '\0' : taxText_[0];
   record_.STOCKQTY = QuantityToStore(stockNotControlled_, stockText_);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,8 @@ struct GroupNames;
 class ArticleEditorLogic {
  public:
   using Refusal = FieldRefusal<ArticleField>;
+  // A check of the whole article that the window's owner runs at OK (duplicates).
+  using RecordCheck = std::function<std::optional<Refusal>(const ArticleRecord&)>;
   enum class Quantity { Stock, Initial };
 
   // The profile and the names are the program's own and are read at each opening.
@@ -59,6 +62,9 @@ class ArticleEditorLogic {
   // after the click has been handled with the box state last read.
   std::optional<Refusal> RefusalOnNotControlled(Quantity which);
 
+  // Run at every OK until replaced; an empty check accepts everything.
+  void SetRecordCheck(RecordCheck check) { recordCheck_ = std::move(check); }
+
   // nullopt when the window may close with OK; the record then holds the edit.
   std::optional<Refusal> RefusalOnOk();
   // Cancel, and any other way the window closes without OK.
@@ -88,6 +94,7 @@ class ArticleEditorLogic {
   bool initialNotControlled_ = false;
   std::int32_t pluLinkValue_ = 0;
   bool isOpen_ = false;
+  RecordCheck recordCheck_;
 
   TaxLetterList taxLetters_;
   ArticleEditorControls controls_;

@@ -14,11 +14,14 @@
 namespace {
 
 // An article editor that "edits" with a function and answers OK or Cancel.
+// Like the real one it stays open on a duplicate: the next edit goes on from
+// what was typed, and without one the operator cancels.
 class ScriptedArticleEditor : public ArticleEditorPort {
  public:
   ArticleRecord record = ZeroArticle();
   std::deque<std::function<bool(ArticleRecord&)>> edits;  // returns OK or Cancel
   std::vector<ArticleRecord> shown;
+  std::vector<DuplicateField> refused;
   bool open = false;
   int refreshes = 0;
 
@@ -26,12 +29,19 @@ class ScriptedArticleEditor : public ArticleEditorPort {
   bool IsOpen() const override { return open; }
   bool DoModal() override {
     shown.push_back(record);
-    if (edits.empty()) return false;
-    auto edit = edits.front();
-    edits.pop_front();
-    return edit(record);
+    while (!edits.empty()) {
+      auto edit = edits.front();
+      edits.pop_front();
+      if (!edit(record)) return false;
+      const DuplicateField duplicate = check ? check(record) : DuplicateField::None;
+      if (duplicate == DuplicateField::None) return true;
+      refused.push_back(duplicate);
+    }
+    return false;
   }
   void RefreshFromRecord() override { ++refreshes; }
+  void SetDuplicateCheck(DuplicateCheck duplicateCheck) override { check = std::move(duplicateCheck); }
+  DuplicateCheck check;
 };
 
 class ScriptedDepartmentEditor : public DepartmentEditorPort {
@@ -156,23 +166,30 @@ TEST_F(ArticlesWindow, DuplicatesAreRefusedAndNothingIsWritten) {
   OpenWith({{1, "Milk", 5901234123457}, {2, "Bread", 0}, {3, "Tea", 0}});
   const auto before = ReadBytes(dir.File("shop.db"));
 
+  // Refused while the editor is open; the operator gives up.
   editor.edits.push_back(Set(5, "Other milk", 5901234123457));
   window.OnAddNew();
-  EXPECT_EQ(LastMessage(op), "Duplicate Barcode!");
-  EXPECT_EQ(window.workRecord.PLUNO, 5u);  // the refused article is kept for the next try
+  EXPECT_EQ(editor.refused, (std::vector<DuplicateField>{DuplicateField::Barcode}));
   EXPECT_EQ(ReadBytes(dir.File("shop.db")), before);
+  EXPECT_TRUE(IsAllZero(window.workRecord));
 
-  // The next Add New starts from the refused barcode.
+  // The next Add New starts afresh; a duplicate PLU number is corrected in place.
   editor.edits.push_back(Set(2, "Bread again", 0));
+  editor.edits.push_back([](ArticleRecord& r) {
+    r.PLUNO = 8;
+    return true;
+  });
   window.OnAddNew();
-  EXPECT_EQ(editor.shown.back().BARCODE, 5901234123457);
-  EXPECT_EQ(LastMessage(op), "Duplicate Plu Number!");
-  EXPECT_EQ(ReadBytes(dir.File("shop.db")), before);
+  EXPECT_EQ(editor.shown.back().BARCODE, 0);
+  EXPECT_EQ(editor.shown.back().NAME[0], '\0');
+  EXPECT_EQ(editor.refused.back(), DuplicateField::PluNumber);
+  ASSERT_EQ(window.ListCount(), 4u);
+  EXPECT_EQ(window.ListLine(3), "00008 : 0000000000000 : Bread again");
 
   // Barcode 0 is never a duplicate.
   editor.edits.push_back(Set(9, "No barcode", 0));
   window.OnAddNew();
-  EXPECT_EQ(window.ListCount(), 4u);
+  EXPECT_EQ(window.ListCount(), 5u);
 }
 
 TEST_F(ArticlesWindow, EditChecksDuplicatesOnlyForChangedValues) {
@@ -203,7 +220,7 @@ TEST_F(ArticlesWindow, EditChecksDuplicatesOnlyForChangedValues) {
     return true;
   });
   window.OnEdit();
-  EXPECT_EQ(LastMessage(op), "Duplicate Plu Number!");
+  EXPECT_EQ(editor.refused.back(), DuplicateField::PluNumber);
   EXPECT_EQ(ReadBytes(dir.File("shop.db")), before);
   EXPECT_EQ(window.ListLine(1), "00002 : 0000000000123 : Rye bread");
 }

@@ -93,6 +93,32 @@ TEST_F(CArticleEditorTest, BadFieldKeepsTheWindowOpenWithTheFieldSelected) {
   EXPECT_EQ(op.Asked().size(), 1u);
 }
 
+TEST_F(CArticleEditorTest, ARecordCheckRefusesWithEverythingTypedKept) {
+  editor.Record() = Article();
+  editor.Logic().SetRecordCheck([](const ArticleRecord& r) -> std::optional<ArticleEditorLogic::Refusal> {
+    if (r.PLUNO == 7) return ArticleEditorLogic::Refusal{ArticleField::PluNumber, "Duplicate Plu Number!"};
+    return std::nullopt;
+  });
+  editor.Prepare();
+  editor.show();
+  editor.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
+  auto* plu = Find<QLineEdit>("editPluNumber");
+  plu->setText("7");
+  Find<QLineEdit>("editName")->setText("Typed name");
+  QTest::mouseClick(Find<QPushButton>("buttonOk"), Qt::LeftButton);
+  EXPECT_EQ(op.AskedTexts(), (std::vector<std::string>{"Duplicate Plu Number!"}));
+  EXPECT_TRUE(editor.isVisible());
+  EXPECT_TRUE(plu->hasFocus());
+  EXPECT_EQ(Find<QLineEdit>("editName")->text(), "Typed name");
+
+  plu->setText("8");
+  QTest::mouseClick(Find<QPushButton>("buttonOk"), Qt::LeftButton);
+  EXPECT_EQ(editor.result(), QDialog::Accepted);
+  EXPECT_EQ(editor.Record().PLUNO, 8u);
+  EXPECT_STREQ(editor.Record().NAME, "Typed name");
+}
+
 TEST_F(CArticleEditorTest, EnterInAFieldActsAsOkInTheModalLoop) {
   editor.Record() = Article();
   bool wasOpen = false;
