@@ -3,6 +3,7 @@
 #include <QPushButton>
 
 #include "CReportView.h"
+#include "RegisterWatch.h"
 #include "UiText.h"
 #include "ui_Reports.h"
 
@@ -36,7 +37,7 @@ CReports::CReports(Operator& op, DeviceProfile& profile, RegisterTransfers* tran
   ui_->closeButton->setText(Text("DLG_CANCEL"));
 
   logic_.OnInitDialog(deviceConnected);
-  ui_->downloadButton->setEnabled(logic_.DownloadEnabled());
+  StatusChanged();
 
   connect(ui_->closeButton, &QPushButton::clicked, this, &QDialog::reject);
   connect(ui_->downloadButton, &QPushButton::clicked, this, [this] { logic_.DownloadReports(); });
@@ -62,7 +63,16 @@ void CReports::ListsChanged() {
   departments_.setStringList(Utf8Lines(logic_.DepartmentLines()));
 }
 
-void CReports::StatusChanged() { ui_->statusLine->setText(QString::fromStdString(logic_.StatusText())); }
+void CReports::StatusChanged() {
+  ui_->statusLine->setText(QString::fromStdString(logic_.StatusText()));
+  ui_->downloadButton->setEnabled(logic_.DownloadEnabled());
+  ui_->downloadButton->setToolTip(logic_.DownloadEnabled() ? QString() : QStringLiteral("No register attached"));
+}
+
+void CReports::FollowRegister(std::function<bool()> attached, int intervalMs) {
+  new RegisterWatch(std::move(attached), [this](bool now) { logic_.OnRegisterChanged(now); },
+                    logic_.DownloadEnabled(), intervalMs, this);
+}
 
 void CReports::EnsureView() {
   if (view_) return;

@@ -3,6 +3,7 @@
 // that follows the selection once a line was double-clicked.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <QDialog>
@@ -24,6 +25,8 @@ class CReports : public QDialog, private ReportsView {
            bool deviceConnected, QWidget* parent = nullptr);
   ~CReports() override;
 
+  // Follows the register's arrival and departure while the window is open.
+  void FollowRegister(std::function<bool()> attached, int intervalMs = 500);
   ReportsLogic& Logic() { return logic_; }
   CReportView* View() const { return view_; }
   int DoModal() { return exec(); }

@@ -47,7 +47,19 @@ void ReportsLogic::OnInitDialog(bool deviceConnected) {
   if (downloadEnabled_) {
     WaitCursor wait(op_);
     transfers_->ReadDeviceParameters();
+  } else {
+    statusText_ = "No register attached";
   }
+}
+
+void ReportsLogic::OnRegisterChanged(bool attached) {
+  const bool enabled = attached && transfers_ != nullptr;
+  if (enabled == downloadEnabled_) return;
+  downloadEnabled_ = enabled;
+  // A register plugged in now is asked for its parameters before its report.
+  parametersStale_ = enabled;
+  statusText_ = enabled ? "Register attached: " + UiText("DV_1") : "No register attached";
+  Changed();
 }
 
 bool ReportsLogic::ReadReportRecord(char request, char& state) {
@@ -59,6 +71,15 @@ void ReportsLogic::DownloadReports() {
   if (!transfers_) return;
   const auto path = op_.ChooseFile(ReportChoice(true));
   if (!path) return;
+  if (parametersStale_) {
+    WaitCursor wait(op_);
+    if (!transfers_->ReadDeviceParameters()) {
+      statusText_ = UiText("MSG_DEVICE_ERROR_MSG");
+      Changed();
+      return;
+    }
+    parametersStale_ = false;
+  }
   reportFile_.Close();
   if (const IoResult created = reportFile_.CreateEmpty(*path); !created) {
     op_.Tell(kMsgUnableToOpen, MessageIcon::Warning);

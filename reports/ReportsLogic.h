@@ -34,6 +34,8 @@ class ReportsLogic {
   // Opening the window: with a register attached the parameters are read and
   // Download Reports is offered.
   void OnInitDialog(bool deviceConnected);
+  // The register came or went while the window is open.
+  void OnRegisterChanged(bool attached);
   bool DownloadEnabled() const { return downloadEnabled_; }
 
   void DownloadReports();
@@ -67,6 +69,7 @@ class ReportsLogic {
   ReportsView* view_ = nullptr;
   DatabaseFile reportFile_;
   bool downloadEnabled_ = false;
+  bool parametersStale_ = false;
   std::string statusText_;
   std::vector<std::string> articleLines_;
   std::vector<std::uint32_t> articleSlots_;  // the report file's slot of each article line

@@ -93,6 +93,7 @@ int CARTICLESApp::InitInstance() {
 
 void CARTICLESApp::OpenReports() {
   CReports window(Op(), profile_, transfers_.get(), workbooks_.get(), DeviceConnected());
+  window.FollowRegister([this] { return DeviceConnected(); });
   window.DoModal();
 }
 
@@ -100,10 +101,10 @@ void CARTICLESApp::OpenGoods() {
   ++goodsOpened_;
   ArticlesWindowParts parts;
   if (!ownOperator_) parts.op = operator_;
-  // Windows read the attached state once, as they open.
   CARTICLESDlg window(profile_, names_, transfers_.get(), DeviceConnected(), nullptr, parts);
   window.SetWorkbookHooks(workbookHooks);
   window.SetStartDatabase(settings_.startDatabase);
+  window.FollowRegister([this] { return DeviceConnected(); });
   window.DoModal();
 }
 

@@ -61,6 +61,7 @@ ArticlesWindowLogic::~ArticlesWindowLogic() = default;
 void ArticlesWindowLogic::Tell(const std::string& text, MessageIcon icon) { op_.Tell(text, icon); }
 
 void ArticlesWindowLogic::UpdateData(bool takeFromControls) {
+  if (!takeFromControls) UpdateEnabled();
   if (!view_) return;
   if (takeFromControls) {
     view_->TakeControls(controls);
@@ -116,16 +117,43 @@ void ArticlesWindowLogic::SortAndRefill() {
   if (view_) view_->ListChanged();
 }
 
-void ArticlesWindowLogic::SetDepartmentsEnabled(bool departments) {
-  enabled.addNew = enabled.remove = enabled.exportXls = enabled.importXls = enabled.sortOptions = !departments;
+void ArticlesWindowLogic::UpdateEnabled() {
+  const bool articles = listKind_ == ListKind::Articles;
+  enabled.addNew = enabled.remove = enabled.exportXls = enabled.importXls = enabled.sortOptions = articles;
   enabled.openDatabase = true;
+  enabled.upload = enabled.download = registerAttached_;
   if (view_) view_->EnabledChanged();
 }
 
+void ArticlesWindowLogic::OnRegisterChanged(bool attached) {
+  if (attached == registerAttached_) return;
+  registerAttached_ = attached;
+  // A register plugged in now may be another type than the one read before.
+  parametersStale_ = attached;
+  controls.statusText = attached ? "Register attached: " + UiText("DV_1") : kMsgNoRegister;
+  UpdateData(false);
+}
+
+bool ArticlesWindowLogic::EnsureParameters() {
+  if (!parametersStale_ || !transfers_) return true;
+  WaitCursor wait(op_);
+  if (!transfers_->ReadDeviceParameters()) {
+    controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
+    UpdateData(false);
+    return false;
+  }
+  parametersStale_ = false;
+  return true;
+}
+
 void ArticlesWindowLogic::OnInitDialog(bool deviceConnected) {
-  enabled.upload = enabled.download = deviceConnected;
-  if (view_) view_->EnabledChanged();
-  if (!deviceConnected) return;
+  registerAttached_ = deviceConnected;
+  UpdateEnabled();
+  if (!deviceConnected) {
+    controls.statusText = kMsgNoRegister;
+    UpdateData(false);
+    return;
+  }
   if (transfers_) {
     controls.statusText.clear();
     WaitCursor wait(op_);
@@ -140,6 +168,22 @@ void ArticlesWindowLogic::OnInitDialog(bool deviceConnected) {
     downloadAll = 0;
     if (transferFailed != 1) break;
   }
+  // Both tables came; the list shows the articles, and so do the options.
+  if (controls.viewMode == ViewMode::Both) {
+    controls.viewMode = ViewMode::Articles;
+    UpdateData(false);
+  }
+}
+
+void ArticlesWindowLogic::OnSelectArticles() {
+  controls.viewMode = ViewMode::Articles;
+  ShowArticles();
+}
+
+void ArticlesWindowLogic::OnSelectDepartments() {
+  controls.viewMode = ViewMode::Departments;
+  ShowDepartments();
+  UpdateData(false);
 }
 
 void ArticlesWindowLogic::OnOpenDatabase() {
@@ -192,7 +236,7 @@ void ArticlesWindowLogic::ShowDepartments() {
     departmentLines_.push_back(DepartmentListLine(departmentBuffer));
   }
   if (view_) view_->ListChanged();
-  SetDepartmentsEnabled(true);
+  UpdateEnabled();
 }
 
 void ArticlesWindowLogic::ShowArticles() {
@@ -215,7 +259,6 @@ void ArticlesWindowLogic::ShowArticles() {
   UpdateData(false);
   SortAndRefill();
   UpdateData(false);
-  SetDepartmentsEnabled(false);
 }
 
 DuplicateField ArticlesWindowLogic::FindDuplicate(const ArticleRecord& candidate, bool editing, std::uint32_t oldPlu,
@@ -296,6 +339,8 @@ void ArticlesWindowLogic::OnEdit() {
     if (ReportWrite(database_.WriteArticle(workSlot, workRecord))) {
       table_.SetEntry(index, workRecord, -1);
       SortAndRefill();
+      // The sort may have moved it: the highlight stays on the edited article.
+      SelectPlu(workRecord.PLUNO);
       UpdateData(false);
     }
   }
@@ -333,13 +378,14 @@ void ArticlesWindowLogic::OnAddNew() {
 
   articleEditor_->SetDuplicateCheck(
       [this](const ArticleRecord& edited) { return FindDuplicate(edited, false, 0, 0); });
+  bool added = false;
   if (articleEditor_->IsOpen()) {
     articleEditor_->RefreshFromRecord();
   } else if (articleEditor_->DoModal()) {
     workRecord = articleEditor_->Record();
     if (!IsDuplicate(workRecord, false, 0, 0)) {
       workRecord.IN_USE = 1;
-      if (ReportWrite(database_.WriteArticle(workSlot, workRecord))) {
+      if ((added = ReportWrite(database_.WriteArticle(workSlot, workRecord)))) {
         const std::size_t index = table_.Count();
         table_.SetEntry(index, workRecord, static_cast<std::int32_t>(workSlot));
         table_.EndAt(index + 1);
@@ -347,9 +393,17 @@ void ArticlesWindowLogic::OnAddNew() {
     }
   }
   SortAndRefill();
-  workRecord = ZeroArticle();
   controls.selectedIndex = -1;
+  if (added) SelectPlu(workRecord.PLUNO);
+  workRecord = ZeroArticle();
   UpdateData(false);
+}
+
+void ArticlesWindowLogic::SelectPlu(std::uint32_t plu) {
+  if (listKind_ != ListKind::Articles) return;
+  if (const auto index = table_.FindByPlu(plu); index && *index < ListCount()) {
+    controls.selectedIndex = static_cast<int>(*index);
+  }
 }
 
 void ArticlesWindowLogic::OnDelete() {
@@ -363,8 +417,10 @@ void ArticlesWindowLogic::OnDelete() {
     Tell(kMsgSelectItem, MessageIcon::Warning);
     return;
   }
-  if (op_.Ask(kMsgDeleteQuestion, {}, MessageButtons::YesNo, MessageIcon::Question) != Answer::Yes) return;
   const auto index = static_cast<std::size_t>(controls.selectedIndex);
+  // The question names the article, so a wrong highlight is caught before it is too late.
+  const std::string question = std::string(kMsgDeleteQuestion) + "\n\n" + UiName(table_.ListLine(index));
+  if (op_.Ask(question, {}, MessageButtons::YesNo, MessageIcon::Question) != Answer::Yes) return;
   workRecord = ZeroArticle();
   if (!ReportWrite(database_.WriteArticle(table_.Entry(index).recordNo, workRecord))) return;
   table_.RemoveEntry(index);

@@ -75,8 +75,14 @@ class ArticlesWindowLogic {
   void OnEdit();
   void OnAddNew();
   void OnDelete();
+  // The Select options as the operator clicks them: the view mode follows.
+  void OnSelectArticles();
+  void OnSelectDepartments();
   void ShowArticles();
   void ShowDepartments();
+  // The register came or went while the window is open.
+  void OnRegisterChanged(bool attached);
+  bool RegisterAttached() const { return registerAttached_; }
   void OnSortOption();
   void OnPluSearchFocus();
   void OnBarcodeSearchFocus();
@@ -125,7 +131,12 @@ class ArticlesWindowLogic {
   bool ReportWrite(const IoResult& result);
   void ReportLoad(const LoadOutcome& outcome);
   void SortAndRefill();
-  void SetDepartmentsEnabled(bool departments);
+  // The enabled states follow the list shown and the register, after every command.
+  void UpdateEnabled();
+  // Selects the article with this PLU number, if the list shows it.
+  void SelectPlu(std::uint32_t plu);
+  // A register that arrived after the window opened is asked for its parameters first.
+  bool EnsureParameters();
   // Which field of candidate another article of the table has; an edit may keep its own values.
   DuplicateField FindDuplicate(const ArticleRecord& candidate, bool editing, std::uint32_t oldPlu,
                                std::int64_t oldBarcode) const;
@@ -148,6 +159,8 @@ class ArticlesWindowLogic {
   ArticleTable table_;
   DatabaseFile database_;
   bool databaseJustCreated_ = false;
+  bool registerAttached_ = false;
+  bool parametersStale_ = false;
   ListKind listKind_ = ListKind::Articles;
   std::size_t articleLines_ = 0;
   std::vector<std::string> departmentLines_;
@@ -157,6 +170,7 @@ class ArticlesWindowLogic {
 inline constexpr const char* kMsgOpenDatabasePlease = "Open a DataBase File Please!";
 inline constexpr const char* kMsgSelectItem = "Select an item from the list please!";
 inline constexpr const char* kMsgDeleteQuestion = "Do you really want to delete the selected article?";
+inline constexpr const char* kMsgNoRegister = "No register attached";
 inline constexpr const char* kMsgDuplicatePlu = "Duplicate Plu Number!";
 inline constexpr const char* kMsgDuplicateBarcode = "Duplicate Barcode!";
 inline constexpr const char* kMsgImportOverwrite =

@@ -4,10 +4,12 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QTimer>
 
 #include "ArticleEditorAdapter.h"
@@ -16,6 +18,7 @@
 #include "DepartmentEditorAdapter.h"
 #include "PresetFileOperator.h"
 #include "QtOperator.h"
+#include "RegisterWatch.h"
 #include "UiText.h"
 #include "WorkspaceResources.h"
 #include "ui_CARTICLESDlg.h"
@@ -105,13 +108,20 @@ void CARTICLESDlg::Wire() {
   });
   connect(ui_->buttonClose, &QPushButton::clicked, this, &CARTICLESDlg::reject);
 
-  connect(ui_->radioArticles, &QRadioButton::clicked, this, [this] { logic_->ShowArticles(); });
-  connect(ui_->radioDepartments, &QRadioButton::clicked, this, [this] { logic_->ShowDepartments(); });
+  connect(ui_->radioArticles, &QRadioButton::clicked, this, [this] { logic_->OnSelectArticles(); });
+  connect(ui_->radioDepartments, &QRadioButton::clicked, this, [this] { logic_->OnSelectDepartments(); });
   for (QAbstractButton* option : sortGroup_->buttons()) {
     connect(option, &QAbstractButton::clicked, this, [this] { logic_->OnSortOption(); });
   }
 
   connect(ui_->listArticles, &QListView::doubleClicked, this, [this] { logic_->OnEdit(); });
+  // Enter and Delete on a line act on it; Ctrl+F goes to the PLU search.
+  ui_->listArticles->installEventFilter(this);
+  auto* find = new QShortcut(QKeySequence::Find, this);
+  connect(find, &QShortcut::activated, this, [this] { ui_->editPluSearch->setFocus(Qt::ShortcutFocusReason); });
+  ui_->editPluSearch->setToolTip(tr("Type a PLU number to find the article (Ctrl+F)"));
+  ui_->buttonEdit->setToolTip(tr("Edit the selected line (Enter or double-click)"));
+  ui_->buttonDelete->setToolTip(tr("Delete the selected article (Delete)"));
 
   ui_->editPluSearch->installEventFilter(this);
   ui_->editBarcodeSearch->installEventFilter(this);
@@ -181,7 +191,23 @@ void CARTICLESDlg::reject() {
   QDialog::reject();
 }
 
+void CARTICLESDlg::FollowRegister(std::function<bool()> attached, int intervalMs) {
+  new RegisterWatch(std::move(attached), [this](bool now) { logic_->OnRegisterChanged(now); },
+                    logic_->RegisterAttached(), intervalMs, this);
+}
+
 bool CARTICLESDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ui_->listArticles && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      logic_->OnEdit();
+      return true;
+    }
+    if (key == Qt::Key_Delete && logic_->enabled.remove) {
+      logic_->OnDelete();
+      return true;
+    }
+  }
   const bool plu = watched == ui_->editPluSearch;
   if (plu || watched == ui_->editBarcodeSearch) {
     if (event->type() == QEvent::FocusIn) {
@@ -245,6 +271,10 @@ void CARTICLESDlg::EnabledChanged() {
   ui_->buttonDelete->setEnabled(on.remove);
   ui_->buttonUpload->setEnabled(on.upload);
   ui_->buttonDownload->setEnabled(on.download);
+  // A greyed-out transfer button says why.
+  const QString noRegister = QString::fromUtf8(kMsgNoRegister);
+  ui_->buttonUpload->setToolTip(on.upload ? QString() : noRegister);
+  ui_->buttonDownload->setToolTip(on.download ? QString() : noRegister);
   ui_->buttonExportXls->setEnabled(on.exportXls && static_cast<bool>(workbook_.exportXls));
   ui_->buttonImportXls->setEnabled(on.importXls && static_cast<bool>(workbook_.importXls));
   ui_->buttonOpenDatabase->setEnabled(on.openDatabase);

@@ -4,6 +4,7 @@
 // and fills the controls through the ArticlesWindowView side of this class.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -50,6 +51,8 @@ class CARTICLESDlg : public QDialog, private ArticlesWindowView {
   ArticlesWindowLogic& Logic() { return *logic_; }
 
   void SetWorkbookHooks(WorkbookHooks hooks);
+  // Follows the register's arrival and departure while the window is open.
+  void FollowRegister(std::function<bool()> attached, int intervalMs = 500);
   // The database the window opens with, as if chosen in Open Database.
   void SetStartDatabase(std::string path) { startDatabase_ = std::move(path); }
 

@@ -5,6 +5,7 @@
 
 #include "ArticlesWindowLogic.h"
 #include "Config.h"
+#include "UiText.h"
 #include "ScriptedOperator.h"
 #include "TempDir.h"
 #include "WorkspaceTestConfig.h"
@@ -357,4 +358,74 @@ TEST_F(ArticlesWindow, WithoutARegisterUploadAndDownloadAreDisabled) {
   EXPECT_FALSE(window.enabled.upload);
   EXPECT_FALSE(window.enabled.download);
   EXPECT_TRUE(op.Asked().empty());
+}
+
+TEST_F(ArticlesWindow, SelectOptionsDriveTheViewTheCommandsAndTheEnabledStates) {
+  // Departments with no database: the file is asked for, and view and list agree.
+  op.QueueFile(dir.File("shop.db"));
+  window.OnSelectDepartments();
+  EXPECT_EQ(window.controls.viewMode, ViewMode::Departments);
+  EXPECT_EQ(window.Kind(), ArticlesWindowLogic::ListKind::Departments);
+  EXPECT_FALSE(window.enabled.addNew);
+  EXPECT_FALSE(window.enabled.sortOptions);
+  int edited = 0;
+  departmentEditor.edit = [&](DepartmentRecord&) { return ++edited, false; };
+  window.controls.selectedIndex = 0;
+  window.OnEdit();
+  EXPECT_EQ(edited, 1);
+
+  // Another file opened in the departments list shows its departments.
+  op.QueueFile(dir.File("other.db"));
+  window.OnOpenDatabase();
+  EXPECT_EQ(window.Kind(), ArticlesWindowLogic::ListKind::Departments);
+  EXPECT_FALSE(window.enabled.importXls);
+  window.OnSelectArticles();
+  EXPECT_EQ(window.controls.viewMode, ViewMode::Articles);
+  EXPECT_TRUE(window.enabled.addNew);
+  EXPECT_TRUE(window.enabled.exportXls);
+  EXPECT_TRUE(window.enabled.sortOptions);
+
+  // Departments declined for want of a file: the articles option stays chosen.
+  window.OnClose();
+  ArticlesWindowLogic fresh{op, profile, &editor, &departmentEditor, nullptr};
+  op.QueueFile(std::nullopt);
+  fresh.OnSelectDepartments();
+  EXPECT_EQ(fresh.controls.viewMode, ViewMode::Articles);
+  EXPECT_EQ(fresh.Kind(), ArticlesWindowLogic::ListKind::Articles);
+}
+
+TEST_F(ArticlesWindow, TheHighlightFollowsTheArticleAndDeleteNamesIt) {
+  OpenWith({{1, "Salami", 0}, {2, "Rye bread small", 0}, {3, "Apples", 0}});
+  window.controls.sortMode = SortMode::Name;
+  window.OnSortOption();
+  window.controls.selectedIndex = 1;  // Rye bread small
+  editor.edits.push_back([](ArticleRecord& r) {
+    SetName(r.NAME, "Zwieback");
+    return true;
+  });
+  window.OnEdit();
+  ASSERT_EQ(window.controls.selectedIndex, 2);
+  EXPECT_EQ(window.ListLine(2), "00002 : 0000000000000 : Zwieback");
+
+  editor.edits.push_back(Set(9, "Bananas", 0));
+  window.OnAddNew();
+  EXPECT_EQ(window.ListLine(static_cast<std::size_t>(window.controls.selectedIndex)), "00009 : 0000000000000 : Bananas");
+
+  op.QueueAnswer(Answer::No);
+  window.OnDelete();
+  EXPECT_NE(op.Asked().back().text.find("00009 : 0000000000000 : Bananas"), std::string::npos);
+  EXPECT_EQ(window.ListCount(), 4u);
+}
+
+TEST_F(ArticlesWindow, TheRegisterComingAndGoingEnablesTheTransfers) {
+  window.OnInitDialog(false);
+  EXPECT_FALSE(window.enabled.upload);
+  EXPECT_EQ(window.controls.statusText, kMsgNoRegister);
+  window.OnRegisterChanged(true);
+  EXPECT_TRUE(window.enabled.upload);
+  EXPECT_TRUE(window.enabled.download);
+  EXPECT_EQ(window.controls.statusText, "Register attached: " + UiText("DV_1"));
+  window.OnRegisterChanged(false);
+  EXPECT_FALSE(window.enabled.download);
+  EXPECT_EQ(window.controls.statusText, kMsgNoRegister);
 }

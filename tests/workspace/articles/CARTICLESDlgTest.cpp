@@ -150,7 +150,7 @@ TEST_F(CARTICLESDlgTest, ButtonsOptionsAndSearchWorkOnARealDatabase) {
   Click("buttonAddNew");
   EXPECT_EQ(Rows(), (QStringList{"00012 : 4000000000012 : Tea", "00003 : 0000000000000 : Apples",
                                  "00007 : 4000000000007 : Bread", "00005 : 4000000000005 : Coffee"}));
-  EXPECT_EQ(Selected(), -1);
+  EXPECT_EQ(Selected(), 3);  // the article just added
   // Written at once: a copy of the file (the window holds it locked) has all four.
   {
     std::filesystem::copy_file(path, dir.File("copy.db"));
@@ -170,7 +170,7 @@ TEST_F(CARTICLESDlgTest, ButtonsOptionsAndSearchWorkOnARealDatabase) {
   EXPECT_EQ(Selected(), 1);
   op.QueueAnswer(Answer::Yes);
   Click("buttonDelete");
-  EXPECT_EQ(op.Asked().back().text, kMsgDeleteQuestion);
+  EXPECT_EQ(op.Asked().back().text, std::string(kMsgDeleteQuestion) + "\n\n00007 : 4000000000007 : Bread");
   EXPECT_EQ(op.Asked().back().buttons, MessageButtons::YesNo);
   EXPECT_EQ(Rows(), (QStringList{"00003 : 0000000000000 : Apples", "00005 : 4000000000005 : Coffee",
                                  "00012 : 4000000000012 : Tea"}));
@@ -303,3 +303,34 @@ TEST(CARTICLESDlgOwnEditorsTest, TheRealEditorsOpenOverTheWindow) {
 }
 
 }  // namespace
+
+TEST_F(CARTICLESDlgTest, KeysActOnTheListAndTheRegisterIsFollowedLive) {
+  bool attached = false;
+  window.FollowRegister([&attached] { return attached; }, 5);
+  window.Prepare();
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  EXPECT_EQ(window.Button("buttonUpload")->toolTip(), QString::fromUtf8(kMsgNoRegister));
+  attached = true;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.Button("buttonUpload")->isEnabled(); }, 2000));
+  EXPECT_TRUE(window.Button("buttonDownload")->isEnabled());
+  attached = false;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window.Button("buttonDownload")->isEnabled(); }, 2000));
+  EXPECT_EQ(Status(), QString::fromUtf8(kMsgNoRegister));
+
+  op.QueueFile(dir.File("keys.db"));
+  Click("buttonOpenDatabase");
+  editor.edits.push_back(Set(4, "Milk", 0));
+  Click("buttonAddNew");
+  ClickRow(0);
+  editor.edits.push_back(Set(4, "Whole milk", 0));
+  QTest::keyClick(window.List(), Qt::Key_Return);
+  EXPECT_EQ(window.Logic().ListLine(0), "00004 : 0000000000000 : Whole milk");
+  op.QueueAnswer(Answer::Yes);
+  QTest::keyClick(window.List(), Qt::Key_Delete);
+  EXPECT_EQ(window.Logic().ListCount(), 0u);
+
+  QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+  EXPECT_TRUE(window.PluSearchBox()->hasFocus());
+}

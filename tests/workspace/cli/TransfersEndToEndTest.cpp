@@ -168,7 +168,7 @@ TEST_F(Transfers, DepartmentsGoUpAndComeBack) {
   }
   op.QueueFile(path);
   window.OnOpenDatabase();
-  window.controls.viewMode = ViewMode::Departments;
+  window.OnSelectDepartments();
   op.QueueAnswer(Answer::Ok);
   window.OnUpload();
   EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
@@ -248,7 +248,7 @@ TEST_F(Transfers, TheOpeningDownloadIsOfferedAgainAfterAFailure) {
   EXPECT_EQ(overwriteQuestions, 2);
   EXPECT_EQ(window.transferFailed, 0);
   EXPECT_EQ(window.downloadAll, 0);
-  EXPECT_EQ(window.controls.viewMode, ViewMode::Both);
+  EXPECT_EQ(window.controls.viewMode, ViewMode::Articles);  // what the list shows
   EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
   // Both tables were read; only the articles are listed.
   EXPECT_EQ(window.Kind(), ArticlesWindowLogic::ListKind::Articles);
