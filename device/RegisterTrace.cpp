@@ -194,6 +194,7 @@ std::string RegisterTrace::Describe(Event event, std::span<const std::uint8_t> b
     case Event::Reset: withNote("transport reset"); return line;
     case Event::Arrived: withNote("register attached"); return line;
     case Event::Departed: withNote("register gone"); return line;
+    case Event::Started: withNote("trace started"); return line;
   }
   if (!note.empty()) {
     line += " (";

@@ -32,6 +32,7 @@ class RegisterTrace {
     Reset,        // a transport reset and how it went
     Arrived,      // the register became usable
     Departed,     // the register went away
+    Started,      // the trace began (note: the connection and its state)
   };
 
   static constexpr std::size_t kMaxBytes = 256;

@@ -19,7 +19,7 @@
 namespace {
 
 constexpr const char* kUsageText =
-    "usage: articles-cli [--register usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]] [--yes] COMMAND\n"
+    "usage: articles-cli [--register usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]] [--trace FILE] [--yes] COMMAND\n"
     "  params                                   read and print the register's parameters\n"
     "  download DB [--articles|--departments]   register tables into DB (both by default; DB created if missing)\n"
     "  upload DB [--departments]                articles of DB to the register (its departments instead)\n"
@@ -48,6 +48,7 @@ int ArticlesCli::Usage(const std::string& problem) {
 
 int ArticlesCli::Run(const std::vector<std::string>& args) {
   RegisterChoice choice;
+  std::string trace;
   bool assumeYes = false;
   Command command;
   std::vector<std::string> operands;
@@ -70,6 +71,10 @@ int ArticlesCli::Run(const std::vector<std::string>& args) {
       const auto parsed = RegisterChoice::Parse(value, &error);
       if (!parsed) return Usage(error);
       choice = *parsed;
+    } else if (arg == "--trace" || arg.starts_with("--trace=")) {
+      if (arg == "--trace" && i + 1 >= args.size()) return Usage("--trace needs the path of the trace file");
+      trace = arg == "--trace" ? args[++i] : arg.substr(8);
+      if (trace.empty()) return Usage("--trace needs the path of the trace file");
     } else if (arg == "--articles") {
       command.articlesOnly = true;
     } else if (arg == "--departments") {
@@ -138,7 +143,12 @@ int ArticlesCli::Run(const std::vector<std::string>& args) {
     return kFailed;
   }
 
+  choice.tracePath = trace;
   RegisterConnection connection(choice, timing_);
+  if (!connection.TraceProblem().empty()) {
+    std::fprintf(streams_.err, "articles-cli: %s\n", connection.TraceProblem().c_str());
+    return kFailed;
+  }
   connection.Start();
   // A USB register announces itself shortly after the library starts.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(connectWaitMs_);
