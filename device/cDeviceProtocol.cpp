@@ -321,6 +321,15 @@ void cDeviceProtocol::ReceiverThread(cDeviceProtocol& engine) {
     }
     emptyReads = 0;
 
+    // SYNs alone while a frame is held are the register saying it is still
+    // busy, not bytes of the frame.
+    if (fill > 0 && std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(fill),
+                                buffer.begin() + static_cast<std::ptrdiff_t>(fill + got),
+                                [](std::uint8_t byte) { return byte == RegisterFrame::kSYN; })) {
+      engine.Trace(RegisterTrace::Event::Syn);
+      engine.deviceWait_.Set();
+      continue;
+    }
     // Every byte is looked at: a SYN, a NAK or stray bytes in front of a
     // frame in the same read do not cost the frame.
     fill += got;

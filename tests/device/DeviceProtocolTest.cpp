@@ -241,6 +241,19 @@ TEST_F(DeviceProtocolTest, EveryByteOfAReadIsLookedAt) {
   }
 }
 
+TEST_F(DeviceProtocolTest, SynsBetweenThePiecesOfAFrameAreNotPartOfIt) {
+  transport.onWrite = [](const Bytes& frame, ScriptedTransport& self) {
+    const Bytes reply = Reply(frame[2], frame[3], "whole");
+    self.Queue(Bytes(reply.begin(), reply.begin() + 6));
+    self.Queue({RegisterFrame::kSYN, RegisterFrame::kSYN});
+    self.Queue(Bytes(reply.begin() + 6, reply.end()));
+  };
+  std::string reply;
+  EXPECT_EQ(engine.DeviceTransaction(0x80, "", reply), 0);
+  EXPECT_EQ(reply, "whole");
+  EXPECT_EQ(transport.Frames().size(), 1u);
+}
+
 TEST_F(DeviceProtocolTest, AnEndOfTextByteInsideTheStatusDoesNotEndTheFrame) {
   transport.onWrite = [](const Bytes& frame, ScriptedTransport& self) {
     QueueInPieces(self, Reply(frame[2], frame[3], "abc", {0x80, 0x03, 0x80, 0x80, 0x80, 0x03}), 9);
