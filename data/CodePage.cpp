@@ -85,20 +85,57 @@ std::string ToUtf8(std::string_view bytes) {
   return out;
 }
 
-std::optional<std::string> FromUtf8(std::string_view utf8) {
+namespace {
+
+// Converts character by character; a character the code page lacks, or a
+// malformed sequence, is replaced, or ends the conversion when there is no
+// replacement.
+std::optional<std::string> Convert(std::string_view utf8, std::optional<char> replacement) {
   const auto table = CurrentTable();
   std::string out;
   out.reserve(utf8.size());
   std::size_t i = 0;
   while (i < utf8.size()) {
-    const std::size_t length = SequenceLength(static_cast<unsigned char>(utf8[i]));
-    if (length == 0 || i + length > utf8.size()) return std::nullopt;
-    auto found = table->fromUtf8.find(std::string(utf8.substr(i, length)));
-    if (found == table->fromUtf8.end()) return std::nullopt;
-    out += found->second;
+    std::size_t length = SequenceLength(static_cast<unsigned char>(utf8[i]));
+    const bool whole = length != 0 && i + length <= utf8.size();
+    const auto found = whole ? table->fromUtf8.find(std::string(utf8.substr(i, length))) : table->fromUtf8.end();
+    if (found != table->fromUtf8.end()) {
+      out += found->second;
+    } else if (replacement) {
+      out += *replacement;
+      if (!whole || !IsValidUtf8(utf8.substr(i, length))) length = 1;  // resynchronise on the next byte
+    } else {
+      return std::nullopt;
+    }
     i += length;
   }
   return out;
+}
+
+}  // namespace
+
+std::optional<std::string> FromUtf8(std::string_view utf8) { return Convert(utf8, std::nullopt); }
+
+std::string FromUtf8Replacing(std::string_view utf8, char replacement) { return *Convert(utf8, replacement); }
+
+bool IsValidUtf8(std::string_view bytes) {
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const std::size_t length = SequenceLength(lead);
+    if (length == 0 || i + length > bytes.size()) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+    }
+    if (length > 1) {
+      const auto second = static_cast<unsigned char>(bytes[i + 1]);
+      if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) || (lead == 0xF0 && second < 0x90) ||
+          (lead == 0xF4 && second >= 0x90))
+        return false;  // overlong, surrogate or beyond U+10FFFF
+    }
+    i += length;
+  }
+  return true;
 }
 
 }  // namespace codepage

@@ -22,4 +22,11 @@ std::string ToUtf8(std::string_view bytes);
 // or the text is not valid UTF-8.
 std::optional<std::string> FromUtf8(std::string_view utf8);
 
+// UTF-8 to record bytes, with replacement in place of each character the code
+// page lacks and of each byte that is not valid UTF-8.
+std::string FromUtf8Replacing(std::string_view utf8, char replacement = '?');
+
+// Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsValidUtf8(std::string_view bytes);
+
 }  // namespace codepage

@@ -2,6 +2,7 @@
 
 #include "CodePage.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -20,7 +21,19 @@ struct Store {
   // Values handed out; nodes of an unordered_map never move, so c_str() stays valid.
   std::unordered_map<std::string, std::string> handedOut;
   std::string missing = kMissingConfigText;
+  // The file is UTF-8 (as Linux editors save it) rather than in the code page:
+  // values are converted to the code page as they are handed out, and forgotten
+  // when another code page is chosen.
+  bool utf8 = false;
+  std::string convertedFor;
 };
+
+// Valid UTF-8 with at least one byte beyond ASCII: text in the code page is
+// hardly ever that, and pure ASCII reads the same either way.
+bool LooksLikeUtf8(std::string_view text) {
+  const bool beyondAscii = std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; });
+  return beyondAscii && codepage::IsValidUtf8(text);
+}
 
 Store& TheStore() {
   static Store* store = new Store;  // lives until the process ends: pointers must stay valid
@@ -47,6 +60,7 @@ bool EnsureLoaded(Store& store) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) continue;
     store.text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    store.utf8 = LooksLikeUtf8(store.text);
     store.loadedFile = path;
     if (!store.text.empty()) ForgetHandedOut(store);
     return true;
@@ -67,16 +81,27 @@ std::string_view Lookup(std::string_view text, std::string_view key) {
   return text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
 }
 
+// A value as the code page spells it.
+std::string InCodePage(Store& store, std::string_view value) {
+  return store.utf8 ? codepage::FromUtf8Replacing(value) : std::string(value);
+}
+
 }  // namespace
 
 const char* GetConfigText(const char* key) {
   Store& store = TheStore();
   std::lock_guard lock(store.mutex);
   if (!EnsureLoaded(store)) return store.missing.c_str();
+  if (store.utf8) {
+    if (std::string current = codepage::Current(); current != store.convertedFor) {
+      ForgetHandedOut(store);
+      store.convertedFor = std::move(current);
+    }
+  }
   const std::string keyText = key ? key : "";
   auto found = store.handedOut.find(keyText);
   if (found == store.handedOut.end()) {
-    found = store.handedOut.emplace(keyText, std::string(Lookup(store.text, keyText))).first;
+    found = store.handedOut.emplace(keyText, InCodePage(store, Lookup(store.text, keyText))).first;
   }
   return found->second.c_str();
 }
@@ -109,6 +134,7 @@ void Reset() {
   Store& store = TheStore();
   std::lock_guard lock(store.mutex);
   store.text.clear();
+  store.utf8 = false;
   store.explicitText = false;
   store.loadedFile.clear();
   ForgetHandedOut(store);
@@ -119,6 +145,7 @@ void LoadText(std::string text) {
   Store& store = TheStore();
   std::lock_guard lock(store.mutex);
   store.text = std::move(text);
+  store.utf8 = LooksLikeUtf8(store.text);
   store.explicitText = true;
 }
 
@@ -131,7 +158,7 @@ std::optional<std::string> FindValue(const char* key) {
   if (at == std::string_view::npos) return std::nullopt;
   const std::size_t quote = text.find('"', at);
   if (quote == std::string_view::npos) return std::nullopt;
-  return std::string(Lookup(text, key));
+  return InCodePage(store, Lookup(text, key));
 }
 
 }  // namespace config

@@ -57,6 +57,8 @@ void LibusbBackend::Stop() {
     events_.join();
   }
   ReleasePending();
+  for (const Retry& retry : retries_) libusb_unref_device(retry.device);
+  retries_.clear();
   if (current_ != nullptr) libusb_unref_device(current_);
   current_ = nullptr;
   currentLink_ = nullptr;
@@ -75,6 +77,7 @@ int LIBUSB_CALL LibusbBackend::OnHotplug(libusb_context*, libusb_device* device,
 void LibusbBackend::EventLoop() {
   while (running_) {
     TakePending();
+    RetryClaims();
     timeval timeout{0, 100000};
     libusb_handle_events_timeout_completed(context_->get(), &timeout, nullptr);
   }
@@ -97,8 +100,15 @@ void LibusbBackend::TakePending() {
   }
   for (const Pending& item : pending) {
     if (item.arrived) {
-      if (current_ == nullptr) Arrived(item.device);
-    } else if (item.device == current_) {
+      if (current_ == nullptr && Arrived(item.device) == Arrival::Busy)
+        retries_.push_back({libusb_ref_device(item.device), std::chrono::steady_clock::now() + kClaimRetryFor});
+    } else if (item.device != current_) {
+      std::erase_if(retries_, [&](const Retry& retry) {
+        if (retry.device != item.device) return false;
+        libusb_unref_device(retry.device);
+        return true;
+      });
+    } else {
       libusb_unref_device(current_);
       current_ = nullptr;
       if (notices_.detached) notices_.detached(currentLink_);
@@ -108,26 +118,56 @@ void LibusbBackend::TakePending() {
   }
 }
 
-std::optional<int> LibusbBackend::RegisterInterface(const libusb_config_descriptor& config) {
+void LibusbBackend::RetryClaims() {
+  if (retries_.empty()) return;
+  const auto now = std::chrono::steady_clock::now();
+  std::vector<Retry> still;
+  for (const Retry& retry : retries_) {
+    const Arrival arrival = current_ == nullptr ? Arrived(retry.device) : Arrival::Left;
+    if (arrival == Arrival::Busy && now < retry.until) {
+      still.push_back(retry);
+      continue;
+    }
+    if (arrival == Arrival::Busy && notices_.problem)
+      notices_.problem(CFormat("USB register found at bus %d device %d but its interface is in use: %s",
+                               libusb_get_bus_number(retry.device), libusb_get_device_address(retry.device),
+                               libusb_error_name(LIBUSB_ERROR_BUSY)));
+    libusb_unref_device(retry.device);
+  }
+  retries_.swap(still);
+}
+
+std::optional<LibusbBackend::RegisterEndpoints> LibusbBackend::RegisterInterface(
+    const libusb_config_descriptor& config) {
+  const auto usable = [](const libusb_endpoint_descriptor& endpoint) {
+    const int type = endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK;
+    return type == LIBUSB_TRANSFER_TYPE_BULK || type == LIBUSB_TRANSFER_TYPE_INTERRUPT;
+  };
   for (int i = 0; i < config.bNumInterfaces; ++i) {
     const libusb_interface& interface = config.interface[i];
     for (int a = 0; a < interface.num_altsetting; ++a) {
       const libusb_interface_descriptor& setting = interface.altsetting[a];
-      bool out = false;
-      bool in = false;
+      std::optional<std::uint8_t> out;
+      std::optional<std::uint8_t> in;
       for (int e = 0; e < setting.bNumEndpoints; ++e) {
         const libusb_endpoint_descriptor& endpoint = setting.endpoint[e];
-        const bool bulk = (endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) == LIBUSB_TRANSFER_TYPE_BULK;
-        out = out || (bulk && endpoint.bEndpointAddress == kOutEndpoint);
-        in = in || (bulk && endpoint.bEndpointAddress == kInEndpoint);
+        if (!usable(endpoint)) continue;
+        const auto type = static_cast<std::uint8_t>(endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK);
+        if (endpoint.bEndpointAddress == kOutEndpoint) out = type;
+        if (endpoint.bEndpointAddress == kInEndpoint) in = type;
       }
-      if (out && in) return setting.bInterfaceNumber;
+      if (out && in) return RegisterEndpoints{setting.bInterfaceNumber, setting.bAlternateSetting, *out, *in};
     }
   }
   return std::nullopt;
 }
 
-std::optional<int> LibusbBackend::RegisterInterface(libusb_device* device) const {
+LibusbBackend::Admission LibusbBackend::Admit(bool namedByIds, bool kernelDriverBound) {
+  if (!kernelDriverBound) return Admission::Take;
+  return namedByIds ? Admission::TakeDetachingDriver : Admission::Leave;
+}
+
+std::optional<LibusbBackend::RegisterEndpoints> LibusbBackend::RegisterInterface(libusb_device* device) const {
   libusb_config_descriptor* config = nullptr;
   if (libusb_get_active_config_descriptor(device, &config) != 0 &&
       libusb_get_config_descriptor(device, 0, &config) != 0)
@@ -137,34 +177,63 @@ std::optional<int> LibusbBackend::RegisterInterface(libusb_device* device) const
   return found;
 }
 
-void LibusbBackend::Arrived(libusb_device* device) {
-  const auto interfaceNumber = RegisterInterface(device);
-  if (!interfaceNumber) return;
+LibusbBackend::Arrival LibusbBackend::Arrived(libusb_device* device) {
+  const auto endpoints = RegisterInterface(device);
+  if (!endpoints) return Arrival::Left;
   const int bus = libusb_get_bus_number(device);
   const int address = libusb_get_device_address(device);
+  libusb_device_descriptor descriptor{};
+  libusb_get_device_descriptor(device, &descriptor);
+  const auto problem = [&](const std::string& text) {
+    if (notices_.problem) notices_.problem(text);
+    return Arrival::Left;
+  };
 
   libusb_device_handle* handle = nullptr;
   const int opened = libusb_open(device, &handle);
   if (opened != 0) {
-    if (notices_.problem)
-      notices_.problem(opened == LIBUSB_ERROR_ACCESS
-                           ? CFormat("USB register found at bus %d device %d but access was denied; see the udev rule.",
-                                     bus, address)
-                           : CFormat("USB register found at bus %d device %d but could not be opened: %s", bus,
-                                     address, libusb_error_name(opened)));
-    return;
+    return problem(opened == LIBUSB_ERROR_ACCESS
+                       ? CFormat("USB register found at bus %d device %d but access was denied; see the udev rule.",
+                                 bus, address)
+                       : CFormat("USB register found at bus %d device %d but could not be opened: %s", bus, address,
+                                 libusb_error_name(opened)));
   }
-  libusb_set_auto_detach_kernel_driver(handle, 1);
-  const int claimed = libusb_claim_interface(handle, *interfaceNumber);
+  const bool driverBound = libusb_kernel_driver_active(handle, endpoints->interfaceNumber) == 1;
+  switch (Admit(only_.has_value(), driverBound)) {
+    case Admission::Leave:
+      libusb_close(handle);
+      return problem(CFormat("USB device %04x:%04x at bus %d device %d has a register's endpoints but a kernel driver "
+                             "serves it, so it is left alone; to use it, name it with --register usb:%04x:%04x",
+                             descriptor.idVendor, descriptor.idProduct, bus, address, descriptor.idVendor,
+                             descriptor.idProduct));
+    case Admission::TakeDetachingDriver: libusb_set_auto_detach_kernel_driver(handle, 1); break;
+    case Admission::Take: break;
+  }
+  const int claimed = libusb_claim_interface(handle, endpoints->interfaceNumber);
+  if (claimed == LIBUSB_ERROR_BUSY) {
+    libusb_close(handle);
+    return Arrival::Busy;
+  }
+  if (claimed == 0 && endpoints->altSetting != 0 &&
+      libusb_set_interface_alt_setting(handle, endpoints->interfaceNumber, endpoints->altSetting) != 0) {
+    libusb_release_interface(handle, endpoints->interfaceNumber);
+    libusb_close(handle);
+    return problem(CFormat("USB register found at bus %d device %d but its interface setting %d cannot be chosen",
+                           bus, address, endpoints->altSetting));
+  }
   if (claimed != 0) {
     libusb_close(handle);
-    if (notices_.problem)
-      notices_.problem(CFormat("USB register found at bus %d device %d but its interface is in use: %s", bus,
-                               address, libusb_error_name(claimed)));
-    return;
+    return problem(CFormat("USB register found at bus %d device %d but its interface is in use: %s", bus, address,
+                           libusb_error_name(claimed)));
   }
-  auto link = std::make_shared<LibusbDeviceLink>(context_, handle, *interfaceNumber);
+  const auto typeName = [](std::uint8_t type) { return type == LIBUSB_TRANSFER_TYPE_INTERRUPT ? "interrupt" : "bulk"; };
+  auto link = std::make_shared<LibusbDeviceLink>(
+      context_, handle, endpoints->interfaceNumber, endpoints->outType, endpoints->inType,
+      CFormat("USB %04x:%04x at bus %d device %d, interface %d, OUT 0x03 %s, IN 0x81 %s", descriptor.idVendor,
+              descriptor.idProduct, bus, address, endpoints->interfaceNumber, typeName(endpoints->outType),
+              typeName(endpoints->inType)));
   current_ = libusb_ref_device(device);
   currentLink_ = link.get();
   if (notices_.attached) notices_.attached(std::move(link));
+  return Arrival::Taken;
 }

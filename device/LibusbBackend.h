@@ -5,6 +5,7 @@
 #include <libusb-1.0/libusb.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -22,30 +23,56 @@ class LibusbBackend : public UsbBackend {
     std::uint16_t product = 0;
   };
 
-  // Without a filter every device whose interface offers bulk OUT 0x03 and bulk
-  // IN 0x81 is taken for a register.
+  // What a register's interface offers the transport.
+  struct RegisterEndpoints {
+    int interfaceNumber = 0;
+    int altSetting = 0;
+    std::uint8_t outType = 0;  // LIBUSB_TRANSFER_TYPE_BULK or _INTERRUPT
+    std::uint8_t inType = 0;
+  };
+  // Whether a device that has the register's endpoints is taken.
+  enum class Admission { Take, TakeDetachingDriver, Leave };
+
+  // How long a claim refused as busy is tried again: the handle that holds it
+  // may be on its way out.
+  static constexpr std::chrono::milliseconds kClaimRetryFor{3000};
+
+  // Without a filter every device whose interface offers OUT 0x03 and IN 0x81
+  // is taken for a register, unless a kernel driver serves it; a device named
+  // by its ids is taken from its driver if need be.
   explicit LibusbBackend(std::optional<VendorProduct> only = std::nullopt);
   ~LibusbBackend() override;
 
   bool Start(Notices notices) override;
   void Stop() override;
 
-  // The number of the interface whose setting offers both register pipes as
-  // bulk endpoints (OUT 0x03, IN 0x81), or nullopt: the rule for what a register is.
-  static std::optional<int> RegisterInterface(const libusb_config_descriptor& config);
+  // The interface setting that offers both register pipes (OUT 0x03, IN 0x81)
+  // as bulk or interrupt endpoints, or nullopt: the rule for what a register is.
+  static std::optional<RegisterEndpoints> RegisterInterface(const libusb_config_descriptor& config);
+
+  // A device found by the endpoint rule alone is never taken from a kernel
+  // driver: that could be a disk or a serial adapter in use. Only a device the
+  // operator named is detached from its driver.
+  static Admission Admit(bool namedByIds, bool kernelDriverBound);
 
  private:
   struct Pending {
     bool arrived;
     libusb_device* device;  // referenced while queued
   };
+  struct Retry {
+    libusb_device* device;  // referenced while listed
+    std::chrono::steady_clock::time_point until;
+  };
+  enum class Arrival { Taken, Busy, Left };
 
   static int LIBUSB_CALL OnHotplug(libusb_context* context, libusb_device* device, libusb_hotplug_event event,
                                    void* self);
   void EventLoop();
   void TakePending();
-  void Arrived(libusb_device* device);
-  std::optional<int> RegisterInterface(libusb_device* device) const;
+  Arrival Arrived(libusb_device* device);
+  void RetryClaims();
+  std::optional<RegisterEndpoints> RegisterInterface(libusb_device* device) const;
   void ReleasePending();
 
   const std::optional<VendorProduct> only_;
@@ -62,4 +89,5 @@ class LibusbBackend : public UsbBackend {
   // Touched only on the event thread (and by Stop after it ended).
   libusb_device* current_ = nullptr;
   const UsbDeviceLink* currentLink_ = nullptr;
+  std::vector<Retry> retries_;
 };

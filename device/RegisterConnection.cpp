@@ -87,6 +87,21 @@ RegisterConnection::RegisterConnection(const RegisterChoice& choice, const Devic
       break;
     }
   }
+  if (!choice.tracePath.empty()) TraceTo(choice.tracePath, &traceProblem_);
+}
+
+bool RegisterConnection::TraceTo(const std::string& path, std::string* error) {
+  auto trace = RegisterTrace::Open(path, error);
+  if (!trace) return false;
+  engine_.SetTrace(nullptr);
+  transport_->SetTrace(nullptr);
+  trace_ = std::move(trace);
+  std::string state = choice_.Describe() + (transport_->IsConnected() ? ", attached" : ", not attached");
+  if (const std::string diagnostic = Diagnostic(); !diagnostic.empty()) state += " (" + diagnostic + ")";
+  trace_->Record(RegisterTrace::Event::Started, {}, state);
+  engine_.SetTrace(trace_.get());
+  transport_->SetTrace(trace_.get());
+  return true;
 }
 
 RegisterConnection::~RegisterConnection() {
@@ -105,9 +120,11 @@ void RegisterConnection::Stop() {
 }
 
 std::string RegisterConnection::Diagnostic() const {
-  if (auto* usb = dynamic_cast<const cICLWDUDriver*>(transport_.get())) return usb->Diagnostic();
-  if (auto* line = dynamic_cast<const cSerialLineDriver*>(transport_.get())) return line->Diagnostic();
-  return {};
+  std::string text;
+  if (auto* usb = dynamic_cast<const cICLWDUDriver*>(transport_.get())) text = usb->Diagnostic();
+  if (auto* line = dynamic_cast<const cSerialLineDriver*>(transport_.get())) text = line->Diagnostic();
+  if (!traceProblem_.empty()) text += (text.empty() ? "" : "\n") + traceProblem_;
+  return text;
 }
 
 TransactionFunction RegisterConnection::Transaction() {

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "DeviceTiming.h"
+#include "RegisterTrace.h"
 #include "RegisterTransfers.h"
 #include "cDeviceProtocol.h"
 #include "iCOMDriver.h"
@@ -20,6 +21,7 @@ struct RegisterChoice {
   std::string device;              // serial line device path
   std::uint32_t baud = 115200;     // serial line baud rate
   std::optional<std::uint16_t> vendor, product;  // USB: only this device
+  std::string tracePath;           // --trace FILE: the link's events go there
 
   // "usb", "usb:VVVV:PPPP" (hexadecimal ids), "demo" or "serial:DEVICE[@BAUD]";
   // nullopt with the reason in error when the text is none of these.
@@ -29,9 +31,13 @@ struct RegisterChoice {
 
 inline constexpr const char* kRegisterOptionHelp =
     "--register usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]";
+inline constexpr const char* kTraceOptionHelp =
+    "--trace FILE            add a line for every frame, NAK, SYN, time-out, reset and\n"
+    "                          arrival or departure of the register to FILE (for a technician)";
 
 class RegisterConnection {
  public:
+  // Starts the trace the choice names; TraceProblem says when it could not.
   explicit RegisterConnection(const RegisterChoice& choice, const DeviceTiming& timing = {});
   // Stops the engine before the transport closes.
   ~RegisterConnection();
@@ -48,6 +54,13 @@ class RegisterConnection {
   // but not accessible, for instance); empty when there is nothing to say.
   std::string Diagnostic() const;
 
+  // Appends every event of the link to the file at path from now on; false,
+  // with the reason in error and no trace, when the file cannot be written.
+  bool TraceTo(const std::string& path, std::string* error);
+  // Why the trace named in the choice is not running; empty when it is or none was asked for.
+  const std::string& TraceProblem() const { return traceProblem_; }
+  RegisterTrace* Trace() { return trace_.get(); }
+
   TransactionFunction Transaction();
   iCOMDriver& Transport() { return *transport_; }
   cDeviceProtocol& Engine() { return engine_; }
@@ -55,6 +68,9 @@ class RegisterConnection {
 
  private:
   RegisterChoice choice_;
+  // Declared first: it outlives the engine and the transport that report to it.
+  std::unique_ptr<RegisterTrace> trace_;
+  std::string traceProblem_;
   std::unique_ptr<iCOMDriver> transport_;
   cDeviceProtocol engine_;
   bool started_ = false;

@@ -129,11 +129,14 @@ std::uint32_t cDemoRegister::Read(std::uint8_t* buffer, std::uint32_t capacity) 
 }
 
 void cDemoRegister::Reset() {
-  std::lock_guard lock(mutex_);
-  if (!connected_) return;  // nothing there to reset
-  ++counters_.resets;
-  input_.clear();
-  output_.clear();
+  {
+    std::lock_guard lock(mutex_);
+    if (!connected_) return;  // nothing there to reset
+    ++counters_.resets;
+    input_.clear();
+    output_.clear();
+  }
+  if (RegisterTrace* trace = trace_.load()) trace->Record(RegisterTrace::Event::Reset, {}, "demo register: pending bytes dropped");
 }
 
 void cDemoRegister::InjectFault(Fault fault, unsigned times) {

@@ -3,6 +3,8 @@
 // parses request frames and answers in reply frames, and can misbehave on demand.
 #pragma once
 
+#include <atomic>
+
 #include <array>
 #include <condition_variable>
 #include <cstdint>
@@ -16,6 +18,7 @@
 
 #include "DeviceTiming.h"
 #include "Records.h"
+#include "RegisterTrace.h"
 #include "iCOMDriver.h"
 
 class cDemoRegister : public iCOMDriver {
@@ -77,6 +80,7 @@ class cDemoRegister : public iCOMDriver {
   std::uint32_t Read(std::uint8_t* buffer, std::uint32_t capacity) override;
   std::uint32_t GetLastStatus() override;
   void Reset() override;
+  void SetTrace(RegisterTrace* trace) override { trace_ = trace; }
   bool IsConnected() override;
 
   void InjectFault(Fault fault, unsigned times = 1);
@@ -101,6 +105,7 @@ class cDemoRegister : public iCOMDriver {
   static constexpr std::string_view kTaxLetters = "ABCDEFGHIJKLMNOPQRST";
 
  private:
+  std::atomic<RegisterTrace*> trace_{nullptr};
   struct Answer {
     std::string text;
     bool refused = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 #include "RegisterFrame.h"
@@ -60,26 +61,32 @@ std::uint32_t cDeviceProtocol::SendFrame(std::uint16_t command, std::string_view
   if (text.size() > RegisterFrame::kMaxRequestText || text.size() + RegisterFrame::kRequestOverhead > kBufferSize)
     return kRequestTooLong;
 
-  const std::uint8_t sequence = RegisterFrame::NextSequence(sequenceNumber_.load());
-  sequenceNumber_ = sequence;
-  transmitLength_ = static_cast<std::uint32_t>(
-      RegisterFrame::BuildRequest(sequence, static_cast<std::uint8_t>(command & 0xFF), text, transmit_));
-
   {
+    // From here on a reply counts only when it carries the new sequence byte.
     std::lock_guard lock(replyMutex_);
+    const std::uint8_t sequence = RegisterFrame::NextSequence(sequenceNumber_.load());
+    sequenceNumber_ = sequence;
+    transmitLength_ = static_cast<std::uint32_t>(
+        RegisterFrame::BuildRequest(sequence, static_cast<std::uint8_t>(command & 0xFF), text, transmit_));
     replyArea_.fill(0);
+    replyReady_.Reset();
   }
   reply.fill(0);
-  replyReady_.Reset();
   deviceWait_.Reset();
   replyFailed_.Reset();
   receiveEnable_.Reset();
 
+  const std::span<const std::uint8_t> frame(transmit_.data(), transmitLength_);
   std::uint32_t status = 0;
   for (int attempt = 0; attempt < 3; ++attempt) {
     transport_->Write(transmit_.data(), transmitLength_);
     status = transport_->GetLastStatus();
-    if (status == 0) break;
+    if (status == 0) {
+      Trace(RegisterTrace::Event::Sent, frame);
+      break;
+    }
+    if (trace_.load(std::memory_order_relaxed) != nullptr)
+      Trace(RegisterTrace::Event::SendFailed, frame, "status " + std::to_string(status));
     transport_->Reset();
     Pause(timing_.writeRetryPauseMs);
   }
@@ -140,12 +147,16 @@ std::uint32_t cDeviceProtocol::Exchange(std::uint16_t command, std::string_view 
       credits -= 1;
       failure = kRefusedRepeatedly;
     } else {
+      if (trace_.load(std::memory_order_relaxed) != nullptr)
+        Trace(RegisterTrace::Event::Silence, {},
+              "no answer within " + std::to_string(timing_.replyWaitMs) + " ms; reset and send again");
       transport_->Reset();
       SendFrame(command, requestText, reply);
       credits -= kSilenceCost;
       failure = kNoReply;
     }
     if (credits <= 0) {
+      Trace(RegisterTrace::Event::Reset, {}, "the exchange gives up");
       transport_->Reset();
       return failure;
     }
@@ -160,59 +171,121 @@ int cDeviceProtocol::DeviceTransaction(std::uint16_t command, std::string_view r
   return (area[kBufferSize] & RegisterFrame::kStatusFailed) != 0 ? 1 : 0;
 }
 
-void cDeviceProtocol::TakeFrame(std::size_t fill, bool& checkMatched, bool& sequenceMatched) {
-  const std::uint8_t current = sequenceNumber_.load();
-  bool haveSequence = false;
-  std::uint8_t frameSequence = 0;
-  checkMatched = false;
+std::optional<std::size_t> cDeviceProtocol::FrameAt(std::size_t at, std::size_t fill) const {
+  if (fill - at < 2) return std::nullopt;
+  const std::uint8_t len = receive_[at + 1];
+  if (len < RegisterFrame::kReplyLenBase) return 0;
+  // SOH, the LEN - 0x20 bytes from LEN to the post-amble, four check characters, ETX.
+  const std::size_t length = len - 0x20u + 6u;
+  if (fill - at < length) return std::nullopt;
+  const std::size_t textLength = len - RegisterFrame::kReplyLenBase;
+  const bool shaped = receive_[at + length - 1] == RegisterFrame::kETX &&
+                      receive_[at + length - 6] == RegisterFrame::kPostamble &&
+                      receive_[at + 4 + textLength] == RegisterFrame::kSeparator;
+  return shaped ? length : 0;
+}
 
-  std::lock_guard lock(replyMutex_);
-  std::size_t at = 0;
-  while (at < fill) {
-    const std::uint8_t byte = receive_[at];
-    if (byte == RegisterFrame::kETX) break;
-    if (byte == RegisterFrame::kSOH) {
-      if (at + 2 >= fill) break;  // LEN and SEQ have not arrived: not a frame
-      const auto textLength = static_cast<std::uint8_t>(receive_[at + 1] - RegisterFrame::kReplyLenBase);
-      frameSequence = receive_[at + 2];
-      haveSequence = true;
-      if (frameSequence == current) {
-        std::fill_n(replyArea_.begin(), kBufferSize, std::uint8_t{0});
-        const std::size_t textStart = at + 4;
-        const std::size_t available = textStart < fill ? fill - textStart : 0;
-        const std::size_t count = std::min<std::size_t>(textLength, available);
-        std::copy_n(receive_.begin() + static_cast<std::ptrdiff_t>(textStart), count, replyArea_.begin());
-      }
-      at += 4 + textLength;
-    } else if (byte == RegisterFrame::kSeparator) {
-      if (haveSequence && frameSequence == current) {
-        const std::size_t available = fill - (at + 1);
-        const std::size_t count = std::min<std::size_t>(RegisterFrame::kStatusBytes, available);
-        std::copy_n(receive_.begin() + static_cast<std::ptrdiff_t>(at + 1), count, replyArea_.begin() + kBufferSize);
-      }
-      at += 1 + RegisterFrame::kStatusBytes;
-    } else if (byte == RegisterFrame::kPostamble) {
-      // Summed from LEN to the first post-amble; the four characters after it
-      // must all have arrived.
-      std::size_t end = 1;
-      while (end < fill && receive_[end] != RegisterFrame::kPostamble) ++end;
-      if (end + 4 < fill) {
-        const auto expected = RegisterFrame::CheckCharacters(std::span(receive_).subspan(1, end));
-        checkMatched = std::equal(expected.begin(), expected.end(), receive_.begin() + static_cast<std::ptrdiff_t>(end + 1));
-      } else {
-        checkMatched = false;
-      }
-      at += 1;
-    } else {
-      at += 1;
+bool cDeviceProtocol::CheckCharactersMatch(std::size_t at, std::size_t length) const {
+  // Summed from LEN up to and including the post-amble.
+  const auto expected = RegisterFrame::CheckCharacters(std::span(receive_).subspan(at + 1, length - 6));
+  return std::equal(expected.begin(), expected.end(), receive_.begin() + static_cast<std::ptrdiff_t>(at + length - 5));
+}
+
+void cDeviceProtocol::TakeFrame(std::size_t at, std::size_t length, ReadOutcome& outcome) {
+  const std::span<const std::uint8_t> frame(receive_.data() + at, length);
+  if (!CheckCharactersMatch(at, length)) {
+    Trace(RegisterTrace::Event::Received, frame, "wrong check characters");
+    outcome.failed = true;
+    return;
+  }
+  const std::uint8_t frameSequence = receive_[at + 2];
+  std::uint8_t current = 0;
+  {
+    std::lock_guard lock(replyMutex_);
+    current = sequenceNumber_.load();
+    if (frameSequence == current) {
+      const std::size_t textLength = receive_[at + 1] - RegisterFrame::kReplyLenBase;
+      std::fill_n(replyArea_.begin(), kBufferSize, std::uint8_t{0});
+      std::copy_n(frame.begin() + 4, textLength, replyArea_.begin());
+      std::copy_n(frame.begin() + static_cast<std::ptrdiff_t>(4 + textLength + 1), RegisterFrame::kStatusBytes,
+                  replyArea_.begin() + kBufferSize);
+      // Closed before the reply is announced, so that the next request's
+      // SendFrame cannot have its gate closed behind it.
+      receiveEnable_.Reset();
+      replyReady_.Set();
+      outcome.answered = true;
     }
   }
-  sequenceMatched = haveSequence && frameSequence == current;
+  if (trace_.load(std::memory_order_relaxed) == nullptr) return;
+  if (outcome.answered) {
+    Trace(RegisterTrace::Event::Received, frame, "the answer");
+  } else {
+    char note[64];
+    std::snprintf(note, sizeof note, "late answer dropped: SEQ %02X awaited", current);
+    Trace(RegisterTrace::Event::Received, frame, note);
+  }
+}
+
+cDeviceProtocol::ReadOutcome cDeviceProtocol::TakeBytes(std::size_t& fill) {
+  ReadOutcome outcome;
+  std::size_t at = 0;
+  std::size_t strayFrom = fill;  // start of the run of bytes being dropped
+  const auto endStray = [&](std::size_t upTo) {
+    if (strayFrom < upTo) Trace(RegisterTrace::Event::Stray, std::span(receive_).subspan(strayFrom, upTo - strayFrom));
+    strayFrom = fill;
+  };
+  const auto stray = [&](std::size_t count) {
+    if (strayFrom == fill) strayFrom = at;
+    at += count;
+  };
+  while (at < fill && !outcome.answered) {
+    const std::uint8_t byte = receive_[at];
+    if (byte == RegisterFrame::kNAK || byte == RegisterFrame::kSYN) {
+      endStray(at);
+      Trace(byte == RegisterFrame::kNAK ? RegisterTrace::Event::Nak : RegisterTrace::Event::Syn);
+      (byte == RegisterFrame::kNAK ? outcome.failed : outcome.waiting) = true;
+      ++at;
+      continue;
+    }
+    if (byte != RegisterFrame::kSOH) {
+      stray(1);
+      continue;
+    }
+    const auto length = FrameAt(at, fill);
+    if (length && *length > 0) {
+      endStray(at);
+      TakeFrame(at, *length, outcome);
+      at += *length;
+      continue;
+    }
+    if (length) {  // no frame starts here after all: look for the next start
+      stray(1);
+      continue;
+    }
+    // A frame start whose end has not arrived. If a complete, valid frame
+    // starts further on, this start was a stray byte (or the rest of a frame
+    // that was cut short) and waiting for it would lose the reply.
+    std::size_t next = at + 1;
+    for (; next < fill; ++next) {
+      if (receive_[next] != RegisterFrame::kSOH) continue;
+      const auto inner = FrameAt(next, fill);
+      if (inner && *inner > 0 && CheckCharactersMatch(next, *inner)) break;
+    }
+    if (next >= fill) break;  // wait for the rest
+    stray(next - at);
+  }
+  endStray(at);
+  if (outcome.answered) {
+    fill = 0;  // what followed the answer belongs to no request
+  } else {
+    std::memmove(receive_.data(), receive_.data() + at, fill - at);
+    fill -= at;
+  }
+  return outcome;
 }
 
 void cDeviceProtocol::ReceiverThread(cDeviceProtocol& engine) {
   std::size_t fill = 0;
-  bool inFrame = false;
   std::uint32_t emptyReads = 0;
   auto& buffer = engine.receive_;
 
@@ -225,7 +298,8 @@ void cDeviceProtocol::ReceiverThread(cDeviceProtocol& engine) {
       engine.Pause(engine.timing_.noDevicePollMs);
       continue;
     }
-    // A frame longer than the buffer cannot be taken: start again at its beginning.
+    // A frame is at most 229 bytes, so what is held leaves room for more; a
+    // buffer full of what is neither a frame nor its start is dropped.
     if (fill >= kBufferSize) fill = 0;
     const auto capacity = static_cast<std::uint32_t>(kBufferSize - fill);
     const std::uint32_t got = std::min(transport->Read(buffer.data() + fill, capacity), capacity);
@@ -235,7 +309,10 @@ void cDeviceProtocol::ReceiverThread(cDeviceProtocol& engine) {
       // The count stays above the limit, so that further empty reads fail at
       // once until bytes come again.
       if (emptyReads > kEmptyReadsBeforeFailure) {
-        inFrame = false;
+        if (emptyReads == kEmptyReadsBeforeFailure + 1) {
+          engine.Trace(RegisterTrace::Event::EmptyReads, {}, "21 reads in a row brought nothing");
+          ++emptyReads;
+        }
         fill = 0;
         engine.receiveEnable_.Reset();
         engine.replyFailed_.Set();
@@ -244,50 +321,23 @@ void cDeviceProtocol::ReceiverThread(cDeviceProtocol& engine) {
     }
     emptyReads = 0;
 
-    bool assemble = false;
-    switch (buffer[fill]) {
-      case RegisterFrame::kSOH:
-        // A new frame while an unfinished one is held: the old one is lost, and
-        // the new one is taken from the start of the buffer so it can be checked.
-        if (inFrame && fill > 0) std::memmove(buffer.data(), buffer.data() + fill, got);
-        if (inFrame) fill = 0;
-        inFrame = true;
-        fill += got;
-        assemble = true;
-        break;
-      case RegisterFrame::kNAK:
-        inFrame = false;
-        fill = 0;
-        engine.receiveEnable_.Reset();
-        engine.replyFailed_.Set();
-        break;
-      case RegisterFrame::kSYN:
-        if (!inFrame) fill = 0;
-        engine.deviceWait_.Set();
-        assemble = inFrame;
-        break;
-      default:
-        if (inFrame) {
-          fill += got;
-          assemble = true;
-        } else {
-          fill = 0;  // bytes with no frame started are dropped
-        }
-        break;
+    // SYNs alone while a frame is held are the register saying it is still
+    // busy, not bytes of the frame.
+    if (fill > 0 && std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(fill),
+                                buffer.begin() + static_cast<std::ptrdiff_t>(fill + got),
+                                [](std::uint8_t byte) { return byte == RegisterFrame::kSYN; })) {
+      engine.Trace(RegisterTrace::Event::Syn);
+      engine.deviceWait_.Set();
+      continue;
     }
-    if (!assemble || fill == 0 || buffer[fill - 1] != RegisterFrame::kETX) continue;
-
-    bool checkMatched = false;
-    bool sequenceMatched = false;
-    engine.TakeFrame(fill, checkMatched, sequenceMatched);
-    inFrame = false;
-    fill = 0;
-    if (checkMatched && sequenceMatched) {
-      // Closed before the reply is announced, so that the next request's
-      // SendFrame cannot have its gate closed behind it.
-      engine.receiveEnable_.Reset();
-      engine.replyReady_.Set();
-    } else if (!checkMatched) {
+    // Every byte is looked at: a SYN, a NAK or stray bytes in front of a
+    // frame in the same read do not cost the frame.
+    fill += got;
+    const ReadOutcome outcome = engine.TakeBytes(fill);
+    if (outcome.answered) continue;
+    if (outcome.waiting) engine.deviceWait_.Set();
+    if (outcome.failed) {
+      fill = 0;
       engine.receiveEnable_.Reset();
       engine.replyFailed_.Set();
     }

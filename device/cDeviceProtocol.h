@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -13,6 +15,7 @@
 #include "DeviceEvent.h"
 #include "DeviceTiming.h"
 #include "EventHub.h"
+#include "RegisterTrace.h"
 #include "iCOMDriver.h"
 
 class cDeviceProtocol {
@@ -55,10 +58,29 @@ class cDeviceProtocol {
 
   std::uint8_t SequenceNumber() const { return sequenceNumber_.load(); }
 
+  // Where frames, NAK, SYN and silences are recorded; null for nowhere. Not owned.
+  void SetTrace(RegisterTrace* trace) { trace_ = trace; }
+
  private:
-  // Walks a complete frame in the receive buffer; answers whether the check
-  // characters matched and whether the frame carried the current sequence byte.
-  void TakeFrame(std::size_t fill, bool& checkMatched, bool& sequenceMatched);
+  // What one read brought, once every byte of it was looked at.
+  struct ReadOutcome {
+    bool answered = false;  // the reply to the current request is in the reply area
+    bool failed = false;    // NAK or a frame with wrong check characters
+    bool waiting = false;   // SYN
+  };
+  // Takes the frames, NAKs and SYNs out of the first fill bytes of the receive
+  // buffer; a frame not yet complete stays there, moved to its start, and fill
+  // becomes its length.
+  ReadOutcome TakeBytes(std::size_t& fill);
+  // The length of the well-formed frame (LEN, ETX and the separators in place)
+  // starting at at, 0 when there is none, nullopt when its end has not arrived.
+  std::optional<std::size_t> FrameAt(std::size_t at, std::size_t fill) const;
+  bool CheckCharactersMatch(std::size_t at, std::size_t length) const;
+  // A complete, well-formed frame of the given length at at.
+  void TakeFrame(std::size_t at, std::size_t length, ReadOutcome& outcome);
+  void Trace(RegisterTrace::Event event, std::span<const std::uint8_t> bytes = {}, std::string_view note = {}) const {
+    if (RegisterTrace* trace = trace_.load(std::memory_order_relaxed)) trace->Record(event, bytes, note);
+  }
   void Pause(std::uint32_t milliseconds) const;
 
   const DeviceTiming timing_;
@@ -68,7 +90,9 @@ class cDeviceProtocol {
   std::uint32_t transmitLength_ = 0;
 
   // The receiver fills the reply area while the caller's thread clears and copies
-  // it; the lock keeps a late frame from racing a new request.
+  // it. The sequence byte changes, and a reply is judged against it and
+  // announced, only under this lock: a late answer to the previous frame can
+  // then never be taken for the answer to the frame sent after it.
   std::mutex replyMutex_;
   ReplyArea replyArea_{};
 
@@ -85,4 +109,6 @@ class cDeviceProtocol {
   DeviceEvent exchangeLock_{hub_, false, true};
   DeviceEvent receiveEnable_{hub_, true, false};
   DeviceEvent replyFailed_{hub_, true, false};
+
+  std::atomic<RegisterTrace*> trace_{nullptr};
 };

@@ -18,18 +18,23 @@ void cICLWDUDriver::StartLibrary() {
   UsbBackend::Notices notices;
   notices.attached = [this](std::shared_ptr<UsbDeviceLink> device) {
     DropLeftover();
+    const std::string description = device->Describe();
     {
       std::lock_guard lock(deviceMutex_);
       device_ = std::move(device);
       diagnostic_.clear();
     }
     attached_ = true;
+    Trace(RegisterTrace::Event::Arrived, description);
   };
   notices.detached = [this](const UsbDeviceLink* device) {
-    std::lock_guard lock(deviceMutex_);
-    if (device_.get() != device) return;  // not the register we hold
-    device_.reset();
-    attached_ = false;
+    {
+      std::lock_guard lock(deviceMutex_);
+      if (device_.get() != device) return;  // not the register we hold
+      device_.reset();
+      attached_ = false;
+    }
+    Trace(RegisterTrace::Event::Departed, "detach notice");
   };
   notices.problem = [this](const std::string& text) {
     std::lock_guard lock(deviceMutex_);
@@ -77,7 +82,7 @@ std::uint32_t cICLWDUDriver::Write(const std::uint8_t* data, std::uint32_t lengt
     const std::uint32_t size = std::min(length - sent, kMaxChunk);
     std::memcpy(chunk.data(), data + sent, size);
     int transferred = 0;
-    const int result = device->BulkTransfer(kOutEndpoint, chunk.data(), static_cast<int>(size), transferred,
+    const int result = device->Transfer(kOutEndpoint, chunk.data(), static_cast<int>(size), transferred,
                                             timing_.usbTransferTimeoutMs);
     const auto taken = static_cast<std::uint32_t>(std::clamp(transferred, 0, static_cast<int>(size)));
     sent += taken;
@@ -89,6 +94,7 @@ std::uint32_t cICLWDUDriver::Write(const std::uint8_t* data, std::uint32_t lengt
     // A transfer that "succeeds" without taking a byte would be repeated for
     // ever with fresh tries; it counts as a failed try.
     status_.RecordWrite(result != 0 ? static_cast<std::uint32_t>(-result) : kStatusZeroLengthWrite);
+    if (CurrentDevice() != device) continue;  // dropped meanwhile: said at the top of the loop
     device->ClearHalt(kOutEndpoint);
     if (--tries == 0) return sent;
   }
@@ -117,7 +123,7 @@ std::uint32_t cICLWDUDriver::Read(std::uint8_t* buffer, std::uint32_t capacity) 
       return 0;
     }
     int transferred = 0;
-    const int result = device->BulkTransfer(kInEndpoint, packets.data(), static_cast<int>(asked), transferred,
+    const int result = device->Transfer(kInEndpoint, packets.data(), static_cast<int>(asked), transferred,
                                             timing_.usbTransferTimeoutMs);
     const auto taken = static_cast<std::uint32_t>(std::clamp(transferred, 0, static_cast<int>(asked)));
     // Bytes that came with a time-out are bytes all the same; dropping them
@@ -133,6 +139,7 @@ std::uint32_t cICLWDUDriver::Read(std::uint8_t* buffer, std::uint32_t capacity) 
       return count;
     }
     status_.RecordRead(static_cast<std::uint32_t>(-result));
+    if (CurrentDevice() != device) continue;  // dropped meanwhile: said at the top of the loop
     device->ClearHalt(kInEndpoint);
   }
   return 0;
@@ -143,19 +150,43 @@ void cICLWDUDriver::DropLeftover() {
   leftover_.clear();
 }
 
-void cICLWDUDriver::Reset() {
-  const auto device = CurrentDevice();
-  if (!device) return;
-  device->ResetDevice();
-  DropLeftover();
-  if (backend_ && libraryStarted_) backend_->Stop();
+void cICLWDUDriver::LetGo(std::shared_ptr<UsbDeviceLink> device) {
   {
     std::lock_guard lock(deviceMutex_);
     if (device_ == device) device_.reset();
     attached_ = device_ != nullptr;
   }
+  device->Interrupt();
+  std::weak_ptr<UsbDeviceLink> held = device;
+  device.reset();
+  // A transfer that ignored the interruption still ends by its own time-out.
+  const auto limit = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(static_cast<std::uint64_t>(timing_.usbTransferTimeoutMs) * kTries + 100);
+  while (!held.expired() && std::chrono::steady_clock::now() < limit)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void cICLWDUDriver::Reset() {
+  auto device = CurrentDevice();
+  if (!device) return;
+  DropLeftover();
+  const int reset = device->ResetDevice();
+  if (reset == 0) {
+    // Reset in place: the handle and its claim stay good, and no new arrival
+    // will be announced for a device that never left.
+    Trace(RegisterTrace::Event::Reset, "device reset in place; the register stays attached");
+    std::this_thread::sleep_for(std::chrono::milliseconds(timing_.resetSettleMs));
+    return;
+  }
+  Trace(RegisterTrace::Event::Reset, "device reset answered " + std::to_string(reset) + "; opening the register anew");
+  LetGo(std::move(device));
+  if (backend_ && libraryStarted_) backend_->Stop();
   StartLibrary();
   for (std::uint32_t poll = 0; poll < timing_.attachPollCount && !CurrentDevice(); ++poll)
     std::this_thread::sleep_for(std::chrono::milliseconds(timing_.attachPollMs));
   std::this_thread::sleep_for(std::chrono::milliseconds(timing_.resetSettleMs));
+  if (!CurrentDevice()) {
+    Trace(RegisterTrace::Event::Reset, "the register did not come back" +
+                                           (Diagnostic().empty() ? std::string() : ": " + Diagnostic()));
+  }
 }

@@ -1,5 +1,5 @@
-// The USB transport: carries frames to the register's bulk OUT pipe 0x03 in
-// 32-byte transfers and reads replies from IN pipe 0x81, with tries and resets.
+// The USB transport: carries frames to the register's OUT pipe 0x03 in 32-byte
+// transfers and reads replies from IN pipe 0x81, with tries and resets.
 #pragma once
 
 #include <atomic>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "DeviceTiming.h"
+#include "RegisterTrace.h"
 #include "TransferStatus.h"
 #include "UsbBackend.h"
 #include "iCOMDriver.h"
@@ -40,6 +41,7 @@ class cICLWDUDriver : public iCOMDriver {
   std::uint32_t GetLastStatus() override;
   void Reset() override;
   bool IsConnected() override;
+  void SetTrace(RegisterTrace* trace) override { trace_ = trace; }
 
   // What the programs can show about the link: why no register is usable, or empty.
   std::string Diagnostic() const;
@@ -48,6 +50,13 @@ class cICLWDUDriver : public iCOMDriver {
   void StartLibrary();
   std::shared_ptr<UsbDeviceLink> CurrentDevice() const;
   void DropLeftover();
+  // Lets go of a handle that a failed reset left useless: ends the transfer in
+  // progress on it and waits until nobody holds it, so that it is closed and the
+  // register's interface is free for the next handle.
+  void LetGo(std::shared_ptr<UsbDeviceLink> device);
+  void Trace(RegisterTrace::Event event, const std::string& note) const {
+    if (RegisterTrace* trace = trace_.load()) trace->Record(event, {}, note);
+  }
 
   const DeviceTiming timing_;
   std::unique_ptr<UsbBackend> backend_;
@@ -63,4 +72,5 @@ class cICLWDUDriver : public iCOMDriver {
   // with the device.
   std::mutex leftoverMutex_;
   std::vector<std::uint8_t> leftover_;
+  std::atomic<RegisterTrace*> trace_{nullptr};
 };

@@ -66,6 +66,8 @@ bool cSerialLineDriver::OpenLine() {
     diagnostic_.clear();
   }
   connected_ = true;
+  if (RegisterTrace* trace = trace_.load())
+    trace->Record(RegisterTrace::Event::Arrived, {}, CFormat("%s at %u baud", path_.c_str(), baud_));
   return true;
 }
 
@@ -75,6 +77,7 @@ void cSerialLineDriver::DropLine(const std::shared_ptr<FileDescriptor>& line) {
   line_.reset();
   diagnostic_ = CFormat("%s: the line went away", path_.c_str());
   connected_ = false;
+  if (RegisterTrace* trace = trace_.load()) trace->Record(RegisterTrace::Event::Departed, {}, diagnostic_);
 }
 
 bool cSerialLineDriver::Open(std::uint32_t /*portIndex*/) {
@@ -167,9 +170,12 @@ void cSerialLineDriver::Reset() {
   // exclusive descriptor alive and make the reopen fail. Discarding both
   // directions is what a reset of a serial line amounts to.
   const auto line = CurrentLine();
+  RegisterTrace* trace = trace_.load();
   if (line) {
     tcflush(line->get(), TCIOFLUSH);
+    if (trace) trace->Record(RegisterTrace::Event::Reset, {}, "line flushed in both directions");
     return;
   }
+  if (trace) trace->Record(RegisterTrace::Event::Reset, {}, "opening the line again");
   OpenLine();
 }

@@ -11,6 +11,7 @@
 
 #include "DeviceTiming.h"
 #include "FileDescriptor.h"
+#include "RegisterTrace.h"
 #include "TransferStatus.h"
 #include "iCOMDriver.h"
 
@@ -36,6 +37,7 @@ class cSerialLineDriver : public iCOMDriver {
   // Also notices a device node that went away or came back (checked at most
   // every kLineCheckInterval, without blocking).
   bool IsConnected() override;
+  void SetTrace(RegisterTrace* trace) override { trace_ = trace; }
 
   std::string Diagnostic() const;
 
@@ -57,4 +59,5 @@ class cSerialLineDriver : public iCOMDriver {
   std::string diagnostic_;
   std::mutex checkMutex_;
   std::chrono::steady_clock::time_point lastCheck_{};
+  std::atomic<RegisterTrace*> trace_{nullptr};
 };

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+class RegisterTrace;
+
 class iCOMDriver {
  public:
   virtual ~iCOMDriver() = default;
@@ -23,4 +25,7 @@ class iCOMDriver {
   virtual void Reset() = 0;
   // Whether a register is attached now; cheap and never blocking.
   virtual bool IsConnected() = 0;
+  // Where the transport reports its own events (resets, the register coming
+  // and going); null for none. Not owned; set before the link is used.
+  virtual void SetTrace(RegisterTrace* /*trace*/) {}
 };

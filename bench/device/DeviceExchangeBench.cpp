@@ -3,10 +3,15 @@
 // uses while it waits.
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <ctime>
+#include <filesystem>
+#include <memory>
+#include <unistd.h>
 #include <string>
 #include <thread>
 
+#include "RegisterTrace.h"
 #include "cDemoRegister.h"
 #include "cDeviceProtocol.h"
 
@@ -15,8 +20,14 @@ namespace {
 // CPU time of the whole process, all threads.
 double ProcessCpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 
+std::string TracePath() {
+  return (std::filesystem::temp_directory_path() / ("device-bench-trace-" + std::to_string(::getpid()) + ".log"))
+      .string();
+}
+
 // 100 exchanges (department reads and article reads, as a download makes them)
-// per iteration; the pause after a frame is the argument in milliseconds.
+// per iteration; the pause after a frame is the first argument in milliseconds,
+// the second 1 to trace every event into a file.
 void BM_HundredExchanges(benchmark::State& state) {
   DeviceTiming timing;
   timing.afterFramePauseMs = static_cast<std::uint32_t>(state.range(0));
@@ -24,6 +35,12 @@ void BM_HundredExchanges(benchmark::State& state) {
   options.timing = timing;
   cDemoRegister demo(options);
   cDeviceProtocol engine(timing);
+  std::unique_ptr<RegisterTrace> trace;
+  if (state.range(1) != 0) {
+    trace = RegisterTrace::Open(TracePath(), nullptr);
+    engine.SetTrace(trace.get());
+    demo.SetTrace(trace.get());
+  }
   engine.Start(&demo);
   std::string reply;
   int failures = 0;
@@ -36,6 +53,8 @@ void BM_HundredExchanges(benchmark::State& state) {
     benchmark::DoNotOptimize(reply);
   }
   engine.Stop();
+  trace.reset();
+  std::filesystem::remove(TracePath());
   const double exchanges = static_cast<double>(state.iterations()) * 100.0;
   state.counters["failures"] = failures;
   // Wall time per exchange; with the pause argument subtracted, the overhead.
@@ -43,8 +62,29 @@ void BM_HundredExchanges(benchmark::State& state) {
       benchmark::Counter(exchanges, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.SetItemsProcessed(static_cast<std::int64_t>(exchanges));
 }
-BENCHMARK(BM_HundredExchanges)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_HundredExchanges)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_HundredExchanges)->Args({0, 0})->Args({0, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_HundredExchanges)->Args({50, 0})->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// What recording one event costs the thread that records it: a request frame
+// of 30 bytes, as the engine records every frame it sends.
+void BM_TraceRecord(benchmark::State& state) {
+  auto trace = RegisterTrace::Open(TracePath(), nullptr);
+  std::array<std::uint8_t, 30> frame{};
+  frame.fill(0x41);
+  std::size_t recorded = 0;
+  for (auto _ : state) {
+    trace->Record(RegisterTrace::Event::Sent, frame);
+    // Keep below the writer's capacity, so that recording is measured, not dropping.
+    if (++recorded % (RegisterTrace::kCapacity / 2) == 0) {
+      state.PauseTiming();
+      trace->Flush();
+      state.ResumeTiming();
+    }
+  }
+  trace.reset();
+  std::filesystem::remove(TracePath());
+}
+BENCHMARK(BM_TraceRecord)->Unit(benchmark::kNanosecond);
 
 // CPU time the receiver thread and the register use in half a second of no
 // traffic; near zero when nothing spins.

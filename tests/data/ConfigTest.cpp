@@ -7,6 +7,7 @@
 #include <sstream>
 #include <cstring>
 
+#include "CodePage.h"
 #include "Config.h"
 #include "TempDir.h"
 
@@ -181,3 +182,43 @@ TEST_F(Config, MissingFileGivesLettersOfItsMessage) {
   EXPECT_EQ(DefaultDepartmentTaxLetter(), 'i');
   EXPECT_EQ(ConfiguredCodePage(), "WINDOWS-1252");
 }
+
+namespace {
+
+struct RestoreCodePage {
+  ~RestoreCodePage() { codepage::Select(codepage::kDefault); }
+};
+
+// A file saved as UTF-8 (what Linux editors write) reads the same as one saved
+// in the code page; a file that is not valid UTF-8 is taken as the code page.
+TEST_F(Config, AFileInUtf8IsReadAsUtf8) {
+  RestoreCodePage restore;
+  const std::vector<std::tuple<const char*, std::string, std::string>> cases = {
+      {"UTF-8", "DLG_X = \"\xC3\x9C" "bertragung\"\nSTAND_1 = \"Caf\xC3\xA9\"", "\xDC" "bertragung"},
+      {"code page", "DLG_X = \"\xDC" "bertragung\"\nSTAND_1 = \"Caf\xE9\"", "\xDC" "bertragung"},
+      {"ASCII", "DLG_X = \"Ubertragung\"", "Ubertragung"},
+      {"broken UTF-8", "DLG_X = \"\xC3\x9C\xC3\"", "\xC3\x9C\xC3"},
+      {"UTF-8 beyond the code page", "DLG_X = \"\xC5\x81" "odz \xE2\x82\xAC\"", "?odz \x80"},
+  };
+  for (const auto& [what, file, expected] : cases) {
+    config::Reset();
+    WriteConfig(file);
+    EXPECT_EQ(std::string(GetConfigText("DLG_X")), expected) << what;
+    EXPECT_EQ(config::FindValue("DLG_X"), expected) << what;
+  }
+  // Group names keep 19 characters, not 19 bytes of UTF-8.
+  config::Reset();
+  WriteConfig("STAND_1 = \"" + std::string(25, 'x') + "\"\nSTAND_2 = \"" + std::string(12, 'a') + "\xC3\xA9\xC3\xA9\xC3\xA9" "bcdefgh\"");
+  GroupNames names;
+  names.Load();
+  EXPECT_EQ(names.Stand(1), std::string(12, 'a') + "\xE9\xE9\xE9" "bcde");
+
+  // The values follow the code page chosen after the file was read.
+  config::Reset();
+  WriteConfig("CODE_PAGE = \"CP1250\"\nDLG_X = \"\xC5\x81\xC3\xB3" "d\xC5\xBA\"");
+  EXPECT_EQ(std::string(GetConfigText("DLG_X")), "?\xF3" "d?");
+  ASSERT_TRUE(SelectConfiguredCodePage());
+  EXPECT_EQ(std::string(GetConfigText("DLG_X")), "\xA3\xF3\x64\x9F");
+}
+
+}  // namespace

@@ -215,6 +215,76 @@ TEST_F(DeviceProtocolTest, BytesOutsideAFrameAreDropped) {
   EXPECT_EQ(transport.Frames().size(), 1u);
 }
 
+// Whatever comes in front of a frame in the same read, the frame is found.
+TEST_F(DeviceProtocolTest, EveryByteOfAReadIsLookedAt) {
+  const std::vector<std::pair<const char*, Bytes>> prefixes = {
+      {"SYN", {RegisterFrame::kSYN}},
+      {"two SYNs", {RegisterFrame::kSYN, RegisterFrame::kSYN}},
+      {"NAK", {RegisterFrame::kNAK}},
+      {"stray bytes", {'x', 0x03, 0x7F}},
+      {"a lone SOH", {RegisterFrame::kSOH}},
+      {"a cut frame", {RegisterFrame::kSOH, 0x40, 0x21, 0x80, 'a'}},
+  };
+  for (const auto& [what, prefix] : prefixes) {
+    transport.onWrite = [prefix = prefix](const Bytes& frame, ScriptedTransport& self) {
+      Bytes read = prefix;
+      const Bytes reply = Reply(frame[2], frame[3], "found");
+      read.insert(read.end(), reply.begin(), reply.end());
+      read.push_back(RegisterFrame::kSYN);  // and what follows the frame does no harm
+      self.Queue(read);
+    };
+    const std::size_t before = transport.Frames().size();
+    std::string reply;
+    EXPECT_EQ(engine.DeviceTransaction(0x80, "", reply), 0) << what;
+    EXPECT_EQ(reply, "found") << what;
+    EXPECT_EQ(transport.Frames().size(), before + 1) << what;
+  }
+}
+
+TEST_F(DeviceProtocolTest, SynsBetweenThePiecesOfAFrameAreNotPartOfIt) {
+  transport.onWrite = [](const Bytes& frame, ScriptedTransport& self) {
+    const Bytes reply = Reply(frame[2], frame[3], "whole");
+    self.Queue(Bytes(reply.begin(), reply.begin() + 6));
+    self.Queue({RegisterFrame::kSYN, RegisterFrame::kSYN});
+    self.Queue(Bytes(reply.begin() + 6, reply.end()));
+  };
+  std::string reply;
+  EXPECT_EQ(engine.DeviceTransaction(0x80, "", reply), 0);
+  EXPECT_EQ(reply, "whole");
+  EXPECT_EQ(transport.Frames().size(), 1u);
+}
+
+TEST_F(DeviceProtocolTest, AnEndOfTextByteInsideTheStatusDoesNotEndTheFrame) {
+  transport.onWrite = [](const Bytes& frame, ScriptedTransport& self) {
+    QueueInPieces(self, Reply(frame[2], frame[3], "abc", {0x80, 0x03, 0x80, 0x80, 0x80, 0x03}), 9);
+  };
+  cDeviceProtocol::ReplyArea area{};
+  ASSERT_EQ(engine.Exchange(0x80, "", area), 0u);
+  EXPECT_EQ(area[257], 0x03);
+  EXPECT_EQ(transport.Frames().size(), 1u);
+}
+
+// A late answer to a frame that was already sent again must never be taken for
+// the answer to the new frame: each answer names the SEQ it answers, and a NAK
+// makes the engine send again while the late answer is on its way.
+TEST_F(DeviceProtocolTest, LateAnswersNeverAnswerTheResentRequest) {
+  int writes = 0;
+  transport.onWrite = [&writes](const Bytes& frame, ScriptedTransport& self) {
+    const std::string names = std::to_string(frame[2]);
+    if (++writes % 2 == 1) {
+      self.Queue({RegisterFrame::kNAK});
+      self.Queue(Reply(frame[2], frame[3], names));  // arrives while the resend goes out
+    } else {
+      self.Queue(Reply(frame[2], frame[3], names));
+    }
+  };
+  for (int i = 0; i < 100; ++i) {
+    std::string reply;
+    ASSERT_EQ(engine.DeviceTransaction(0x80, "", reply), 0);
+    EXPECT_EQ(reply, std::to_string(transport.Frames().back()[2])) << "exchange " << i;
+  }
+}
+
 TEST_F(DeviceProtocolTest, BadCheckCharactersLeadToResend) {
   int writes = 0;
   transport.onWrite = [&writes](const Bytes& frame, ScriptedTransport& self) {

@@ -1,11 +1,14 @@
 // The USB transport's own rules, with the USB library played by the test.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <numeric>
 #include <thread>
 
 #include "FakeUsb.h"
 #include "LibusbBackend.h"
+#include "RegisterFrame.h"
+#include "cDeviceProtocol.h"
 #include "cICLWDUDriver.h"
 
 namespace {
@@ -192,6 +195,89 @@ TEST_F(UsbTransportTest, ResetRegistersAgainAndWaitsForTheRegister) {
   EXPECT_EQ(backend->Starts(), 3);
 }
 
+TEST_F(UsbTransportTest, ResetInPlaceKeepsTheHandleWithoutANewArrival) {
+  PlugRegister();
+  link->resetResult = 0;
+  backend->reannounce = false;  // nothing would announce the register again
+  driver->Reset();
+  EXPECT_EQ(link->Resets(), 1);
+  EXPECT_EQ(backend->Starts(), 1);
+  EXPECT_EQ(link->Handles(), 1);
+  EXPECT_TRUE(driver->IsConnected());
+  const auto frame = Counting(8);
+  EXPECT_EQ(driver->Write(frame.data(), 8), 8u);
+  EXPECT_EQ(driver->GetLastStatus(), 0u);
+}
+
+// A reset that leaves the handle useless: the read in progress on it is
+// interrupted, the handle closed, and the register claimed again through a new
+// one; transfers that would otherwise hold the old handle for seconds.
+TEST(UsbTransportRecovery, ResetEndsTheReadInProgressAndReopens) {
+  DeviceTiming timing = FastTiming();
+  timing.usbTransferTimeoutMs = 5000;
+  auto owned = std::make_unique<FakeUsbBackend>();
+  FakeUsbBackend* backend = owned.get();
+  cICLWDUDriver driver(std::move(owned), timing);
+  auto link = std::make_shared<FakeUsbLink>();
+  backend->Plug(link);
+
+  std::atomic<bool> reading{false};
+  std::uint32_t got = 99;
+  std::thread reader([&] {
+    std::uint8_t buffer[8];
+    reading = true;
+    got = driver.Read(buffer, 8);
+  });
+  while (!reading) std::this_thread::yield();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // let the read start waiting
+  driver.Reset();
+  reader.join();
+  EXPECT_EQ(got, 0u);
+  EXPECT_GE(link->InterruptedTransfers(), 1);
+  EXPECT_EQ(link->Handles(), 2);
+  ASSERT_TRUE(driver.IsConnected());
+
+  link->Script(0x81, {{0, -1, {0x16}}});
+  std::uint8_t buffer[8]{};
+  EXPECT_EQ(driver.Read(buffer, 8), 1u);
+  EXPECT_EQ(buffer[0], 0x16);
+}
+
+// The whole link: the register stays silent once, the engine resets the
+// transport, and the register answers the request sent again, whether the
+// reset kept the handle or a new one had to be opened.
+TEST(UsbTransportRecovery, RegisterAnswersAgainAfterASilence) {
+  for (const int resetResult : {0, static_cast<int>(LIBUSB_ERROR_IO), static_cast<int>(LIBUSB_ERROR_NOT_FOUND)}) {
+    DeviceTiming timing = FastTiming();
+    timing.usbTransferTimeoutMs = 5000;
+    timing.replyWaitMs = 150;
+    timing.afterFramePauseMs = 0;
+    timing.writeRetryPauseMs = 1;
+    timing.stopPollMs = 1;
+    auto owned = std::make_unique<FakeUsbBackend>();
+    FakeUsbBackend* backend = owned.get();
+    cICLWDUDriver driver(std::move(owned), timing);
+    auto link = std::make_shared<FakeUsbLink>();
+    link->resetResult = resetResult;
+    int frames = 0;
+    link->onFrame = [&frames](const std::vector<std::uint8_t>& frame, FakeUsbLink& self) {
+      if (++frames == 1) return;  // the first request goes unanswered
+      const auto reply = RegisterFrame::BuildReply(frame[2], frame[3], "back", {0x80, 0x80, 0x80, 0x80, 0x80, 0x80});
+      self.Script(0x81, {{0, -1, reply}});
+    };
+    backend->Plug(link);
+    cDeviceProtocol engine(timing);
+    ASSERT_TRUE(engine.Start(&driver));
+    std::string reply;
+    EXPECT_EQ(engine.DeviceTransaction(0x80, "", reply), 0) << "reset answers " << resetResult;
+    EXPECT_EQ(reply, "back");
+    EXPECT_EQ(frames, 2);
+    EXPECT_EQ(link->Resets(), 1);
+    EXPECT_EQ(link->Handles(), resetResult == 0 ? 1 : 2);
+    engine.Stop();
+  }
+}
+
 TEST_F(UsbTransportTest, WriteStatusIsNotOverwrittenByAConcurrentRead) {
   PlugRegister();
   link->Script(0x81, {{-1, 0, {}}, {-1, 0, {}}, {-1, 0, {}}});
@@ -263,19 +349,33 @@ std::optional<int> RegisterInterfaceOf(std::vector<libusb_endpoint_descriptor> e
   libusb_config_descriptor config{};
   config.bNumInterfaces = 1;
   config.interface = &interface;
-  return LibusbBackend::RegisterInterface(config);
+  const auto found = LibusbBackend::RegisterInterface(config);
+  return found ? std::optional<int>(found->interfaceNumber) : std::nullopt;
 }
 
-// Which devices count as registers: both pipes, bulk, in one interface setting.
-TEST(UsbRegisterRule, NeedsBulkOut03AndBulkIn81InOneSetting) {
+// Which devices count as registers: both pipes, bulk or interrupt (the
+// transport needs transfers with a time-out, which both give), in one setting.
+TEST(UsbRegisterRule, NeedsOut03AndIn81AsBulkOrInterruptInOneSetting) {
   constexpr auto kBulk = LIBUSB_TRANSFER_TYPE_BULK;
   constexpr auto kInterrupt = LIBUSB_TRANSFER_TYPE_INTERRUPT;
+  constexpr auto kIsochronous = LIBUSB_TRANSFER_TYPE_ISOCHRONOUS;
   EXPECT_EQ(RegisterInterfaceOf({Endpoint(0x03, kBulk), Endpoint(0x81, kBulk)}), 2);
   EXPECT_EQ(RegisterInterfaceOf({Endpoint(0x81, kBulk), Endpoint(0x82, kInterrupt), Endpoint(0x03, kBulk)}), 2);
   EXPECT_FALSE(RegisterInterfaceOf({Endpoint(0x03, kBulk)}).has_value());
-  EXPECT_FALSE(RegisterInterfaceOf({Endpoint(0x03, kInterrupt), Endpoint(0x81, kBulk)}).has_value());
+  EXPECT_EQ(RegisterInterfaceOf({Endpoint(0x03, kInterrupt), Endpoint(0x81, kBulk)}), 2);
+  EXPECT_EQ(RegisterInterfaceOf({Endpoint(0x03, kInterrupt), Endpoint(0x81, kInterrupt)}), 2);
+  EXPECT_FALSE(RegisterInterfaceOf({Endpoint(0x03, kIsochronous), Endpoint(0x81, kBulk)}).has_value());
   EXPECT_FALSE(RegisterInterfaceOf({Endpoint(0x83, kBulk), Endpoint(0x01, kBulk)}).has_value());
   EXPECT_FALSE(RegisterInterfaceOf({}).has_value());
+}
+
+// A device found by its endpoints alone is never taken from a kernel driver.
+TEST(UsbRegisterRule, OnlyANamedDeviceIsTakenFromItsKernelDriver) {
+  using A = LibusbBackend::Admission;
+  EXPECT_EQ(LibusbBackend::Admit(false, false), A::Take);
+  EXPECT_EQ(LibusbBackend::Admit(false, true), A::Leave);
+  EXPECT_EQ(LibusbBackend::Admit(true, false), A::Take);
+  EXPECT_EQ(LibusbBackend::Admit(true, true), A::TakeDetachingDriver);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@ std::optional<ArticlesCommandLine> ArticlesCommandLine::Parse(const std::vector<
     return std::nullopt;
   };
   ArticlesCommandLine line;
+  std::string trace;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     // Options with a value take it as the next argument or after "=".
@@ -31,6 +32,8 @@ std::optional<ArticlesCommandLine> ArticlesCommandLine::Parse(const std::vector<
       const auto choice = RegisterChoice::Parse(text, &why);
       if (!choice) return fail(why);
       line.registerChoice = *choice;
+    } else if (is("--trace")) {
+      if (!value("--trace", trace) || trace.empty()) return fail("--trace needs the path of the trace file to write");
     } else if (is("--make-sample")) {
       if (!value("--make-sample", line.makeSample) || line.makeSample.empty()) {
         return fail("--make-sample needs the path of the database file to write");
@@ -43,6 +46,7 @@ std::optional<ArticlesCommandLine> ArticlesCommandLine::Parse(const std::vector<
       return fail("unknown argument \"" + arg + "\"; see --help");
     }
   }
+  line.registerChoice.tracePath = trace;
   return line;
 }
 
@@ -53,6 +57,7 @@ std::string ArticlesCommandLine::Usage(const std::string& program) {
          "  " + std::string(kRegisterOptionHelp) + "\n"
          "                          the register connection (default usb; demo is a built-in\n"
          "                          register with sample contents)\n"
+         "  " + std::string(kTraceOptionHelp) + "\n"
          "  --database PATH         open this database file when the articles window opens\n"
          "  --make-sample PATH      write the demo register's departments and articles into a\n"
          "                          new database file and end\n"

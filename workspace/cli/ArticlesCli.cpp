@@ -20,7 +20,7 @@
 namespace {
 
 constexpr const char* kUsageText =
-    "usage: articles-cli [--register usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]] [--yes] COMMAND\n"
+    "usage: articles-cli [--register usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]] [--trace FILE] [--yes] COMMAND\n"
     "  params                                   read and print the register's parameters\n"
     "  download DB [--articles|--departments]   register tables into DB (both by default; DB created if missing)\n"
     "  upload DB [--departments]                articles of DB to the register (its departments instead)\n"
@@ -67,6 +67,10 @@ std::optional<ArticlesCli::Invocation> ArticlesCli::Parse(const std::vector<std:
       const auto parsed = RegisterChoice::Parse(value, &error);
       if (!parsed) return usage(error);
       call.choice = *parsed;
+    } else if (arg == "--trace" || arg.starts_with("--trace=")) {
+      if (arg == "--trace" && i + 1 >= args.size()) return usage("--trace needs the path of the trace file");
+      call.trace = arg == "--trace" ? args[++i] : arg.substr(8);
+      if (call.trace.empty()) return usage("--trace needs the path of the trace file");
     } else if (arg == "--articles") {
       call.articlesOnly = true;
     } else if (arg == "--departments") {
@@ -121,8 +125,14 @@ int ArticlesCli::Run(const std::vector<std::string>& args) {
     return kFailed;
   }
 
-  RegisterConnection connection(call->choice, timing_);
-  if (!Connect(connection, call->choice)) return kFailed;
+  RegisterChoice choice = call->choice;
+  choice.tracePath = call->trace;
+  RegisterConnection connection(choice, timing_);
+  if (!connection.TraceProblem().empty()) {
+    std::fprintf(streams_.err, "articles-cli: %s\n", connection.TraceProblem().c_str());
+    return kFailed;
+  }
+  if (!Connect(connection, choice)) return kFailed;
   RegisterTransfers transfers(connection.Transaction(), profile);
   const bool parametersRead = transfers.ReadDeviceParameters();
   if (!parametersRead) std::fprintf(streams_.err, "%s\n", UiText("MSG_DEVICE_ERROR_MSG").c_str());

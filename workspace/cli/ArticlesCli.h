@@ -38,6 +38,7 @@ class ArticlesCli {
   // What the command line asks for.
   struct Invocation {
     RegisterChoice choice;
+    std::string trace;  // --trace FILE: the register link's events go there
     bool assumeYes = false;
     std::string command;  // params, download, upload, report or show
     std::string file;
