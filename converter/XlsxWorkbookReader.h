@@ -37,4 +37,5 @@ class XlsxWorkbookReader final : public WorkbookReader {
   std::unique_ptr<ZipPackage> package_;
   std::vector<Sheet> sheets_;
   std::vector<std::string> sharedStrings_;
+  std::vector<bool> dateStyles_;  // by cell style index: shows a date or time
 };

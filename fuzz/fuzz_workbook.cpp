@@ -28,11 +28,8 @@ const std::string& TempPath() {
 
 }  // namespace
 
-// See asan.supp: reports from inside libfreexl are not ours to fix.
+// See asan.supp: reports from inside libraries that are not ours to fix.
 extern "C" const char* __asan_default_options() { return "suppressions=" ARTICLES_FUZZ_DIR "/asan.supp"; }
-// libfreexl loses a block of its own on some damaged files even though every
-// handle is closed; the leak is inside the library.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfreexl.so.1\n"; }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string& path = TempPath();
