@@ -142,3 +142,38 @@ TEST_P(PeopleFixtureImport, ADateInANumberColumnIsRefusedWithItsPlace) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, PeopleFixtureImport, ::testing::Values("xlsx", "ods", "xls"));
+
+namespace {
+
+// Hostile and unusual packages (see make_hostile_fixtures.py): each is refused
+// with its reason, in bounded memory, or read.
+TEST(FixtureImportHostile, EachIsRefusedWithItsReasonOrRead) {
+  struct Case {
+    const char* file;
+    const char* message;  // nullptr: imports
+  };
+  const std::vector<Case> cases = {
+      {"bomb_sheet.xlsx", "part xl/worksheets/sheet1.xml is larger than 64 MiB when unpacked"},
+      {"bomb_content.ods", "part content.xml is larger than 64 MiB when unpacked"},
+      {"repeated_article.ods", "sheet ARTICLES holds more than 49999 article rows"},
+      {"password.ods", "the workbook is protected by a password"},
+      {"moved_parts.xlsx", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    ScratchDir dir;
+    const RunResult result =
+        RunProgram(dir.path(), {"alal", "-UP", "-ItmpDBTransfer.tmp", "-O", (kFixtures / c.file).string()});
+    EXPECT_LT(result.peakKiB, 300 * 1024);
+    if (!c.message) {
+      EXPECT_EQ(result.status, 0) << result.errors;
+      EXPECT_EQ(ReadArticles(dir / "tmpDBTransfer.tmp").size(), 5u);
+      continue;
+    }
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.errors.find(c.message), std::string::npos) << result.errors;
+    EXPECT_EQ(fs::file_size(dir / "tmpDBTransfer.tmp"), 20u);
+  }
+}
+
+}  // namespace
