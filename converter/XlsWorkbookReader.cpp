@@ -329,126 +329,150 @@ std::vector<std::string> XlsWorkbookReader::SheetNames() const {
   return names;
 }
 
+void XlsWorkbookReader::WalkCells(std::size_t offset, std::size_t columns, const CellSink& sink) const {
+  Records records(stream_, offset);
+  Record record;
+  if (!records.Next(record) || record.type != kBof) throw Damage{"it does not begin with a BOF record"};
+  int depth = 1;  // charts inside a sheet are substreams of their own
+  // A formula whose text comes in the STRING record after it waits here.
+  bool pending = false;
+  std::uint16_t pendingRow = 0, pendingColumn = 0;
+  auto place = [&](Bytes data, Cell cell) {
+    const std::uint16_t column = U16(data, 2);
+    if (column < columns) sink(U16(data, 0), column, std::move(cell));
+  };
+  auto number = [&](Bytes data, double value) {
+    const std::uint16_t xf = U16(data, 4);
+    if (xf < dateFormats_.size() && dateFormats_[xf]) return Cell::Date(CFormat("%.15g", value));
+    return Cell::Number(value);
+  };
+  while (depth > 0 && records.Next(record)) {
+    const Bytes d = record.data;
+    if (record.type == kBof) ++depth;
+    if (record.type == kEof) --depth;
+    if (depth != 1) continue;
+    switch (record.type) {
+      case kNumber: place(d, number(d, F64(d, 6))); break;
+      case kRk: place(d, number(d, FromRk(U32(d, 6)))); break;
+      case kMulRk: {
+        if (d.size() < 6) throw Damage{"a MULRK record is cut short"};
+        const std::size_t count = (d.size() - 6) / 6;
+        for (std::size_t i = 0; i < count; ++i) {
+          const std::size_t column = U16(d, 2) + i;
+          const std::uint16_t xf = U16(d, 4 + 6 * i);
+          const double value = FromRk(U32(d, 6 + 6 * i));
+          if (column >= columns) break;
+          sink(U16(d, 0), static_cast<std::uint16_t>(column),
+               xf < dateFormats_.size() && dateFormats_[xf] ? Cell::Date(CFormat("%.15g", value)) : Cell::Number(value));
+        }
+        break;
+      }
+      case kLabelSst: {
+        const std::uint32_t index = U32(d, 6);
+        if (index >= strings_.size()) throw Damage{"a cell refers to a text that is not there"};
+        place(d, Cell::Text(strings_[index]));
+        break;
+      }
+      case kLabel: {
+        if (d.size() < 6) throw Damage{"a LABEL record is cut short"};
+        std::vector<Bytes> pieces{d.subspan(6)};
+        for (Bytes more : records.Continuations()) pieces.push_back(more);
+        place(d, Cell::Text(Pieces(std::move(pieces)).UnicodeString(true)));
+        break;
+      }
+      case kBoolErr: {
+        if (d.size() < 8) throw Damage{"a BOOLERR record is cut short"};
+        place(d, d[7] ? Cell::Text(ErrorText(d[6])) : Cell::Number(d[6] ? 1 : 0));
+        break;
+      }
+      case kFormula: {
+        if (pending) throw Damage{"a formula's text result is missing"};
+        if (d.size() < 14) throw Damage{"a FORMULA record is cut short"};
+        if (U16(d, 12) != 0xFFFF) {
+          place(d, number(d, F64(d, 6)));
+          break;
+        }
+        switch (d[6]) {
+          case 0:  // text, in the STRING record that follows
+            pending = true;
+            pendingRow = U16(d, 0);
+            pendingColumn = U16(d, 2);
+            break;
+          case 1: place(d, Cell::Number(d[8] ? 1 : 0)); break;
+          case 2: place(d, Cell::Text(ErrorText(d[8]))); break;
+          case 3: place(d, Cell::Text(std::string())); break;
+          default: throw Damage{"a formula has a result of unknown kind"};
+        }
+        break;
+      }
+      case kString: {
+        if (!pending) break;  // a STRING record that no formula waits for
+        std::vector<Bytes> pieces{d};
+        for (Bytes more : records.Continuations()) pieces.push_back(more);
+        std::string text = Pieces(std::move(pieces)).UnicodeString(true);
+        if (pendingColumn < columns) sink(pendingRow, pendingColumn, Cell::Text(std::move(text)));
+        pending = false;
+        break;
+      }
+      default: break;
+    }
+  }
+  if (pending) throw Damage{"a formula's text result is missing"};
+}
+
 bool XlsWorkbookReader::VisitRows(int sheet, std::size_t columns, const RowVisitor& visit, std::string& error) {
   if (sheet < 0 || static_cast<std::size_t>(sheet) >= sheets_.size()) {
     error = "no sheet " + std::to_string(sheet + 1) + " in the workbook";
     return false;
   }
   const Sheet& wanted = sheets_[static_cast<std::size_t>(sheet)];
-  struct Placed {
-    std::uint32_t row;
-    std::uint16_t column;
-    Cell cell;
-  };
-  std::vector<Placed> placed;
+  struct StopWalk {};
   try {
-    Records records(stream_, wanted.offset);
-    Record record;
-    if (!records.Next(record) || record.type != kBof) throw Damage{"it does not begin with a BOF record"};
-    int depth = 1;  // charts inside a sheet are substreams of their own
-    // The formula whose text comes in the STRING record after it: its place in
-    // placed, or kOutside when its column is not read.
-    constexpr std::size_t kNone = SIZE_MAX, kOutside = SIZE_MAX - 1;
-    std::size_t pendingString = kNone;
-    auto place = [&](Bytes data, Cell cell) {
-      const std::uint16_t column = U16(data, 2);
-      if (column >= columns) return;
-      placed.push_back({U16(data, 0), column, std::move(cell)});
-    };
-    auto number = [&](Bytes data, double value) {
-      const std::uint16_t xf = U16(data, 4);
-      if (xf < dateFormats_.size() && dateFormats_[xf]) return Cell::Date(CFormat("%.15g", value));
-      return Cell::Number(value);
-    };
-    while (depth > 0 && records.Next(record)) {
-      const Bytes d = record.data;
-      if (record.type == kBof) ++depth;
-      if (record.type == kEof) --depth;
-      if (depth != 1) continue;
-      switch (record.type) {
-        case kNumber: place(d, number(d, F64(d, 6))); break;
-        case kRk: place(d, number(d, FromRk(U32(d, 6)))); break;
-        case kMulRk: {
-          if (d.size() < 6) throw Damage{"a MULRK record is cut short"};
-          const std::size_t count = (d.size() - 6) / 6;
-          const std::uint16_t first = U16(d, 2);
-          for (std::size_t i = 0; i < count; ++i) {
-            const std::size_t at = 4 + 6 * i;
-            std::vector<unsigned char> one(10);  // row, column, xf, rk: as an RK record
-            one[0] = d[0], one[1] = d[1];
-            const std::size_t column = first + i;
-            if (column > 0xFFFF) break;
-            one[2] = static_cast<unsigned char>(column), one[3] = static_cast<unsigned char>(column >> 8);
-            std::copy(d.begin() + static_cast<std::ptrdiff_t>(at), d.begin() + static_cast<std::ptrdiff_t>(at + 6),
-                      one.begin() + 4);
-            place(one, number(one, FromRk(U32(one, 6))));
-          }
-          break;
+    // Programs write the cells row by row; then each row is handed on as it
+    // ends and no sheet is held. Cells out of that order are sorted first.
+    bool ordered = true;
+    std::uint32_t last = 0;
+    WalkCells(wanted.offset, columns, [&](std::uint16_t row, std::uint16_t, Cell) {
+      ordered = ordered && row >= last;
+      last = row;
+    });
+    std::vector<Cell> cells(columns);
+    if (ordered) {
+      bool open = false;
+      std::uint16_t current = 0;
+      WalkCells(wanted.offset, columns, [&](std::uint16_t row, std::uint16_t column, Cell cell) {
+        if (open && row != current) {
+          if (!visit(current, cells)) throw StopWalk{};
+          std::fill(cells.begin(), cells.end(), Cell::Empty());
         }
-        case kLabelSst: {
-          const std::uint32_t index = U32(d, 6);
-          if (index >= strings_.size()) throw Damage{"a cell refers to a text that is not there"};
-          place(d, Cell::Text(strings_[index]));
-          break;
-        }
-        case kLabel: {
-          if (d.size() < 6) throw Damage{"a LABEL record is cut short"};
-          std::vector<Bytes> pieces{d.subspan(6)};
-          for (Bytes more : records.Continuations()) pieces.push_back(more);
-          place(d, Cell::Text(Pieces(std::move(pieces)).UnicodeString(true)));
-          break;
-        }
-        case kBoolErr: {
-          if (d.size() < 8) throw Damage{"a BOOLERR record is cut short"};
-          place(d, d[7] ? Cell::Text(ErrorText(d[6])) : Cell::Number(d[6] ? 1 : 0));
-          break;
-        }
-        case kFormula: {
-          if (pendingString != kNone) throw Damage{"a formula's text result is missing"};
-          if (d.size() < 14) throw Damage{"a FORMULA record is cut short"};
-          if (U16(d, 12) != 0xFFFF) {
-            place(d, number(d, F64(d, 6)));
-            break;
-          }
-          switch (d[6]) {
-            case 0:  // text, in the STRING record that follows
-              pendingString = placed.size();
-              place(d, Cell::Text(std::string()));
-              if (placed.size() == pendingString) pendingString = kOutside;
-              break;
-            case 1: place(d, Cell::Number(d[8] ? 1 : 0)); break;
-            case 2: place(d, Cell::Text(ErrorText(d[8]))); break;
-            case 3: place(d, Cell::Text(std::string())); break;
-            default: throw Damage{"a formula has a result of unknown kind"};
-          }
-          break;
-        }
-        case kString: {
-          if (pendingString == kNone) break;  // a STRING record that no formula waits for
-          std::vector<Bytes> pieces{d};
-          for (Bytes more : records.Continuations()) pieces.push_back(more);
-          std::string text = Pieces(std::move(pieces)).UnicodeString(true);
-          if (pendingString != kOutside) placed[pendingString].cell = Cell::Text(std::move(text));
-          pendingString = kNone;
-          break;
-        }
-        default: break;
-      }
+        open = true;
+        current = row;
+        cells[column] = std::move(cell);
+      });
+      if (open) visit(current, cells);
+      return true;
     }
-    if (pendingString != kNone) throw Damage{"a formula's text result is missing"};
+    struct Placed {
+      std::uint16_t row, column;
+      Cell cell;
+    };
+    std::vector<Placed> placed;
+    WalkCells(wanted.offset, columns, [&](std::uint16_t row, std::uint16_t column, Cell cell) {
+      placed.push_back({row, column, std::move(cell)});
+    });
+    std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
+      return a.row < b.row || (a.row == b.row && a.column < b.column);
+    });
+    for (std::size_t i = 0; i < placed.size();) {
+      const std::uint16_t row = placed[i].row;
+      std::fill(cells.begin(), cells.end(), Cell::Empty());
+      for (; i < placed.size() && placed[i].row == row; ++i) cells[placed[i].column] = std::move(placed[i].cell);
+      if (!visit(row, cells)) break;
+    }
+  } catch (const StopWalk&) {
   } catch (const Damage& d) {
     error = "damaged sheet " + wanted.name + ": " + d.what;
     return false;
-  }
-
-  std::stable_sort(placed.begin(), placed.end(),
-                   [](const Placed& a, const Placed& b) { return a.row < b.row || (a.row == b.row && a.column < b.column); });
-  std::vector<Cell> cells(columns);
-  for (std::size_t i = 0; i < placed.size();) {
-    const std::uint32_t row = placed[i].row;
-    std::fill(cells.begin(), cells.end(), Cell::Empty());
-    for (; i < placed.size() && placed[i].row == row; ++i) cells[placed[i].column] = std::move(placed[i].cell);
-    if (!visit(row, cells)) break;
   }
   return true;
 }

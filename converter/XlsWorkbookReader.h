@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +37,10 @@ class XlsWorkbookReader final : public WorkbookReader {
   };
 
   void ReadGlobals();  // throws Damage or PasswordProtected
+  // Hands each cell of the sheet at offset within the first columns to sink,
+  // in the order of the file; throws Damage.
+  using CellSink = std::function<void(std::uint16_t row, std::uint16_t column, Cell cell)>;
+  void WalkCells(std::size_t offset, std::size_t columns, const CellSink& sink) const;
 
   std::vector<unsigned char> stream_;
   std::vector<Sheet> sheets_;

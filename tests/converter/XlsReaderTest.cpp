@@ -184,3 +184,25 @@ TEST(XlsReader, DamagedSheetsAreRefusedNotReadAsEmpty) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(XlsReader, RowsComeInOrderWhateverTheOrderOfTheRecords) {
+  ScratchDir dir;
+  for (const std::vector<unsigned>& order : {std::vector<unsigned>{0, 1, 2}, std::vector<unsigned>{2, 0, 1}}) {
+    std::string cells;
+    for (const unsigned row : order) cells += Record(0x0203, Cell(row, 1, 0) + F64(row * 10.0));
+    WriteCompoundFile(dir / "rows.xls", {{"Workbook", WorkbookStream("", {{"S", cells}})}});
+    std::string error;
+    auto workbook = WorkbookReader::Open((dir / "rows.xls").string(), error);
+    ASSERT_NE(workbook, nullptr) << error;
+    std::vector<std::pair<std::size_t, double>> seen;
+    ASSERT_TRUE(workbook->VisitRows(0, 2, [&](std::size_t row, std::span<const ::Cell> c) {
+      seen.emplace_back(row, c[1].number);
+      return true;
+    }, error)) << error;
+    EXPECT_EQ(seen, (std::vector<std::pair<std::size_t, double>>{{0, 0.0}, {1, 10.0}, {2, 20.0}}));
+  }
+}
+
+}  // namespace
