@@ -296,7 +296,7 @@ void XlsWorkbookReader::ReadGlobals() {
         sst.Long();  // total references
         const std::uint32_t unique = sst.Long();
         strings_.reserve(std::min<std::size_t>(unique, record.data.size()));
-        while (strings_.size() < unique && !sst.AtEnd()) strings_.push_back(sst.UnicodeString(true));
+        while (strings_.size() < unique && !sst.AtEnd()) strings_.Add(sst.UnicodeString(true));
         break;
       }
       case kXf: xfFormats.push_back(U16(record.data, 2)); break;
@@ -370,7 +370,7 @@ void XlsWorkbookReader::WalkCells(std::size_t offset, std::size_t columns, const
       case kLabelSst: {
         const std::uint32_t index = U32(d, 6);
         if (index >= strings_.size()) throw Damage{"a cell refers to a text that is not there"};
-        place(d, Cell::Text(strings_[index]));
+        place(d, Cell::Text(std::string(strings_[index])));
         break;
       }
       case kLabel: {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "StringPool.h"
 #include "WorkbookReader.h"
 
 class XlsWorkbookReader final : public WorkbookReader {
@@ -44,6 +45,6 @@ class XlsWorkbookReader final : public WorkbookReader {
 
   std::vector<unsigned char> stream_;
   std::vector<Sheet> sheets_;
-  std::vector<std::string> strings_;  // the shared string table
+  StringPool strings_;  // the shared string table
   std::vector<bool> dateFormats_;     // by XF index: the cell shows a date or time
 };

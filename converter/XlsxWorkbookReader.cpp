@@ -136,11 +136,11 @@ struct TextCollector {
 };
 
 struct SharedStringsHandler : sax::AttributeHandler {
-  std::vector<std::string>& strings;
+  StringPool& strings;
   TextCollector collector;
   bool inItem = false;
 
-  explicit SharedStringsHandler(std::vector<std::string>& s) : strings(s) {}
+  explicit SharedStringsHandler(StringPool& s) : strings(s) {}
   void start_element(const parser_element& e) {
     if (e.name == "si") {
       inItem = true;
@@ -152,7 +152,7 @@ struct SharedStringsHandler : sax::AttributeHandler {
   }
   void end_element(const parser_element& e) {
     if (e.name == "si") {
-      strings.push_back(ooxml::DecodeEscapes(collector.text));
+      strings.Add(ooxml::DecodeEscapes(collector.text));
       inItem = false;
     } else if (inItem) {
       collector.End(e.name);
@@ -181,7 +181,7 @@ bool ParseReference(std::string_view ref, std::size_t& column, std::size_t& row)
 
 // A worksheet part: gathers each row's cells and hands the row on at its end.
 struct SheetHandler : sax::AttributeHandler {
-  const std::vector<std::string>& shared;
+  const StringPool& shared;
   const std::vector<bool>& dateStyles;
   const WorkbookReader::RowVisitor& visit;
   std::vector<Cell> cells;
@@ -191,7 +191,7 @@ struct SheetHandler : sax::AttributeHandler {
   bool dateStyle = false;
   TextCollector inlineText;
 
-  SheetHandler(const std::vector<std::string>& s, const std::vector<bool>& d, const WorkbookReader::RowVisitor& v,
+  SheetHandler(const StringPool& s, const std::vector<bool>& d, const WorkbookReader::RowVisitor& v,
                std::size_t columns)
       : shared(s), dateStyles(d), visit(v), cells(columns) {}
 
@@ -258,7 +258,7 @@ struct SheetHandler : sax::AttributeHandler {
       const auto index = ReadLeadingInteger(value);
       if (!index || *index < 0 || static_cast<std::size_t>(*index) >= shared.size())
         return Cell::Text("#bad shared string");
-      return Cell::Text(shared[static_cast<std::size_t>(*index)]);
+      return Cell::Text(std::string(shared[static_cast<std::size_t>(*index)]));
     }
     if (type == "inlineStr")
       return inlineText.text.empty() ? Cell::Empty() : Cell::Text(ooxml::DecodeEscapes(inlineText.text));
