@@ -69,8 +69,9 @@ TEST_F(Import, TooManyRowsAreRefusedBeforeAnythingIsWritten) {
     std::size_t departments, articles;
     const char* message;
   };
-  for (const Case& c : {Case{201, 1, "sheet DEPARTMENTS holds more than 200 department rows"},
-                        Case{200, 50000, "sheet ARTICLES holds more than 49999 article rows"}}) {
+  // The article limit is met by repeated_article.ods (FixtureImportHostile) in
+  // a few bytes; written out here it would take seconds.
+  for (const Case& c : {Case{201, 1, "sheet DEPARTMENTS holds more than 200 department rows"}}) {
     SCOPED_TRACE(c.message);
     WriteWorkbook(book, {Departments(c.departments), Articles(c.articles)});
     const RunResult result = Convert();
