@@ -17,9 +17,22 @@ constexpr std::int64_t kExactIntegerLimit = std::int64_t{1} << 53;
 
 }  // namespace
 
-double ArticleRow::ExportedQuantity(double quantity) {
-  return quantity == kNotControlledFractional || quantity == kNotControlledWhole ? 0.0 : quantity;
+bool ArticleRow::IsNotControlledQuantity(double quantity) {
+  return quantity == kNotControlledFractional || quantity == kNotControlledWhole;
 }
+
+namespace {
+
+// A quantity the register does not track is an empty cell: it comes back as
+// not controlled, where a 0 would make the register count a stock of none.
+void PutQuantity(std::span<Cell> row, std::size_t column, double quantity, std::vector<CellProblem>& problems) {
+  if (ArticleRow::IsNotControlledQuantity(quantity))
+    row[column] = Cell::Empty();
+  else
+    cells::PutFloat(row, column, quantity, 3, problems);
+}
+
+}  // namespace
 
 ArticleRow::Cells ArticleRow::FromRecord(const ArticleRecord& r, std::vector<CellProblem>& problems) {
   Cells cells;
@@ -40,8 +53,8 @@ ArticleRow::Cells ArticleRow::FromRecord(const ArticleRecord& r, std::vector<Cel
   cells[kPluNoLink] = Cell::Number(r.PLUNOLINK);
   cells::PutFloat(cells, kAmount, r.AMOUNT, 2, problems);
   cells::PutFloat(cells, kAmountDs, r.AMOUNT_DS, 2, problems);
-  cells::PutFloat(cells, kStockQty, ExportedQuantity(r.STOCKQTY), 3, problems);
-  cells::PutFloat(cells, kInitQty, ExportedQuantity(r.INITQTY), 3, problems);
+  PutQuantity(cells, kStockQty, r.STOCKQTY, problems);
+  PutQuantity(cells, kInitQty, r.INITQTY, problems);
   cells::PutFloat(cells, kSoldQty, r.SOLDQTY, 3, problems);
   return cells;
 }
@@ -64,8 +77,8 @@ std::optional<CellProblem> ArticleRow::ToRecord(std::span<const Cell> c, Article
   first.Check(kPluNoLink, cells::ReadInt32(c[kPluNoLink], r.PLUNOLINK));
   first.Check(kAmount, cells::ReadDouble(c[kAmount], r.AMOUNT));
   first.Check(kAmountDs, cells::ReadDouble(c[kAmountDs], r.AMOUNT_DS));
-  first.Check(kStockQty, cells::ReadDouble(c[kStockQty], r.STOCKQTY));
-  first.Check(kInitQty, cells::ReadDouble(c[kInitQty], r.INITQTY));
+  first.Check(kStockQty, cells::ReadQuantity(c[kStockQty], r.OPT_FRACT_QTY, r.STOCKQTY));
+  first.Check(kInitQty, cells::ReadQuantity(c[kInitQty], r.OPT_FRACT_QTY, r.INITQTY));
   first.Check(kSoldQty, cells::ReadDouble(c[kSoldQty], r.SOLDQTY));
   if (auto problem = first.Take()) return problem;
   r.IN_USE = 1;

@@ -23,6 +23,8 @@ class ArticleRow {
   // problem when a cell cannot give its field's value.
   static std::optional<CellProblem> ToRecord(std::span<const Cell> cells, ArticleRecord& record);
 
-  // A quantity the register does not track is shown as 0.
-  static double ExportedQuantity(double quantity);
+  // Whether a stock or initial quantity is one of the values the register
+  // stores for "not controlled"; such a quantity is written as an empty cell,
+  // and an empty cell reads back as the not-controlled value.
+  static bool IsNotControlledQuantity(double quantity);
 };

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstring>
 #include <string_view>
 
@@ -11,14 +13,68 @@
 namespace cells {
 namespace {
 
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+// Text that is a plain decimal number as a person types one: a sign, digits
+// with at most one full stop, an exponent. No thousands separators, no hex.
+bool IsNumberText(std::string_view text) {
+  std::size_t i = 0, digits = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) ++digits;
+  if (i < text.size() && text[i] == '.')
+    for (++i; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) ++digits;
+  if (digits == 0) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    std::size_t exponent = 0;
+    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) ++exponent;
+    if (exponent == 0) return false;
+  }
+  return i == text.size();
+}
+
+bool IsEmptyValue(const Cell& cell) { return cell.IsEmpty() || (cell.IsText() && Trimmed(cell.text).empty()); }
+
+// The number a cell holds: a number cell, or a text cell whose whole text is
+// a number (a barcode kept as text for its leading zeros).
+std::optional<std::string> NumberOf(const Cell& cell, double& out) {
+  if (IsEmptyValue(cell)) return "empty cell where a number belongs";
+  if (cell.IsDate()) return "date or time \"" + cell.text.substr(0, 40) + "\" where a number belongs";
+  if (cell.IsNumber()) {
+    out = cell.number;
+    return std::nullopt;
+  }
+  const std::string_view text = Trimmed(cell.text);
+  if (IsNumberText(text))
+    if (const auto value = ReadLeadingDouble(text); value && std::isfinite(*value)) {
+      out = *value;
+      return std::nullopt;
+    }
+  return "text \"" + cell.text.substr(0, 40) + "\" where a number belongs";
+}
+
 // A number cell whose value the field cannot hold is refused, not saturated.
 std::optional<std::string> TruncatedInRange(const Cell& cell, double low, double high, double& truncated) {
-  if (cell.IsEmpty()) return "empty cell where a number belongs";
-  if (!cell.IsNumber()) return "text \"" + cell.text.substr(0, 40) + "\" where a number belongs";
-  if (!std::isfinite(cell.number)) return "not a finite number";
-  truncated = std::trunc(cell.number);
-  if (truncated < low || truncated > high) return "number " + CFormat("%.17g", cell.number) + " out of range";
+  double number = 0;
+  if (auto problem = NumberOf(cell, number)) return problem;
+  if (!std::isfinite(number)) return "not a finite number";
+  truncated = std::trunc(number);
+  if (truncated < low || truncated > high) return "number " + CFormat("%.17g", number) + " out of range";
   return std::nullopt;
+}
+
+// Line breaks, tabs and other control characters would end or garble the
+// name in the register's command text.
+bool HasControlCharacter(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7F;
+  });
 }
 
 // A number typed into a text column is taken as the text a spreadsheet shows for it.
@@ -88,11 +144,14 @@ void PutName(std::span<Cell> row, std::size_t column, const char (&name)[kNameFi
   if (undefined) problems.push_back({column, "a byte of the name has no character in the code page"});
 }
 
-std::optional<std::string> ReadDouble(const Cell& cell, double& out) {
-  if (cell.IsEmpty()) return "empty cell where a number belongs";
-  if (!cell.IsNumber()) return "text \"" + cell.text.substr(0, 40) + "\" where a number belongs";
-  out = cell.number;
-  return std::nullopt;
+std::optional<std::string> ReadDouble(const Cell& cell, double& out) { return NumberOf(cell, out); }
+
+std::optional<std::string> ReadQuantity(const Cell& cell, std::int32_t fractional, double& out) {
+  if (IsEmptyValue(cell)) {
+    out = NotControlledValue(fractional);
+    return std::nullopt;
+  }
+  return NumberOf(cell, out);
 }
 
 std::optional<std::string> ReadInt32(const Cell& cell, std::int32_t& out) {
@@ -110,6 +169,20 @@ std::optional<std::string> ReadUInt32(const Cell& cell, std::uint32_t& out) {
 }
 
 std::optional<std::string> ReadInt64(const Cell& cell, std::int64_t& out) {
+  // Digits typed as text are taken exactly, even past what a double holds.
+  if (cell.IsText()) {
+    const std::string_view text = Trimmed(cell.text);
+    std::int64_t exact = 0;
+    const char* end = text.data() + text.size();
+    const char* begin = text.starts_with('+') ? text.data() + 1 : text.data();
+    if (!text.empty() && std::all_of(begin, end, [](char c) { return (c >= '0' && c <= '9') || c == '-'; })) {
+      const auto [at, ec] = std::from_chars(begin, end, exact);
+      if (ec == std::errc() && at == end) {
+        out = exact;
+        return std::nullopt;
+      }
+    }
+  }
   double value = 0;
   // 2^63 itself is one past the largest 64-bit integer.
   if (auto problem = TruncatedInRange(cell, -9223372036854775808.0, 9223372036854774784.0, value)) return problem;
@@ -127,6 +200,7 @@ std::optional<std::string> ReadFlag(const Cell& cell, std::int32_t& out) {
 std::optional<std::string> ReadTaxGroup(const Cell& cell, char& out) {
   out = '\0';
   if (cell.IsEmpty()) return std::nullopt;
+  if (HasControlCharacter(TextOf(cell).substr(0, 1))) return "a control character where the tax letter belongs";
   const std::string text = TextOf(cell);
   if (text.empty()) return std::nullopt;
   const std::size_t length = std::min(text.size(), Utf8SequenceLength(static_cast<unsigned char>(text[0])));
@@ -141,6 +215,7 @@ std::optional<std::string> ReadName(const Cell& cell, char (&out)[kNameFieldSize
   if (cell.IsEmpty()) return std::nullopt;
   // Only the characters that fit are converted: what is cut away cannot fail.
   const std::string text = TextOf(cell);
+  if (HasControlCharacter(text)) return "a line break, tab or other control character in the name";
   const auto bytes = codepage::FromUtf8(Utf8Prefix(text, kMaxNameLength));
   if (!bytes) return NotInCodePage();
   SetName(out, *bytes);  // cut in code-page bytes, where the 49 characters count

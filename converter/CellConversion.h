@@ -47,7 +47,12 @@ void PutName(std::span<Cell> row, std::size_t column, const char (&name)[kNameFi
 // ---- import ----
 
 // Each returns an empty optional on success, else what is wrong with the cell.
+// Number fields take number cells and text cells whose whole text is a number;
+// empty cells, dates and times and other text are refused.
 std::optional<std::string> ReadDouble(const Cell& cell, double& out);
+// A stock or initial quantity: an empty cell is the not-controlled value for
+// the article's fractional-quantities option.
+std::optional<std::string> ReadQuantity(const Cell& cell, std::int32_t fractional, double& out);
 std::optional<std::string> ReadInt32(const Cell& cell, std::int32_t& out);
 std::optional<std::string> ReadUInt32(const Cell& cell, std::uint32_t& out);
 std::optional<std::string> ReadInt64(const Cell& cell, std::int64_t& out);
@@ -55,7 +60,8 @@ std::optional<std::string> ReadInt64(const Cell& cell, std::int64_t& out);
 std::optional<std::string> ReadFlag(const Cell& cell, std::int32_t& out);
 // First character of the text; an empty cell gives 0.
 std::optional<std::string> ReadTaxGroup(const Cell& cell, char& out);
-// Text cut to 49 code-page bytes; an empty cell gives an empty name.
+// Text cut to 49 code-page bytes; an empty cell gives an empty name. Control
+// characters (line breaks, tabs) are refused.
 std::optional<std::string> ReadName(const Cell& cell, char (&out)[kNameFieldSize]);
 
 }  // namespace cells

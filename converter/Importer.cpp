@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <vector>
+#include <map>
 
 #include "ArticleRow.h"
+#include "ArticleTable.h"
+#include "CFormat.h"
 #include "DatabaseFile.h"
 #include "DepartmentRow.h"
 
@@ -26,141 +28,180 @@ bool IsBlankRow(std::span<const Cell> cells) {
                      [](const Cell& c) { return c.IsEmpty() || (c.IsText() && c.text.empty()); });
 }
 
-}  // namespace
+// The most columns a spreadsheet program gives a sheet; names further right are not looked for.
+constexpr std::size_t kHeaderWidth = 16384;
 
-bool Importer::CheckHeaderRow(const char* sheet, std::size_t row, std::span<const Cell> cells,
-                              std::span<const ColumnSpec> columns) {
-  for (std::size_t c = 0; c < columns.size(); ++c) {
-    const Cell& cell = row == 0 ? cells[c] : Cell{};
-    if (!cell.IsText() || !SameColumnName(cell.text, columns[c].name)) {
-      const std::string found = cell.IsText() ? "\"" + cell.text.substr(0, 60) + "\"" : "no column name";
-      reporter_.Line(schema::CellPlace(sheet, 1, c, columns) + ": " + found + " where the column name " +
-                     columns[c].name + " belongs");
-      return false;
-    }
-  }
-  return true;
+constexpr std::size_t kNoColumn = static_cast<std::size_t>(-1);
+
+std::string Place(const char* sheet, std::size_t row, const Importer::Layout& layout, std::size_t column,
+                  std::span<const ColumnSpec> columns) {
+  return schema::CellPlace(sheet, row + 1, layout.at[column], columns[column].name);
 }
 
-bool Importer::CheckSheet(WorkbookReader& workbook, const char* sheet, std::span<const ColumnSpec> columns) {
+}  // namespace
+
+std::optional<Importer::Layout> Importer::ReadLayout(WorkbookReader& workbook, const char* sheet,
+                                                     std::span<const ColumnSpec> columns) {
   const int index = workbook.FindSheet(sheet);
   if (index < 0) {
     std::string names;
     for (const std::string& name : workbook.SheetNames()) names += (names.empty() ? "" : ", ") + name;
     reporter_.Line(std::string("the workbook has no sheet ") + sheet + " (its sheets: " +
                    (names.empty() ? "none" : names) + ")");
-    return false;
+    return std::nullopt;
   }
-  bool seen = false, ok = false;
+  Layout layout;
+  layout.at.assign(columns.size(), kNoColumn);
+  bool duplicate = false;
   std::string error;
-  const bool read = workbook.VisitRows(index, columns.size(), [&](std::size_t row, std::span<const Cell> cells) {
-    seen = true;
-    ok = CheckHeaderRow(sheet, row, cells, columns);
+  const bool read = workbook.VisitRows(index, kHeaderWidth, [&](std::size_t row, std::span<const Cell> cells) {
+    if (row != 0) return false;  // the first row holds no names
+    for (std::size_t at = 0; at < cells.size(); ++at) {
+      if (!cells[at].IsText()) continue;
+      for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (!SameColumnName(cells[at].text, columns[c].name)) continue;
+        if (layout.at[c] != kNoColumn) {
+          reporter_.Line(std::string("sheet ") + sheet + ", row 1: columns " + schema::ColumnLetters(layout.at[c]) +
+                         " and " + schema::ColumnLetters(at) + " are both named " + columns[c].name);
+          duplicate = true;
+        }
+        layout.at[c] = at;
+      }
+    }
     return false;  // the first row is all that is wanted here
   }, error);
   if (!read) {
     reporter_.Line(error);
-    return false;
+    return std::nullopt;
   }
-  if (!seen) {
-    reporter_.Line(std::string("sheet ") + sheet + " is empty: its first row must hold the column names");
-    return false;
+  if (duplicate) return std::nullopt;
+  std::string missing;
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (layout.at[c] == kNoColumn)
+      missing += (missing.empty() ? "" : ", ") + std::string(columns[c].name);
+    else
+      layout.width = std::max(layout.width, layout.at[c] + 1);
   }
-  return ok;
+  if (!missing.empty()) {
+    reporter_.Line(std::string("sheet ") + sheet + ", row 1: no column named " + missing +
+                   " (the first row must hold the column names)");
+    return std::nullopt;
+  }
+  return layout;
 }
 
 template <class Row, class Record>
-std::optional<std::size_t> Importer::ImportRows(WorkbookReader& workbook, DatabaseFile& database, const char* sheet,
-                                                std::span<const ColumnSpec> columns, std::uint32_t slot,
-                                                std::optional<std::uint32_t> slotEnd,
-                                                IoResult (DatabaseFile::*write)(std::uint32_t, const Record&)) {
-  std::size_t beyond = 0;
+bool Importer::ReadRows(WorkbookReader& workbook, const char* sheet, std::span<const ColumnSpec> columns,
+                        const Layout& layout, std::size_t maxRows, const char* rowsName, Rows<Record>& rows) {
   bool ok = true;
   std::string error;
+  std::vector<Cell> ordered(columns.size());
   const bool read = workbook.VisitRows(
-      workbook.FindSheet(sheet), columns.size(),
+      workbook.FindSheet(sheet), layout.width,
       [&](std::size_t row, std::span<const Cell> cells) {
-        if (row == 0 || IsBlankRow(cells)) return true;
-        if (slotEnd && slot >= *slotEnd) {
-          ++beyond;
-          return true;
+        if (row == 0) return true;
+        for (std::size_t c = 0; c < columns.size(); ++c) ordered[c] = cells[layout.at[c]];
+        if (IsBlankRow(ordered)) return true;
+        if (rows.records.size() == maxRows) {
+          reporter_.Line(std::string("sheet ") + sheet + " holds more than " + std::to_string(maxRows) + " " +
+                         rowsName + " rows, more than the register takes; nothing was imported");
+          rows = {};
+          refusedWhole_ = true;
+          return ok = false;
         }
         Record record;
-        if (auto problem = Row::ToRecord(cells, record)) {
-          reporter_.Line(schema::CellPlace(sheet, row + 1, problem->column, columns) + ": " + problem->what);
+        if (auto problem = Row::ToRecord(ordered, record)) {
+          reporter_.Line(Place(sheet, row, layout, problem->column, columns) + ": " + problem->what);
           return ok = false;
         }
-        if (const IoResult written = (database.*write)(slot, record); !written) {
-          reporter_.Line(written.error);
-          return ok = false;
-        }
-        ++slot;
+        rows.records.push_back(record);
+        rows.sheetRows.push_back(row);
         return true;
       },
       error);
-  if (!read) {
-    reporter_.Line(error);
-    return std::nullopt;
+  if (!read) reporter_.Line(error);
+  return read && ok;
+}
+
+bool Importer::CheckUniqueArticles(const Rows<ArticleRecord>& articles, const Layout& layout) {
+  enum : std::size_t { kPluColumn = 0, kBarcodeColumn = 4 };
+  constexpr std::size_t kMaxReported = 10;
+  std::size_t found = 0;
+  auto report = [&](std::size_t index, std::size_t column, const std::string& what, std::size_t first) {
+    if (found++ < kMaxReported)
+      reporter_.Line(Place(schema::kArticlesSheet, articles.sheetRows[index], layout, column, schema::kArticleColumns) +
+                     ": " + what + " is also in row " + std::to_string(articles.sheetRows[first] + 1));
+  };
+  std::map<std::uint32_t, std::size_t> plus;
+  std::map<std::int64_t, std::size_t> barcodes;
+  for (std::size_t i = 0; i < articles.records.size(); ++i) {
+    const ArticleRecord& a = articles.records[i];
+    if (const auto [at, added] = plus.emplace(a.PLUNO, i); !added)
+      report(i, kPluColumn, "PLU number " + std::to_string(a.PLUNO), at->second);
+    if (a.BARCODE == 0) continue;
+    if (const auto [at, added] = barcodes.emplace(a.BARCODE, i); !added)
+      report(i, kBarcodeColumn, "barcode " + CFormat("%.13lld", static_cast<long long>(a.BARCODE)), at->second);
   }
-  if (!ok) return std::nullopt;
-  return beyond;
+  if (found > kMaxReported)
+    reporter_.Line("... and " + std::to_string(found - kMaxReported) + " more repeated PLU numbers or barcodes");
+  if (found > 0) reporter_.Line("the register keeps one article per PLU number and barcode; nothing was imported");
+  return found == 0;
 }
 
-bool Importer::ImportDepartments(WorkbookReader& workbook, DatabaseFile& database) {
-  // Past the 200 department places the rows would overwrite the articles.
-  const auto beyond = ImportRows<DepartmentRow>(workbook, database, schema::kDepartmentsSheet,
-                                                schema::kDepartmentColumns, 0, kDepartmentSlots,
-                                                &DatabaseFile::WriteDepartment);
-  if (!beyond) return false;
-  if (*beyond > 0) {
-    reporter_.Line(std::string("sheet ") + schema::kDepartmentsSheet + ": " + std::to_string(*beyond) +
-                   " row(s) past the " + std::to_string(kDepartmentSlots) +
-                   " department places were not imported");
-    status_ = 1;
-  }
-  return true;
-}
-
-bool Importer::ImportArticles(WorkbookReader& workbook, DatabaseFile& database) {
-  return ImportRows<ArticleRow>(workbook, database, schema::kArticlesSheet, schema::kArticleColumns, 1, std::nullopt,
-                                &DatabaseFile::WriteArticle)
-      .has_value();
-}
-
-int Importer::Run(const std::string& databasePath, const std::string& workbookPath) {
-  status_ = 0;
+bool Importer::WriteOutput(const std::string& databasePath, const std::vector<DepartmentRecord>& departments,
+                           const std::vector<ArticleRecord>& articles, bool& cannotCreate) {
   DatabaseFile database;
   if (const IoResult created = database.CreateEmpty(databasePath); !created) {
     reporter_.Line(created.error);
     reporter_.Line(kMsgUnableToOpen);
-    return 1;
+    cannotCreate = true;
+    return false;
   }
   // Until the header is written last, the file is refused by every reader.
-  if (const IoResult zeroed = database.WriteZeroHeader(); !zeroed) {
-    reporter_.Line(zeroed.error);
-    reporter_.Line(kMsgXlsWriteError);
-    return 1;
+  IoResult written = database.WriteZeroHeader();
+  for (std::uint32_t slot = 0; written && slot < departments.size(); ++slot)
+    written = database.WriteDepartment(slot, departments[slot]);
+  for (std::uint32_t n = 0; written && n < articles.size(); ++n) written = database.WriteArticle(n + 1, articles[n]);
+  if (!written) reporter_.Line(written.error);
+  if (const IoResult header = database.WriteHeader(); !header) {
+    reporter_.Line(header.error);
+    return false;
   }
+  return static_cast<bool>(written);
+}
 
+int Importer::Run(const std::string& databasePath, const std::string& workbookPath) {
+  Rows<DepartmentRecord> departments;
+  Rows<ArticleRecord> articles;
   std::string error;
   bool ok = false;
   if (auto workbook = WorkbookReader::Open(workbookPath, error)) {
-    // Both sheets are checked before the first record is written.
-    ok = CheckSheet(*workbook, schema::kDepartmentsSheet, schema::kDepartmentColumns) &&
-         CheckSheet(*workbook, schema::kArticlesSheet, schema::kArticleColumns) &&
-         ImportDepartments(*workbook, database) && ImportArticles(*workbook, database);
+    // Both sheets' columns are checked before any row is read.
+    const auto departmentLayout = ReadLayout(*workbook, schema::kDepartmentsSheet, schema::kDepartmentColumns);
+    const auto articleLayout =
+        departmentLayout ? ReadLayout(*workbook, schema::kArticlesSheet, schema::kArticleColumns) : std::nullopt;
+    ok = articleLayout &&
+         ReadRows<DepartmentRow>(*workbook, schema::kDepartmentsSheet, schema::kDepartmentColumns, *departmentLayout,
+                                 kDepartmentSlots, "department", departments) &&
+         ReadRows<ArticleRow>(*workbook, schema::kArticlesSheet, schema::kArticleColumns, *articleLayout,
+                              ArticleTable::kMaxArticles, "article", articles);
+    if (ok && !CheckUniqueArticles(articles, *articleLayout)) {
+      ok = false;
+      refusedWhole_ = true;
+    }
+    if (refusedWhole_) {
+      articles = {};
+      departments = {};
+    }
   } else {
     reporter_.Line(error);
   }
-  if (!ok) {
-    reporter_.Line(kMsgXlsWriteError);
-    status_ = 1;
-  }
+  if (!ok) reporter_.Line(kMsgXlsWriteError);
 
-  if (const IoResult header = database.WriteHeader(); !header) {
-    reporter_.Line(header.error);
-    if (ok) reporter_.Line(kMsgXlsWriteError);
+  bool cannotCreate = false;
+  if (!WriteOutput(databasePath, departments.records, articles.records, cannotCreate)) {
+    if (ok && !cannotCreate) reporter_.Line(kMsgXlsWriteError);
     return 1;
   }
-  return status_;
+  return ok ? 0 : 1;
 }

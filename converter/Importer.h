@@ -1,19 +1,20 @@
 // Import: a workbook's DEPARTMENTS and ARTICLES sheets into a new database
-// file. The header is written last, so that a file cut short by an error
-// still opens with the records written before it.
+// file. Both sheets are read and checked first; the file is then written in
+// one step (WriteOutput), its header last, so that a file cut short by an
+// error still opens with the records written before it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "Records.h"
 #include "Reporter.h"
 #include "WorkbookReader.h"
 #include "WorkbookSchema.h"
-
-class DatabaseFile;
-struct IoResult;
 
 class Importer {
  public:
@@ -22,22 +23,35 @@ class Importer {
   // The exit status: 0 when nothing had to be reported, else 1.
   int Run(const std::string& databasePath, const std::string& workbookPath);
 
+  // Where each column of a sheet is: columns are found by the names in the
+  // sheet's first row, in any order; other columns are not read.
+  struct Layout {
+    std::vector<std::size_t> at;  // sheet column of each column of the schema
+    std::size_t width = 0;        // cells to read from each row
+  };
+
+  // Records read from a sheet, with the 0-based sheet row each came from.
+  template <class Record>
+  struct Rows {
+    std::vector<Record> records;
+    std::vector<std::size_t> sheetRows;
+  };
+
  private:
-  // Each returns false after reporting why the import cannot go on.
-  bool CheckSheet(WorkbookReader& workbook, const char* sheet, std::span<const ColumnSpec> columns);
-  bool ImportDepartments(WorkbookReader& workbook, DatabaseFile& database);
-  bool ImportArticles(WorkbookReader& workbook, DatabaseFile& database);
-  // Writes the sheet's rows, blank ones skipped, to the slots from slot on and
-  // returns how many rows past slotEnd were left out; nullopt after reporting
-  // why the import cannot go on.
+  // Each returns nullopt / false after reporting why the import cannot go on.
+  std::optional<Layout> ReadLayout(WorkbookReader& workbook, const char* sheet, std::span<const ColumnSpec> columns);
+  // Reads the sheet's rows, blank ones skipped, up to the first row that
+  // cannot give a record; more than maxRows rows give no records at all.
   template <class Row, class Record>
-  std::optional<std::size_t> ImportRows(WorkbookReader& workbook, DatabaseFile& database, const char* sheet,
-                                        std::span<const ColumnSpec> columns, std::uint32_t slot,
-                                        std::optional<std::uint32_t> slotEnd,
-                                        IoResult (DatabaseFile::*write)(std::uint32_t, const Record&));
-  bool CheckHeaderRow(const char* sheet, std::size_t row, std::span<const Cell> cells,
-                      std::span<const ColumnSpec> columns);
+  bool ReadRows(WorkbookReader& workbook, const char* sheet, std::span<const ColumnSpec> columns,
+                const Layout& layout, std::size_t maxRows, const char* rowsName, Rows<Record>& rows);
+  // PLU numbers and non-zero barcodes must each be unique in the register.
+  bool CheckUniqueArticles(const Rows<ArticleRecord>& articles, const Layout& layout);
+  // The only place the database file is written: created (emptied), the
+  // records, the header last. Returns false after reporting a failure.
+  bool WriteOutput(const std::string& databasePath, const std::vector<DepartmentRecord>& departments,
+                   const std::vector<ArticleRecord>& articles, bool& cannotCreate);
 
   Reporter& reporter_;
-  int status_ = 0;
+  bool refusedWhole_ = false;  // a check over a whole sheet failed: no record is written
 };

@@ -7,6 +7,7 @@
 
 #include "CFormat.h"
 #include "SaxParse.h"
+#include "WorkbookFormat.h"
 #include "ZipPackage.h"
 
 namespace {
@@ -142,11 +143,19 @@ struct TableHandler : sax::AttributeHandler {
       return Cell::Text(text);
     }
     if (type == "boolean") return Cell::Number(value == "true" ? 1.0 : 0.0);
-    if (type == "date" || type == "time") return Cell::Text(value);
+    if (type == "date" || type == "time") return Cell::Date(value);
     if (hasStringValue) return stringValue.empty() ? Cell::Empty() : Cell::Text(stringValue);
     return text.empty() ? Cell::Empty() : Cell::Text(text);
   }
 };
+
+// A package saved with a password keeps its parts encrypted; the manifest says so.
+bool IsEncrypted(const ZipPackage& package) {
+  std::vector<unsigned char> manifest;
+  if (!package.ReadPart("META-INF/manifest.xml", manifest)) return false;
+  const std::string_view text(reinterpret_cast<const char*>(manifest.data()), manifest.size());
+  return text.find("encryption-data") != std::string_view::npos;
+}
 
 }  // namespace
 
@@ -157,10 +166,22 @@ std::unique_ptr<OdsWorkbookReader> OdsWorkbookReader::Load(std::string contents,
   auto reader = std::make_unique<OdsWorkbookReader>();
   try {
     const ZipPackage package(std::move(contents));
-    if (!package.ReadPart("content.xml", reader->content_)) throw std::runtime_error("no content.xml part");
+    if (!package.ReadPart("content.xml", reader->content_)) {
+      if (package.HasPart("META-INF/manifest.xml") && IsEncrypted(package))
+        throw PasswordProtected();
+      throw std::runtime_error("no content.xml part");
+    }
+    if (IsEncrypted(package)) throw PasswordProtected();
     TableListHandler list;
     sax::Parse(reader->content_, list);
+    // Each table is parsed where it lies; the parser may look two bytes past
+    // a table's end, and the last table's end is followed by these.
+    reader->content_.push_back('\0');
+    reader->content_.push_back('!');
     for (const auto& t : list.tables) reader->tables_.push_back({t.name, t.begin, t.end});
+  } catch (const PasswordProtected& e) {
+    error = e.what();
+    return nullptr;
   } catch (const std::exception& e) {
     error = std::string("damaged OpenDocument spreadsheet: ") + e.what();
     return nullptr;
@@ -180,14 +201,15 @@ bool OdsWorkbookReader::VisitRows(int sheet, std::size_t columns, const RowVisit
     return false;
   }
   const Table& table = tables_[static_cast<std::size_t>(sheet)];
-  if (table.end <= table.begin || table.end > content_.size()) {
+  if (table.end <= table.begin || table.end + 2 > content_.size()) {
     error = "damaged sheet " + table.name;
     return false;
   }
   try {
     // The table element alone is well-formed XML: only its bytes are parsed.
     TableHandler handler(visit, columns);
-    sax::Parse(reinterpret_cast<const char*>(content_.data()) + table.begin, table.end - table.begin, handler);
+    sax::ParseWithTwoBytesBehind(reinterpret_cast<const char*>(content_.data()) + table.begin,
+                                 table.end - table.begin, handler);
   } catch (const StopWalk&) {
   } catch (const std::exception& e) {
     error = "damaged sheet " + table.name + ": " + e.what();

@@ -8,23 +8,30 @@
 
 namespace sax {
 
-// Parses a whole part with a handler; the parser wants the bytes in one piece.
-// On damaged parts the parser looks up to two bytes past the end: at the end
-// of a part cut short inside a tag (say "<a b"), and one further after an
-// unclosed attribute value holding an entity. The copy it reads carries a zero
-// byte and then a '!' there; both stop it with an error, the '!' because no
-// name can begin with it.
+// Parses XML with a handler. On damaged parts the parser looks up to two bytes
+// past the end: at the end of a part cut short inside a tag (say "<a b"), and
+// one further after an unclosed attribute value holding an entity. The caller
+// guarantees two readable bytes there.
 template <typename Handler>
-void Parse(const char* xml, std::size_t size, Handler& handler) {
-  std::string padded(xml, size);
-  padded.append("\0!", 2);
-  orcus::sax_parser<Handler> parser(padded.data(), size, handler);
+void ParseWithTwoBytesBehind(const char* xml, std::size_t size, Handler& handler) {
+  orcus::sax_parser<Handler> parser(xml, size, handler);
   parser.parse();
 }
 
+// Parses a whole part in place. A zero byte and then a '!' are put behind it
+// for the parser (both stop it with an error, the '!' because no name can begin
+// with it) and taken away again; ZipPackage leaves room for them.
 template <typename Handler>
-void Parse(const std::vector<unsigned char>& xml, Handler& handler) {
-  Parse(reinterpret_cast<const char*>(xml.data()), xml.size(), handler);
+void Parse(std::vector<unsigned char>& xml, Handler& handler) {
+  const std::size_t size = xml.size();
+  xml.push_back('\0');
+  xml.push_back('!');
+  struct Unpad {
+    std::vector<unsigned char>& xml;
+    std::size_t size;
+    ~Unpad() { xml.resize(size); }
+  } unpad{xml, size};
+  ParseWithTwoBytesBehind(reinterpret_cast<const char*>(xml.data()), size, handler);
 }
 
 // The parser reports an element's attributes before the element itself; a

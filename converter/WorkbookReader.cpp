@@ -4,12 +4,11 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 
-#include "FreexlWorkbookReader.h"
 #include "OdsWorkbookReader.h"
 #include "WorkbookFormat.h"
+#include "XlsWorkbookReader.h"
 #include "XlsxWorkbookReader.h"
 
 namespace {
@@ -45,9 +44,16 @@ std::unique_ptr<WorkbookReader> WorkbookReader::Open(const std::string& path, st
     error = path + " is not a file";
     return nullptr;
   }
+  // Real workbooks are a few megabytes; the whole file is held while it is read.
+  constexpr std::uintmax_t kMaxFileSize = std::uintmax_t{256} << 20;
+  if (static_cast<std::uintmax_t>(st.st_size) > kMaxFileSize) {
+    error = path + " is larger than " + std::to_string(kMaxFileSize >> 20) + " MiB, too large for a workbook";
+    return nullptr;
+  }
+  std::string contents(static_cast<std::size_t>(st.st_size), '\0');
   std::ifstream in(path, std::ios::binary);
-  std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in.good() && !in.eof()) {
+  if (!in.read(contents.data(), static_cast<std::streamsize>(contents.size())) ||
+      in.gcount() != static_cast<std::streamsize>(contents.size())) {
     error = "cannot read the workbook " + path;
     return nullptr;
   }
@@ -59,9 +65,7 @@ std::unique_ptr<WorkbookReader> WorkbookReader::Open(const std::string& path, st
   switch (kind) {
     case WorkbookKind::OfficeOpenXml: return XlsxWorkbookReader::Load(std::move(contents), error);
     case WorkbookKind::OpenDocument: return OdsWorkbookReader::Load(std::move(contents), error);
-    case WorkbookKind::Excel97:
-      contents.clear();  // the library reads the file itself
-      return FreexlWorkbookReader::Load(path, error);
+    case WorkbookKind::Excel97: return XlsWorkbookReader::Load(contents, error);
     case WorkbookKind::Unknown: break;
   }
   error = path + " is not a workbook (neither .xlsx, .ods nor .xls)";

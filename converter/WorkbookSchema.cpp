@@ -58,4 +58,9 @@ std::string CellPlace(std::string_view sheet, std::size_t row1Based, std::size_t
   return place;
 }
 
+std::string CellPlace(std::string_view sheet, std::size_t row1Based, std::size_t sheetColumn, std::string_view name) {
+  return "sheet " + std::string(sheet) + ", row " + std::to_string(row1Based) + ", column " +
+         ColumnLetters(sheetColumn) + " (" + std::string(name) + ")";
+}
+
 }  // namespace schema

@@ -1,6 +1,6 @@
 // The workbook layout shared with every spreadsheet the operator edits: two
-// sheets, first row the column names, then one row per record. Columns keep
-// this order; import reads them by position after checking the names.
+// sheets, first row the column names, then one row per record. Export writes
+// the columns in this order; import finds them by their names.
 #pragma once
 
 #include <array>
@@ -42,5 +42,7 @@ std::string ColumnLetters(std::size_t column);
 // "sheet ARTICLES, row 7, column D (XLS_SING_PRICE)". Rows count from 1.
 std::string CellPlace(std::string_view sheet, std::size_t row1Based, std::size_t column,
                       std::span<const ColumnSpec> columns);
+// The same for a column found by its name anywhere in the sheet.
+std::string CellPlace(std::string_view sheet, std::size_t row1Based, std::size_t sheetColumn, std::string_view name);
 
 }  // namespace schema

@@ -5,6 +5,8 @@
 #include <stdexcept>
 
 #include "CFormat.h"
+#include "NumberFormat.h"
+#include "WorkbookFormat.h"
 #include "OoxmlText.h"
 #include "SaxParse.h"
 #include "ZipPackage.h"
@@ -14,17 +16,40 @@ namespace {
 using orcus::sax::parser_attribute;
 using orcus::sax::parser_element;
 
-// Relationship targets are relative to the folder of the part that names them.
+// Relationship targets are relative to the folder of the part that names them
+// (base ends with '/'); "./" and "../" steps are resolved, "/" starts at the root.
 std::string ResolveTarget(std::string_view base, std::string_view target) {
-  if (target.starts_with('/')) return std::string(target.substr(1));
-  std::string path(base);
-  while (target.starts_with("../")) {
-    target.remove_prefix(3);
-    if (!path.empty()) path.pop_back();
-    const auto slash = path.rfind('/');
-    path = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  std::string path;
+  if (target.starts_with('/'))
+    target.remove_prefix(1);
+  else
+    path = std::string(base);
+  while (!target.empty()) {
+    const auto slash = target.find('/');
+    const std::string_view step = target.substr(0, slash);
+    target = slash == std::string_view::npos ? std::string_view() : target.substr(slash + 1);
+    if (step == "." || step.empty()) continue;
+    if (step == "..") {
+      if (!path.empty()) path.pop_back();
+      const auto up = path.rfind('/');
+      path = up == std::string::npos ? std::string() : path.substr(0, up + 1);
+      continue;
+    }
+    path += std::string(step);
+    if (slash != std::string_view::npos) path += '/';
   }
-  return path + std::string(target);
+  return path;
+}
+
+// The folder of a part, with its '/': "xl/workbook.xml" -> "xl/".
+std::string FolderOf(std::string_view part) {
+  const auto slash = part.rfind('/');
+  return slash == std::string_view::npos ? std::string() : std::string(part.substr(0, slash + 1));
+}
+
+// The relationships part of a part: "xl/workbook.xml" -> "xl/_rels/workbook.xml.rels".
+std::string RelationshipsOf(std::string_view part) {
+  return FolderOf(part) + "_rels/" + std::string(part.substr(FolderOf(part).size())) + ".rels";
 }
 
 // xl/workbook.xml: the sheets in their order with their relationship ids.
@@ -45,15 +70,49 @@ struct WorkbookHandler : sax::AttributeHandler {
 // xl/_rels/workbook.xml.rels: where each relationship id points.
 struct RelationshipsHandler : sax::AttributeHandler {
   std::map<std::string, std::string> targets;
-  std::string sharedStrings;
+  std::string sharedStrings, styles, officeDocument;
 
   void start_element(const parser_element& e) {
     if (e.name == "Relationship") {
       const std::string target = ValueOf("Target");
       targets[ValueOf("Id")] = target;
-      if (ValueOf("Type").ends_with("/sharedStrings")) sharedStrings = target;
+      const std::string type = ValueOf("Type");
+      if (type.ends_with("/sharedStrings")) sharedStrings = target;
+      if (type.ends_with("/styles")) styles = target;
+      if (type.ends_with("/officeDocument")) officeDocument = target;
     }
     Forget();
+  }
+};
+
+// The styles part: which cell formats (the "s" of a cell) show dates or times.
+struct StylesHandler : sax::AttributeHandler {
+  std::map<unsigned, bool> customDate;  // numFmtId -> shows a date
+  std::vector<unsigned> cellFormats;    // numFmtId of each cellXfs entry
+  bool inCellXfs = false;
+
+  void start_element(const parser_element& e) {
+    if (e.name == "numFmt") {
+      customDate[static_cast<unsigned>(LeadingIntegerOrZero(ValueOf("numFmtId")))] =
+          numfmt::IsDateCode(ooxml::DecodeEscapes(ValueOf("formatCode")));
+    } else if (e.name == "cellXfs") {
+      inCellXfs = true;
+    } else if (e.name == "xf" && inCellXfs) {
+      cellFormats.push_back(static_cast<unsigned>(LeadingIntegerOrZero(ValueOf("numFmtId"))));
+    }
+    Forget();
+  }
+  void end_element(const parser_element& e) {
+    if (e.name == "cellXfs") inCellXfs = false;
+  }
+
+  std::vector<bool> DateStyles() const {
+    std::vector<bool> dates;
+    for (const unsigned id : cellFormats) {
+      const auto custom = customDate.find(id);
+      dates.push_back(custom != customDate.end() ? custom->second : numfmt::IsBuiltInDate(id));
+    }
+    return dates;
   }
 };
 
@@ -77,11 +136,11 @@ struct TextCollector {
 };
 
 struct SharedStringsHandler : sax::AttributeHandler {
-  std::vector<std::string>& strings;
+  StringPool& strings;
   TextCollector collector;
   bool inItem = false;
 
-  explicit SharedStringsHandler(std::vector<std::string>& s) : strings(s) {}
+  explicit SharedStringsHandler(StringPool& s) : strings(s) {}
   void start_element(const parser_element& e) {
     if (e.name == "si") {
       inItem = true;
@@ -93,7 +152,7 @@ struct SharedStringsHandler : sax::AttributeHandler {
   }
   void end_element(const parser_element& e) {
     if (e.name == "si") {
-      strings.push_back(ooxml::DecodeEscapes(collector.text));
+      strings.Add(ooxml::DecodeEscapes(collector.text));
       inItem = false;
     } else if (inItem) {
       collector.End(e.name);
@@ -122,16 +181,19 @@ bool ParseReference(std::string_view ref, std::size_t& column, std::size_t& row)
 
 // A worksheet part: gathers each row's cells and hands the row on at its end.
 struct SheetHandler : sax::AttributeHandler {
-  const std::vector<std::string>& shared;
+  const StringPool& shared;
+  const std::vector<bool>& dateStyles;
   const WorkbookReader::RowVisitor& visit;
   std::vector<Cell> cells;
   std::size_t row = 0, nextRow = 0, column = 0, nextColumn = 0;
   bool inRow = false, inCell = false, inValue = false, inInline = false;
   std::string type, value;
+  bool dateStyle = false;
   TextCollector inlineText;
 
-  SheetHandler(const std::vector<std::string>& s, const WorkbookReader::RowVisitor& v, std::size_t columns)
-      : shared(s), visit(v), cells(columns) {}
+  SheetHandler(const StringPool& s, const std::vector<bool>& d, const WorkbookReader::RowVisitor& v,
+               std::size_t columns)
+      : shared(s), dateStyles(d), visit(v), cells(columns) {}
 
   void start_element(const parser_element& e) {
     if (e.name == "row") {
@@ -152,6 +214,10 @@ struct SheetHandler : sax::AttributeHandler {
       }
       const Attribute* t = Find("t");
       type = t ? t->value : std::string();
+      const Attribute* style = Find("s");
+      const auto styleIndex = style ? LeadingIntegerOrZero(style->value) : 0;
+      dateStyle = styleIndex >= 0 && static_cast<std::size_t>(styleIndex) < dateStyles.size() &&
+                  dateStyles[static_cast<std::size_t>(styleIndex)];
       value.clear();
       inlineText = {};
     } else if (inCell && e.name == "v") {
@@ -192,17 +258,19 @@ struct SheetHandler : sax::AttributeHandler {
       const auto index = ReadLeadingInteger(value);
       if (!index || *index < 0 || static_cast<std::size_t>(*index) >= shared.size())
         return Cell::Text("#bad shared string");
-      return Cell::Text(shared[static_cast<std::size_t>(*index)]);
+      return Cell::Text(std::string(shared[static_cast<std::size_t>(*index)]));
     }
     if (type == "inlineStr")
       return inlineText.text.empty() ? Cell::Empty() : Cell::Text(ooxml::DecodeEscapes(inlineText.text));
     if (type == "str") return Cell::Text(ooxml::DecodeEscapes(value));
-    if (type == "d") return Cell::Text(value);
+    if (type == "d") return Cell::Date(value);
     if (type == "e") return Cell::Text(value.empty() ? "#error" : value);
     if (value.empty()) return Cell::Empty();
     const auto number = ReadLeadingDouble(value);
-    // "n", "b" and no type at all hold a number in <v>.
+    // "n", "b" and no type at all hold a number in <v>; a date is a number
+    // shown in a date format.
     if (!number) return Cell::Text(value);
+    if (dateStyle && type != "b") return Cell::Date(value);
     return Cell::Number(*number);
   }
 };
@@ -219,26 +287,39 @@ bool XlsxWorkbookReader::ReadPart(const std::string& part, std::vector<unsigned 
 
 void XlsxWorkbookReader::ReadStructure(std::string contents) {
   package_ = std::make_unique<ZipPackage>(std::move(contents));
-
+  // A workbook saved with a password is an encrypted OLE2 file, not a ZIP one;
+  // only the package relationships tell where the workbook part is.
   std::vector<unsigned char> xml;
-  if (!ReadPart("xl/workbook.xml", xml)) throw std::runtime_error("no xl/workbook.xml part");
+  RelationshipsHandler root;
+  if (ReadPart("_rels/.rels", xml)) sax::Parse(xml, root);
+  const std::string workbookPart =
+      root.officeDocument.empty() ? std::string("xl/workbook.xml") : ResolveTarget("", root.officeDocument);
+  if (!ReadPart(workbookPart, xml)) throw std::runtime_error("no workbook part " + workbookPart);
   WorkbookHandler workbook;
   sax::Parse(xml, workbook);
 
+  const std::string base = FolderOf(workbookPart);
   RelationshipsHandler relationships;
-  if (ReadPart("xl/_rels/workbook.xml.rels", xml)) sax::Parse(xml, relationships);
+  if (ReadPart(RelationshipsOf(workbookPart), xml)) sax::Parse(xml, relationships);
 
   for (const auto& [name, id] : workbook.sheets) {
     const auto target = relationships.targets.find(id);
     sheets_.push_back({name, target == relationships.targets.end() ? std::string()
-                                                                   : ResolveTarget("xl/", target->second)});
+                                                                   : ResolveTarget(base, target->second)});
   }
 
-  const std::string sharedPart =
-      relationships.sharedStrings.empty() ? "xl/sharedStrings.xml" : ResolveTarget("xl/", relationships.sharedStrings);
+  const std::string sharedPart = relationships.sharedStrings.empty() ? base + "sharedStrings.xml"
+                                                                     : ResolveTarget(base, relationships.sharedStrings);
   if (ReadPart(sharedPart, xml)) {
     SharedStringsHandler strings(sharedStrings_);
     sax::Parse(xml, strings);
+  }
+  const std::string stylesPart =
+      relationships.styles.empty() ? base + "styles.xml" : ResolveTarget(base, relationships.styles);
+  if (ReadPart(stylesPart, xml)) {
+    StylesHandler styles;
+    sax::Parse(xml, styles);
+    dateStyles_ = styles.DateStyles();
   }
 }
 
@@ -271,7 +352,7 @@ bool XlsxWorkbookReader::VisitRows(int sheet, std::size_t columns, const RowVisi
       error = "the workbook lacks the data of sheet " + wanted.name;
       return false;
     }
-    SheetHandler handler(sharedStrings_, visit, columns);
+    SheetHandler handler(sharedStrings_, dateStyles_, visit, columns);
     sax::Parse(xml, handler);
   } catch (const StopWalk&) {
   } catch (const std::exception& e) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "StringPool.h"
 #include "WorkbookReader.h"
 
 class ZipPackage;
@@ -36,5 +37,6 @@ class XlsxWorkbookReader final : public WorkbookReader {
 
   std::unique_ptr<ZipPackage> package_;
   std::vector<Sheet> sheets_;
-  std::vector<std::string> sharedStrings_;
+  StringPool sharedStrings_;
+  std::vector<bool> dateStyles_;  // by cell style index: shows a date or time
 };

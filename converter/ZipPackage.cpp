@@ -1,10 +1,9 @@
 #include "ZipPackage.h"
 
-#include <cstdint>
-#include <exception>
-#include <orcus/zip_archive.hpp>
-#include <orcus/zip_archive_stream.hpp>
-#include <string_view>
+#include <stdexcept>
+#include <zlib.h>
+
+#include "CFormat.h"
 
 namespace {
 
@@ -14,16 +13,18 @@ std::uint32_t Little(std::string_view bytes, std::size_t at, std::size_t width) 
   return value;
 }
 
-// Deflate cannot expand data by more than about 1032 to 1.
-constexpr std::uint64_t kMaxInflateRatio = 1032;
-constexpr std::uint64_t kInflateSlack = 1024;
+[[noreturn]] void Damaged(const std::string& what) { throw std::runtime_error(what); }
 
-// Whether the central directory gives the part a size it could really have.
-// The archive library sets aside the declared size before inflating, so a
-// few bytes claiming 4 GiB would otherwise be a 4 GiB allocation.
-bool DeclaredSizePlausible(std::string_view zip, std::string_view part) {
+std::string MiB(std::size_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
+
+}  // namespace
+
+ZipPackage::ZipPackage(std::string contents, std::size_t maxPartSize)
+    : contents_(std::move(contents)), maxPartSize_(maxPartSize) {
+  const std::string_view zip = contents_;
   constexpr std::size_t kEndRecord = 22;
-  if (zip.size() < kEndRecord) return true;  // the library rejects it anyway
+  if (zip.size() < kEndRecord) Damaged("no ZIP directory");
+  // The end record sits in the last 64 KiB + 22 bytes (its comment comes after it).
   std::size_t end = zip.size() - kEndRecord + 1;
   const std::size_t stop = zip.size() > kEndRecord + 0xFFFF ? zip.size() - kEndRecord - 0xFFFF : 0;
   bool found = false;
@@ -33,44 +34,104 @@ bool DeclaredSizePlausible(std::string_view zip, std::string_view part) {
       break;
     }
   }
-  if (!found) return true;
-  // Every entry header from the directory's start is checked, whatever count
-  // the end record gives: the library does not trust that count either.
+  if (!found) Damaged("no ZIP directory");
+  // Every entry header from the directory's start is read, whatever count the
+  // end record gives: the entries end where the headers do.
   std::size_t at = Little(zip, end + 16, 4);
-  for (;;) {
-    constexpr std::size_t kEntryHeader = 46;
-    if (at > zip.size() || zip.size() - at < kEntryHeader || zip.compare(at, 4, "PK\x01\x02") != 0) return true;
-    const std::uint64_t compressed = Little(zip, at + 20, 4);
-    const std::uint64_t uncompressed = Little(zip, at + 24, 4);
+  constexpr std::size_t kEntryHeader = 46;
+  while (at <= zip.size() && zip.size() - at >= kEntryHeader && zip.compare(at, 4, "PK\x01\x02") == 0) {
     const std::size_t nameLength = Little(zip, at + 28, 2);
     const std::size_t extraLength = Little(zip, at + 30, 2);
     const std::size_t commentLength = Little(zip, at + 32, 2);
-    if (zip.size() - at - kEntryHeader < nameLength) return true;
-    if (zip.substr(at + kEntryHeader, nameLength) == part &&
-        (compressed > zip.size() || uncompressed > compressed * kMaxInflateRatio + kInflateSlack))
-      return false;
+    if (zip.size() - at - kEntryHeader < nameLength) Damaged("ZIP directory cut short");
+    Entry entry;
+    entry.name = std::string(zip.substr(at + kEntryHeader, nameLength));
+    entry.method = static_cast<std::uint16_t>(Little(zip, at + 10, 2));
+    entry.compressed = Little(zip, at + 20, 4);
+    entry.uncompressed = Little(zip, at + 24, 4);
+    entry.crc = Little(zip, at + 16, 4);
+    entry.localHeader = Little(zip, at + 42, 4);
+    entries_.push_back(std::move(entry));
     at += kEntryHeader + nameLength + extraLength + commentLength;
   }
+  if (entries_.empty()) Damaged("empty ZIP directory");
 }
 
-}  // namespace
-
-ZipPackage::ZipPackage(std::string contents)
-    : contents_(std::move(contents)),
-      stream_(std::make_unique<orcus::zip_archive_stream_blob>(reinterpret_cast<const uint8_t*>(contents_.data()),
-                                                               contents_.size())),
-      archive_(std::make_unique<orcus::zip_archive>(stream_.get())) {
-  archive_->load();
+bool ZipPackage::HasPart(std::string_view part) const {
+  for (const Entry& e : entries_)
+    if (e.name == part) return true;
+  return false;
 }
 
-ZipPackage::~ZipPackage() = default;
-
-bool ZipPackage::ReadPart(const std::string& part, std::vector<unsigned char>& buffer) const {
+bool ZipPackage::ReadPart(std::string_view part, std::vector<unsigned char>& buffer) const {
   buffer.clear();
-  if (!DeclaredSizePlausible(contents_, part)) return false;  // as good as missing: it cannot be inflated
-  try {
-    return archive_->read_file_entry(part, buffer);
-  } catch (const std::exception&) {
-    return false;  // a part that cannot be inflated is as good as missing
+  const Entry* entry = nullptr;
+  for (const Entry& e : entries_)
+    if (e.name == part) entry = &e;
+  if (!entry) return false;
+  const std::string_view zip = contents_;
+  const std::string name(part);
+
+  constexpr std::size_t kLocalHeader = 30;
+  const std::uint64_t local = entry->localHeader;
+  if (local > zip.size() || zip.size() - local < kLocalHeader || zip.compare(local, 4, "PK\x03\x04") != 0)
+    Damaged("part " + name + " is missing from the archive");
+  const std::uint64_t data = local + kLocalHeader + Little(zip, local + 26, 2) + Little(zip, local + 28, 2);
+  // The directory's sizes can lie: the data is taken as far as the file goes.
+  if (data > zip.size()) Damaged("part " + name + " is cut short");
+  const std::size_t available = zip.size() - data;
+  const std::size_t compressed = entry->compressed < available ? entry->compressed : available;
+  const std::string_view input = zip.substr(data, compressed);
+  const std::string tooLarge = "part " + name + " is larger than " + MiB(maxPartSize_) + " when unpacked";
+
+  // What was unpacked must be what the directory promised, to the byte.
+  auto check = [&](std::size_t size) {
+    if (size != entry->uncompressed ||
+        crc32(0, buffer.data(), static_cast<uInt>(size)) != entry->crc)
+      Damaged("part " + name + " is not what the archive's directory says it is");
+  };
+  if (entry->method == 0) {
+    if (input.size() > maxPartSize_) Damaged(tooLarge);
+    buffer.reserve(input.size() + 2);
+    buffer.assign(input.begin(), input.end());
+    check(buffer.size());
+    return true;
   }
+  if (entry->method != 8) Damaged("part " + name + " is packed in an unknown way (" + std::to_string(entry->method) + ")");
+
+  z_stream z{};
+  if (inflateInit2(&z, -MAX_WBITS) != Z_OK) Damaged("cannot unpack part " + name);
+  struct End {
+    z_stream& z;
+    ~End() { inflateEnd(&z); }
+  } end{z};
+  // The declared size is only a first guess, never more than the cap.
+  std::size_t capacity = static_cast<std::size_t>(std::min<std::uint64_t>(entry->uncompressed, maxPartSize_)) + 2;
+  buffer.resize(std::max<std::size_t>(capacity, 4096));
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
+  std::size_t left = input.size();
+  std::size_t produced = 0;
+  for (;;) {
+    if (z.avail_in == 0 && left > 0) {
+      const std::size_t chunk = std::min<std::size_t>(left, 1u << 30);
+      z.avail_in = static_cast<uInt>(chunk);
+      left -= chunk;
+    }
+    if (produced + 2 >= buffer.size()) {
+      if (produced >= maxPartSize_) Damaged(tooLarge);
+      buffer.resize(std::min(buffer.size() * 2, maxPartSize_ + 3));
+    }
+    const std::size_t room = std::min<std::size_t>(buffer.size() - 2 - produced, 1u << 30);
+    z.next_out = buffer.data() + produced;
+    z.avail_out = static_cast<uInt>(room);
+    const int rc = inflate(&z, Z_NO_FLUSH);
+    produced += room - z.avail_out;
+    if (produced > maxPartSize_) Damaged(tooLarge);
+    if (rc == Z_STREAM_END) break;
+    if (rc == Z_BUF_ERROR && z.avail_in == 0 && left == 0) Damaged("part " + name + " is cut short");
+    if (rc != Z_OK && rc != Z_BUF_ERROR) Damaged("part " + name + " cannot be unpacked");
+  }
+  buffer.resize(produced);
+  check(produced);
+  return true;
 }

@@ -94,7 +94,7 @@ TEST_F(Export, DeletedSlotsAndACutRecordAreNotArticlesButUnusedReportRecordsAre)
   EXPECT_EQ(articles[2][2].text, "Report line");
 }
 
-TEST_F(Export, NotControlledQuantitiesAreWrittenAsZero) {
+TEST_F(Export, NotControlledQuantitiesAreWrittenAsEmptyCells) {
   ArticleRecord a = MakeArticle(1, "a", 'A', 1), b = MakeArticle(2, "b", 'A', 1);
   a.STOCKQTY = 999999.999;
   a.INITQTY = 999999999.0;
@@ -104,8 +104,8 @@ TEST_F(Export, NotControlledQuantitiesAreWrittenAsZero) {
   ASSERT_EQ(RunExport(dir).status, 0);
   const Sheet articles = ReadSheet(book, "ARTICLES", kArticleColumns);
   ASSERT_EQ(articles.size(), 3u);
-  EXPECT_EQ(articles[1][15].number, 0.0);
-  EXPECT_EQ(articles[1][16].number, 0.0);
+  EXPECT_TRUE(articles[1][15].IsEmpty());
+  EXPECT_TRUE(articles[1][16].IsEmpty());
   EXPECT_EQ(articles[2][15].number, 999999.998);
   EXPECT_EQ(articles[2][16].number, -0.5);
   EXPECT_TRUE(HasValidHeader(db));

@@ -83,3 +83,97 @@ TEST(FixtureImportWrongSheets, SheetsNamedOtherwiseAreReported) {
 }
 
 }  // namespace
+
+// Workbooks as people make them (see tests/fixtures/converter/README.md):
+// columns reordered and inserted, formulas, numbers as text, booleans, empty
+// quantities. Every format gives the same records.
+class PeopleFixtureImport : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(PeopleFixtureImport, GivesTheValuesTheCellsShow) {
+  ScratchDir dir;
+  const RunResult result = RunProgram(
+      dir.path(), {"alal", "-UP", "-ItmpDBTransfer.tmp", "-O", (kFixtures / ("people." + std::string(GetParam()))).string()});
+  ASSERT_EQ(result.status, 0) << result.errors;
+  const fs::path db = dir / "tmpDBTransfer.tmp";
+
+  const DepartmentRecord d1 = ReadDepartment(db, 0), d2 = ReadDepartment(db, 1);
+  EXPECT_EQ(d1.DEPTNO, 1u);
+  EXPECT_EQ(NameOf(d1.NAME), "Bakery");
+  EXPECT_EQ(d1.TAX_GROUP, 'B');
+  EXPECT_EQ(d1.MAX_PRICE, 100);
+  EXPECT_EQ(d1.OPT_FRACT_QTY, 1);
+  EXPECT_EQ(d2.DEPTNO, 2u);
+  EXPECT_EQ(d2.OPT_SINGTRANS, 1);
+  EXPECT_EQ(d2.SOLDQTY, 5.678);
+
+  const auto articles = ReadArticles(db);
+  ASSERT_EQ(articles.size(), 2u);
+  const ArticleRecord& milk = articles[0];
+  EXPECT_EQ(milk.PLUNO, 1u);
+  EXPECT_EQ(NameOf(milk.NAME), "Milk 1L");
+  EXPECT_EQ(milk.TAX_GROUP, 'A');
+  EXPECT_EQ(milk.SING_PRICE, 1.19);
+  EXPECT_EQ(milk.BARCODE, 4006381333931);
+  EXPECT_EQ(milk.MAX_PRICE, 1.29);
+  EXPECT_EQ(milk.OPT_FRACT_QTY, 0);
+  EXPECT_EQ(milk.OPT_SINGTRANS, 1);
+  EXPECT_EQ(milk.OPT_FREEPRICE, 1);
+  EXPECT_EQ(milk.AMOUNT, 10.5);
+  EXPECT_EQ(milk.STOCKQTY, kNotControlledWhole);
+  EXPECT_EQ(milk.INITQTY, kNotControlledWhole);
+  EXPECT_EQ(milk.SOLDQTY, 3);
+  const ArticleRecord& bread = articles[1];
+  EXPECT_EQ(bread.PLUNO, 2u);
+  EXPECT_EQ(bread.SING_PRICE, 2.5);
+  EXPECT_EQ(bread.BARCODE, 123);
+  EXPECT_EQ(bread.OPT_FRACT_QTY, 1);
+  EXPECT_EQ(bread.PLUNOLINK, 7);
+  EXPECT_EQ(bread.STOCKQTY, 1.25);
+  EXPECT_EQ(bread.INITQTY, kNotControlledFractional);
+}
+
+TEST_P(PeopleFixtureImport, ADateInANumberColumnIsRefusedWithItsPlace) {
+  ScratchDir dir;
+  const RunResult result = RunProgram(
+      dir.path(), {"alal", "-UP", "-ItmpDBTransfer.tmp", "-O", (kFixtures / ("dates." + std::string(GetParam()))).string()});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.errors.find("sheet ARTICLES, row 3, column O (XLS_AMOUNT): date or time"), std::string::npos)
+      << result.errors;
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, PeopleFixtureImport, ::testing::Values("xlsx", "ods", "xls"));
+
+namespace {
+
+// Hostile and unusual packages (see make_hostile_fixtures.py): each is refused
+// with its reason, in bounded memory, or read.
+TEST(FixtureImportHostile, EachIsRefusedWithItsReasonOrRead) {
+  struct Case {
+    const char* file;
+    const char* message;  // nullptr: imports
+  };
+  const std::vector<Case> cases = {
+      {"bomb_sheet.xlsx", "part xl/worksheets/sheet1.xml is larger than 64 MiB when unpacked"},
+      {"bomb_content.ods", "part content.xml is larger than 64 MiB when unpacked"},
+      {"repeated_article.ods", "sheet ARTICLES holds more than 49999 article rows"},
+      {"password.ods", "the workbook is protected by a password"},
+      {"moved_parts.xlsx", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    ScratchDir dir;
+    const RunResult result =
+        RunProgram(dir.path(), {"alal", "-UP", "-ItmpDBTransfer.tmp", "-O", (kFixtures / c.file).string()});
+    EXPECT_LT(result.peakKiB, 300 * 1024);
+    if (!c.message) {
+      EXPECT_EQ(result.status, 0) << result.errors;
+      EXPECT_EQ(ReadArticles(dir / "tmpDBTransfer.tmp").size(), 5u);
+      continue;
+    }
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.errors.find(c.message), std::string::npos) << result.errors;
+    EXPECT_EQ(fs::file_size(dir / "tmpDBTransfer.tmp"), 20u);
+  }
+}
+
+}  // namespace

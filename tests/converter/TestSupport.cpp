@@ -57,7 +57,9 @@ RunResult RunProgram(const fs::path& dir, const std::vector<std::string>& argume
   }
   RunResult result;
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  rusage usage{};
+  ::wait4(pid, &status, 0, &usage);
+  result.peakKiB = usage.ru_maxrss;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   result.errors = ReadBytes(errPath);
   result.output = ReadBytes(outPath);

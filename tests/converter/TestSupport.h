@@ -31,6 +31,7 @@ struct RunResult {
   int status = -1;
   std::string errors;  // what the program wrote to standard error
   std::string output;  // and to standard output
+  long peakKiB = 0;    // the program's peak resident memory
   bool HasLine(const std::string& line) const;
 };
 

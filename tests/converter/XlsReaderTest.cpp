@@ -1,0 +1,208 @@
+// The .xls reader on workbooks built record by record: every kind of cell the
+// format stores, formula results included, and the files it must refuse.
+#include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-outfile.h>
+#include <gsf/gsf-output-stdio.h>
+#include <gsf/gsf-utils.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "TestSupport.h"
+#include "WorkbookFormat.h"
+#include "WorkbookReader.h"
+
+namespace {
+
+using namespace testsupport;
+using namespace std::string_literals;
+
+std::string U16(unsigned v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)}; }
+std::string U32(std::uint32_t v) { return U16(v & 0xFFFF) + U16(v >> 16); }
+std::string F64(double v) {
+  std::string bytes(8, '\0');
+  std::memcpy(bytes.data(), &v, 8);
+  return bytes;
+}
+std::string Record(unsigned type, const std::string& data) { return U16(type) + U16(static_cast<unsigned>(data.size())) + data; }
+// A string of one-byte characters with a 16-bit count, as cells and shared strings hold it.
+std::string Text16(const std::string& latin1) { return U16(static_cast<unsigned>(latin1.size())) + '\0' + latin1; }
+std::string Cell(unsigned row, unsigned column, unsigned xf) { return U16(row) + U16(column) + U16(xf); }
+
+constexpr unsigned kDateXf = 16;  // the XF below that shows dates
+
+// A BIFF8 workbook stream: the given global records, then one sheet per entry.
+std::string WorkbookStream(const std::string& globals, const std::vector<std::pair<std::string, std::string>>& sheets) {
+  std::string head = Record(0x0809, U16(0x0600) + U16(0x0005) + std::string(12, '\0'));
+  for (unsigned xf = 0; xf <= kDateXf; ++xf)
+    head += Record(0x00E0, U16(0) + U16(xf == kDateXf ? 14 : 0) + std::string(16, '\0'));
+  head += globals;
+  std::size_t size = head.size() + Record(0x000A, "").size();
+  for (const auto& sheet : sheets) size += Record(0x0085, U32(0) + U16(0) + '\0' + '\0' + sheet.first).size();
+  std::string body;
+  for (const auto& [name, cells] : sheets) {
+    head += Record(0x0085, U32(static_cast<std::uint32_t>(size + body.size())) + U16(0) +
+                               static_cast<char>(name.size()) + '\0' + name);
+    body += Record(0x0809, U16(0x0600) + U16(0x0010) + std::string(12, '\0')) + cells + Record(0x000A, "");
+  }
+  return head + Record(0x000A, "") + body;
+}
+
+// A compound file holding the given streams.
+void WriteCompoundFile(const fs::path& path, const std::vector<std::pair<std::string, std::string>>& streams) {
+  gsf_init();
+  GsfOutput* sink = gsf_output_stdio_new(path.c_str(), nullptr);
+  ASSERT_NE(sink, nullptr);
+  GsfOutfile* ole = gsf_outfile_msole_new(sink);
+  for (const auto& [name, bytes] : streams) {
+    GsfOutput* child = gsf_outfile_new_child(ole, name.c_str(), FALSE);
+    gsf_output_write(child, bytes.size(), reinterpret_cast<const guint8*>(bytes.data()));
+    gsf_output_close(child);
+    g_object_unref(child);
+  }
+  gsf_output_close(GSF_OUTPUT(ole));
+  g_object_unref(ole);
+  gsf_output_close(sink);
+  g_object_unref(sink);
+}
+
+// The first row's cells of sheet S of an .xls made of these records.
+std::vector<::Cell> ReadRow(const fs::path& path, const std::string& globals, const std::string& cells,
+                            std::size_t columns, std::string& error) {
+  WriteCompoundFile(path, {{"Workbook", WorkbookStream(globals, {{"S", cells}})}});
+  auto workbook = WorkbookReader::Open(path.string(), error);
+  if (!workbook) return {};
+  std::vector<::Cell> row;
+  if (!workbook->VisitRows(0, columns, [&](std::size_t, std::span<const ::Cell> c) {
+        row.assign(c.begin(), c.end());
+        return false;
+      }, error))
+    return {};
+  return row;
+}
+
+std::string Sst(const std::string& strings, unsigned count) { return U32(count) + U32(count) + strings; }
+
+TEST(XlsReader, EveryKindOfCellGivesTheValueItShows) {
+  struct Case {
+    const char* what;
+    std::string globals, cells;
+    ::Cell want;
+  };
+  const std::string formula = Cell(0, 0, 0);
+  const std::string notNumber = U16(0xFFFF);
+  const std::vector<Case> cases = {
+      {"number", "", Record(0x0203, Cell(0, 0, 0) + F64(1.5)), ::Cell::Number(1.5)},
+      {"RK integer", "", Record(0x027E, Cell(0, 0, 0) + U32(42u << 2 | 2)), ::Cell::Number(42)},
+      {"RK hundredths", "", Record(0x027E, Cell(0, 0, 0) + U32(119u << 2 | 3)), ::Cell::Number(1.19)},
+      {"MULRK", "", Record(0x00BD, U16(0) + U16(0) + U16(0) + U32(7u << 2 | 2) + U16(0)), ::Cell::Number(7)},
+      {"text", "", Record(0x0204, Cell(0, 0, 0) + Text16("Milk")), ::Cell::Text("Milk")},
+      {"empty text", "", Record(0x0204, Cell(0, 0, 0) + Text16("")), ::Cell::Text("")},
+      {"wide text", "", Record(0x0204, Cell(0, 0, 0) + U16(2) + '\x01' + "\xC4\x00\xAC\x20"s),
+       ::Cell::Text("\xC3\x84\xE2\x82\xAC")},
+      {"shared text", Record(0x00FC, Sst(Text16("Bread") + Text16(""), 2)),
+       Record(0x00FD, Cell(0, 0, 0) + U32(0)), ::Cell::Text("Bread")},
+      {"empty shared text", Record(0x00FC, Sst(Text16("Bread") + Text16(""), 2)),
+       Record(0x00FD, Cell(0, 0, 0) + U32(1)), ::Cell::Text("")},
+      // The shared text goes on in a CONTINUE record, in two-byte characters.
+      {"shared text across records",
+       Record(0x00FC, Sst(U16(4) + '\0' + "Mi", 1)) + Record(0x003C, "\x01l\0k\0"s), Record(0x00FD, Cell(0, 0, 0) + U32(0)),
+       ::Cell::Text("Milk")},
+      {"boolean", "", Record(0x0205, Cell(0, 0, 0) + "\x01\x00"s), ::Cell::Number(1)},
+      {"error", "", Record(0x0205, Cell(0, 0, 0) + "\x07\x01"s), ::Cell::Text("#DIV/0!")},
+      {"formula number", "", Record(0x0006, formula + F64(2.5) + U16(0) + U32(0) + U16(0)), ::Cell::Number(2.5)},
+      {"formula text", "",
+       Record(0x0006, formula + "\x00\x00\x00\x00\x00\x00"s + notNumber + U16(0) + U32(0) + U16(0)) +
+           Record(0x0207, Text16("Milk 1L")),
+       ::Cell::Text("Milk 1L")},
+      {"formula boolean", "", Record(0x0006, formula + "\x01\x00\x01\x00\x00\x00"s + notNumber + U16(0) + U32(0) + U16(0)),
+       ::Cell::Number(1)},
+      {"formula error", "", Record(0x0006, formula + "\x02\x00\x2A\x00\x00\x00"s + notNumber + U16(0) + U32(0) + U16(0)),
+       ::Cell::Text("#N/A")},
+      {"formula empty text", "",
+       Record(0x0006, formula + "\x03\x00\x00\x00\x00\x00"s + notNumber + U16(0) + U32(0) + U16(0)), ::Cell::Text("")},
+      {"date", "", Record(0x0203, Cell(0, 0, kDateXf) + F64(45352)), ::Cell::Date("45352")},
+      {"date by formula", "", Record(0x0006, Cell(0, 0, kDateXf) + F64(45352) + U16(0) + U32(0) + U16(0)),
+       ::Cell::Date("45352")},
+      {"date in a format of its own", Record(0x041E, U16(200) + Text16("dd/mm/yy")),
+       Record(0x0203, Cell(0, 0, 17) + F64(1)) , ::Cell::Date("1")},
+  };
+  ScratchDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string globals = c.globals;
+    // XF 17 shows format 200, whatever it is.
+    globals += Record(0x00E0, U16(0) + U16(200) + std::string(16, '\0'));
+    std::string error;
+    const auto row = ReadRow(dir / "cells.xls", globals, c.cells, 1, error);
+    ASSERT_EQ(row.size(), 1u) << error;
+    EXPECT_EQ(row[0].kind, c.want.kind);
+    EXPECT_EQ(row[0].number, c.want.number);
+    EXPECT_EQ(row[0].text, c.want.text);
+  }
+}
+
+TEST(XlsReader, FilesItCannotReadSayWhy) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> streams;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"password on an .xls", {{"Workbook", WorkbookStream(Record(0x002F, U16(1) + std::string(52, '\0')), {{"S", ""}})}},
+       kPasswordProtected},
+      {"password on an .xlsx", {{"EncryptionInfo", std::string(64, '\x04')}, {"EncryptedPackage", std::string(64, 'x')}},
+       kPasswordProtected},
+      {"Excel 95", {{"Book", Record(0x0809, U16(0x0500) + U16(5))}}, "an Excel 5.0/95 workbook cannot be read"},
+      {"no workbook at all", {{"Other", "x"}}, "damaged Excel 97-2003 workbook"},
+  };
+  ScratchDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteCompoundFile(dir / "bad.xls", c.streams);
+    std::string error;
+    EXPECT_EQ(WorkbookReader::Open((dir / "bad.xls").string(), error), nullptr);
+    EXPECT_NE(error.find(c.message), std::string::npos) << error;
+  }
+}
+
+TEST(XlsReader, DamagedSheetsAreRefusedNotReadAsEmpty) {
+  const std::string formulaText =
+      Record(0x0006, Cell(0, 0, 0) + std::string(6, '\0') + U16(0xFFFF) + U16(0) + U32(0) + U16(0));
+  const std::vector<std::pair<const char*, std::string>> cases = {
+      {"formula text without its STRING record", formulaText},
+      {"shared text that is not there", Record(0x00FD, Cell(0, 0, 0) + U32(3))},
+      {"record cut short", Record(0x0203, Cell(0, 0, 0) + F64(1)).substr(0, 10)},
+  };
+  ScratchDir dir;
+  for (const auto& [what, cells] : cases) {
+    SCOPED_TRACE(what);
+    std::string error;
+    EXPECT_TRUE(ReadRow(dir / "bad.xls", "", cells, 1, error).empty());
+    EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(XlsReader, RowsComeInOrderWhateverTheOrderOfTheRecords) {
+  ScratchDir dir;
+  for (const std::vector<unsigned>& order : {std::vector<unsigned>{0, 1, 2}, std::vector<unsigned>{2, 0, 1}}) {
+    std::string cells;
+    for (const unsigned row : order) cells += Record(0x0203, Cell(row, 1, 0) + F64(row * 10.0));
+    WriteCompoundFile(dir / "rows.xls", {{"Workbook", WorkbookStream("", {{"S", cells}})}});
+    std::string error;
+    auto workbook = WorkbookReader::Open((dir / "rows.xls").string(), error);
+    ASSERT_NE(workbook, nullptr) << error;
+    std::vector<std::pair<std::size_t, double>> seen;
+    ASSERT_TRUE(workbook->VisitRows(0, 2, [&](std::size_t row, std::span<const ::Cell> c) {
+      seen.emplace_back(row, c[1].number);
+      return true;
+    }, error)) << error;
+    EXPECT_EQ(seen, (std::vector<std::pair<std::size_t, double>>{{0, 0.0}, {1, 10.0}, {2, 20.0}}));
+  }
+}
+
+}  // namespace
