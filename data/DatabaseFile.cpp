@@ -8,6 +8,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "ArticleSlots.h"
@@ -53,6 +54,17 @@ void FillHeader(unsigned char* header) {
 }
 
 DatabaseFile::~DatabaseFile() { Close(); }
+
+DatabaseFile& DatabaseFile::operator=(DatabaseFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+    readOnly_ = std::exchange(other.readOnly_, false);
+    path_ = other.path_;
+    replacement_ = std::move(other.replacement_);
+  }
+  return *this;
+}
 
 void DatabaseFile::Close() {
   if (replacement_.Active()) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "ArticleTable.h"
 #include "FileReplacement.h"
@@ -57,6 +58,9 @@ class DatabaseFile {
   ~DatabaseFile();
   DatabaseFile(const DatabaseFile&) = delete;
   DatabaseFile& operator=(const DatabaseFile&) = delete;
+  // Takes over the other's open file, lock and replacement; the one held before is closed.
+  DatabaseFile(DatabaseFile&& other) noexcept { *this = std::move(other); }
+  DatabaseFile& operator=(DatabaseFile&& other) noexcept;
 
   // Opens or creates the database at path. With replace a valid file is opened
   // for a caller that will put a new file in its place whole; it is refused
