@@ -129,8 +129,10 @@ bool Importer::ImportArticles(WorkbookReader& workbook, DatabaseFile& database) 
 
 int Importer::Run(const std::string& databasePath, const std::string& workbookPath) {
   status_ = 0;
+  // The records go into a new file that takes the target's place only when
+  // the whole workbook was read without a failure.
   DatabaseFile database;
-  if (const IoResult created = database.CreateEmpty(databasePath); !created) {
+  if (const IoResult created = database.BeginReplacement(databasePath, {}); !created) {
     reporter_.Line(created.error);
     reporter_.Line(kMsgUnableToOpen);
     return 1;
@@ -154,12 +156,14 @@ int Importer::Run(const std::string& databasePath, const std::string& workbookPa
   }
   if (!ok) {
     reporter_.Line(kMsgXlsWriteError);
-    status_ = 1;
+    return 1;  // the new file is dropped with database; the target stays as it was
   }
 
-  if (const IoResult header = database.WriteHeader(); !header) {
-    reporter_.Line(header.error);
-    if (ok) reporter_.Line(kMsgXlsWriteError);
+  IoResult placed = database.WriteHeader();
+  if (placed) placed = database.CommitReplacement();
+  if (!placed) {
+    reporter_.Line(placed.error);
+    reporter_.Line(kMsgXlsWriteError);
     return 1;
   }
   return status_;

@@ -1,6 +1,6 @@
 // Import: a workbook's DEPARTMENTS and ARTICLES sheets into a new database
-// file. The header is written last, so that a file cut short by an error
-// still opens with the records written before it.
+// file, which takes the place of the file named only when the whole workbook
+// was read without a failure; otherwise that file stays as it was.
 #pragma once
 
 #include <cstdint>
