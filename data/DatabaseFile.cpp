@@ -136,14 +136,15 @@ OpenOutcome DatabaseFile::OpenDatabase(const std::string& path, bool replace) {
     return {OpenResult::Opened, {}};
   }
   // Held by another program: it cannot be opened at all.
-  if (errno == EWOULDBLOCK) return {OpenResult::CannotOpen, kMsgUnableToOpen};
+  const std::string held = path + ": in use by another program";
+  if (errno == EWOULDBLOCK) return {OpenResult::CannotOpen, kMsgUnableToOpen, held};
 
   const int probe = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (probe < 0) return {OpenResult::CannotOpen, kMsgUnableToOpen};
+  if (probe < 0) return {OpenResult::CannotOpen, kMsgUnableToOpen, FileError(path, errno)};
   ::close(probe);
   fd = OpenLocked(path, O_RDWR);
   if (fd < 0) {
-    if (errno == EWOULDBLOCK) return {OpenResult::CannotOpen, kMsgUnableToOpen};
+    if (errno == EWOULDBLOCK) return {OpenResult::CannotOpen, kMsgUnableToOpen, held};
     // Exists, but only for reading: good for looking at and uploading.
     if (replace || !OpenForReading(path)) return {OpenResult::CannotOpen, {}};
     if (!CheckHeader()) {

@@ -39,6 +39,7 @@ enum class OpenResult { Opened, Created, WrongHeader, CannotOpen };
 struct OpenOutcome {
   OpenResult result;
   std::string message;  // what the operator is told; empty when nothing
+  std::string detail = {};  // why, when the system said more ("in use by another program")
 };
 
 struct LoadOutcome {

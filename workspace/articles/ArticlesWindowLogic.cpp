@@ -153,7 +153,10 @@ void ArticlesWindowLogic::OnOpenDatabase() {
     databasePath = *path;
     outcome = database_.OpenDatabase(databasePath, openDialogMode == 0);
     if (outcome.result == OpenResult::CannotOpen) {
-      if (!outcome.message.empty()) Tell(outcome.message, IconFor(outcome.message));
+      if (!outcome.message.empty()) {
+        Tell(outcome.detail.empty() ? outcome.message : outcome.message + "\n" + outcome.detail,
+             IconFor(outcome.message));
+      }
       if (outcome.message == kMsgDestinationCannotOpen) return;
       continue;
     }
@@ -648,7 +651,7 @@ void ArticlesWindowLogic::OnDownload() {
   // until the new one is complete.
   DatabaseFile fresh;
   if (!BeginNewFile(fresh, true)) {
-    controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
+    controls.statusText = databasePath + " was left as it was";
     transferFailed = 1;
     UpdateData(false);
     return;
