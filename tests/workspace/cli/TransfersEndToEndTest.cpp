@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <filesystem>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "FastTiming.h"
 #include "ArticlesCli.h"
@@ -482,6 +485,61 @@ TEST_F(Transfers, CommandLineTool) {
   EXPECT_NE(printed.find("departments: 8"), std::string::npos);
   EXPECT_NE(printed.find("00101 : "), std::string::npos);
   EXPECT_NE(printed.find("0001 : "), std::string::npos);
+  std::fclose(out);
+  std::fclose(err);
+}
+
+TEST_F(Transfers, CommandLineToolOnReadOnlyFilesAndAFullDisk) {
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  const auto run = [&](std::vector<std::string> args) {
+    ArticlesCli cli({stdin, out, err, false}, FastTiming(), 200);
+    return cli.Run(args);
+  };
+  const auto take = [](std::FILE* file) {
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, file)) text.append(buffer, n);
+    std::rewind(file);
+    ::ftruncate(fileno(file), 0);
+    return text;
+  };
+  const std::string db = dir.File("ro.db");
+  ASSERT_EQ(run({"--register", "demo", "--yes", "download", db}), 0);
+  const auto before = ReadBytes(db);
+  if (MakeUnwritable(db)) {
+    take(out);
+    EXPECT_EQ(run({"show", db}), 0);
+    EXPECT_EQ(run({"--register", "demo", "--yes", "upload", db}), 0);
+    EXPECT_EQ(run({"--register", "demo", "--yes", "download", db}), 1);
+    SetImmutable(db, false);
+    EXPECT_NE(take(err).find("ro.db: "), std::string::npos);
+    EXPECT_EQ(take(out).find(" articles\n"), std::string::npos) << "no count after a refused download";
+    EXPECT_EQ(ReadBytes(db), before);
+  }
+
+  // A report file that cannot be written: the file is named, not the register.
+  const std::string report = dir.File("report.db");
+  ASSERT_EQ(run({"--register", "demo", "--yes", "report", report}), 0);
+  const auto reportBefore = ReadBytes(report);
+  take(out);
+  take(err);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit limited = old;
+  limited.rlim_cur = 30000;
+  setrlimit(RLIMIT_FSIZE, &limited);
+  const int status = run({"--register", "demo", "--yes", "report", report});
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(take(err).find("report.db: File too large"), std::string::npos);
+  const std::string printed = take(out);
+  EXPECT_EQ(printed.find(UiText("MSG_DEVICE_ERROR_MSG")), std::string::npos) << printed;
+  EXPECT_EQ(printed.find("articles,"), std::string::npos) << printed;
+  EXPECT_EQ(ReadBytes(report), reportBefore);
   std::fclose(out);
   std::fclose(err);
 }
