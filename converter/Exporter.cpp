@@ -2,13 +2,12 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "ArticleRow.h"
 #include "DatabaseFile.h"
 #include "DepartmentRow.h"
+#include "FileReplacement.h"
+#include "OutputFile.h"
 #include "WorkbookSchema.h"
 #include "XlsxWriter.h"
 
@@ -22,28 +21,14 @@ void ReportProblems(Reporter& reporter, const std::vector<CellProblem>& problems
 
 }  // namespace
 
-bool Exporter::RemoveOldWorkbook(const std::string& workbookPath) {
-  // Only a workbook that could be written to is replaced; a FIFO must not block us.
-  const int fd = ::open(workbookPath.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return true;
-  struct stat st;
-  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  ::close(fd);
-  if (!regular) {
-    // Devices and the like are never deleted, whoever runs the program.
-    reporter_.Line(workbookPath + ": not a workbook file, not replaced");
-    return false;
-  }
-  if (::unlink(workbookPath.c_str()) != 0) {
-    reporter_.Line(workbookPath + ": " + std::strerror(errno));
-    return false;
-  }
-  return true;
-}
-
 int Exporter::Run(const std::string& databasePath, const std::string& workbookPath) {
+  if (const IoResult usable = CheckWorkbookTarget(workbookPath, databasePath); !usable) {
+    reporter_.Line(usable.error);
+    reporter_.Line(kMsgDestinationCannotOpen);
+    return 1;
+  }
   DatabaseFile database;
-  if (const IoResult opened = database.OpenExisting(databasePath); !opened) {
+  if (const IoResult opened = database.OpenForReading(databasePath); !opened) {
     reporter_.Line(opened.error);
     reporter_.Line(kMsgUnableToOpen);
     return 1;
@@ -54,13 +39,16 @@ int Exporter::Run(const std::string& databasePath, const std::string& workbookPa
   }
 
   int status = 0;
-  if (!RemoveOldWorkbook(workbookPath)) {
+  // The workbook is written under a new name and takes the old one's place
+  // only when complete: a kill or a full disk leaves the old workbook.
+  FileReplacement replacement;
+  if (const IoResult begun = replacement.Begin(workbookPath); !begun) {
+    reporter_.Line(begun.error);
     reporter_.Line(kMsgDestinationCannotOpen);
-    status = 1;  // the conversion still goes on
+    return 1;
   }
-
   std::string error;
-  auto writer = XlsxWriter::Create(workbookPath, error);
+  auto writer = XlsxWriter::Create(DescriptorPath(replacement.Descriptor()), error);
   if (!writer) {
     reporter_.Line(error);
     reporter_.Line(kMsgXlsWriteError);
@@ -116,9 +104,19 @@ int Exporter::Run(const std::string& databasePath, const std::string& workbookPa
 
   bool ok = writeAll();
   std::string closeError;
+  errno = 0;
   if (!writer->Close(closeError)) {
+    const int cause = errno;
     if (ok) error = closeError;
+    // The library does not say why a write failed; a full disk is worth naming.
+    if (cause == ENOSPC || cause == EDQUOT || cause == EFBIG) error += " (" + FileError(workbookPath, cause) + ")";
     ok = false;
+  }
+  if (ok) {
+    if (const IoResult placed = replacement.Commit(); !placed) {
+      error = placed.error;
+      ok = false;
+    }
   }
   if (!ok) {
     reporter_.Line(error);

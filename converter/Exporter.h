@@ -14,8 +14,5 @@ class Exporter {
   int Run(const std::string& databasePath, const std::string& workbookPath);
 
  private:
-  // Removes an earlier workbook; false when one is there and stays.
-  bool RemoveOldWorkbook(const std::string& workbookPath);
-
   Reporter& reporter_;
 };

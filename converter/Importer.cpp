@@ -105,8 +105,6 @@ bool Importer::ReadRows(WorkbookReader& workbook, const char* sheet, std::span<c
         if (rows.records.size() == maxRows) {
           reporter_.Line(std::string("sheet ") + sheet + " holds more than " + std::to_string(maxRows) + " " +
                          rowsName + " rows, more than the register takes; nothing was imported");
-          rows = {};
-          refusedWhole_ = true;
           return ok = false;
         }
         Record record;
@@ -149,23 +147,24 @@ bool Importer::CheckUniqueArticles(const Rows<ArticleRecord>& articles, const La
 }
 
 bool Importer::WriteOutput(const std::string& databasePath, const std::vector<DepartmentRecord>& departments,
-                           const std::vector<ArticleRecord>& articles, bool& cannotCreate) {
+                           const std::vector<ArticleRecord>& articles) {
+  // The records go into a new file that takes the target's place only when
+  // all of it was written; until then the target stays as it was.
   DatabaseFile database;
-  if (const IoResult created = database.CreateEmpty(databasePath); !created) {
+  if (const IoResult created = database.BeginReplacement(databasePath, {}); !created) {
     reporter_.Line(created.error);
     reporter_.Line(kMsgUnableToOpen);
-    cannotCreate = true;
     return false;
   }
-  // Until the header is written last, the file is refused by every reader.
   IoResult written = database.WriteZeroHeader();
   for (std::uint32_t slot = 0; written && slot < departments.size(); ++slot)
     written = database.WriteDepartment(slot, departments[slot]);
   for (std::uint32_t n = 0; written && n < articles.size(); ++n) written = database.WriteArticle(n + 1, articles[n]);
-  if (!written) reporter_.Line(written.error);
-  if (const IoResult header = database.WriteHeader(); !header) {
-    reporter_.Line(header.error);
-    return false;
+  if (written) written = database.WriteHeader();
+  if (written) written = database.CommitReplacement();
+  if (!written) {
+    reporter_.Line(written.error);
+    reporter_.Line(kMsgXlsWriteError);
   }
   return static_cast<bool>(written);
 }
@@ -185,23 +184,13 @@ int Importer::Run(const std::string& databasePath, const std::string& workbookPa
                                  kDepartmentSlots, "department", departments) &&
          ReadRows<ArticleRow>(*workbook, schema::kArticlesSheet, schema::kArticleColumns, *articleLayout,
                               ArticleTable::kMaxArticles, "article", articles);
-    if (ok && !CheckUniqueArticles(articles, *articleLayout)) {
-      ok = false;
-      refusedWhole_ = true;
-    }
-    if (refusedWhole_) {
-      articles = {};
-      departments = {};
-    }
+    if (ok && !CheckUniqueArticles(articles, *articleLayout)) ok = false;
   } else {
     reporter_.Line(error);
   }
-  if (!ok) reporter_.Line(kMsgXlsWriteError);
-
-  bool cannotCreate = false;
-  if (!WriteOutput(databasePath, departments.records, articles.records, cannotCreate)) {
-    if (ok && !cannotCreate) reporter_.Line(kMsgXlsWriteError);
-    return 1;
+  if (!ok) {
+    reporter_.Line(kMsgXlsWriteError);
+    return 1;  // nothing is written: the target stays as it was
   }
-  return ok ? 0 : 1;
+  return WriteOutput(databasePath, departments.records, articles.records) ? 0 : 1;
 }

@@ -1,7 +1,7 @@
-// Import: a workbook's DEPARTMENTS and ARTICLES sheets into a new database
-// file. Both sheets are read and checked first; the file is then written in
-// one step (WriteOutput), its header last, so that a file cut short by an
-// error still opens with the records written before it.
+// Import: a workbook's DEPARTMENTS and ARTICLES sheets into a database file.
+// Both sheets are read and checked first; only then is the file written, in
+// one step (WriteOutput) into a new file that takes the target's place when
+// complete. On any failure the target stays as it was.
 #pragma once
 
 #include <cstddef>
@@ -50,8 +50,7 @@ class Importer {
   // The only place the database file is written: created (emptied), the
   // records, the header last. Returns false after reporting a failure.
   bool WriteOutput(const std::string& databasePath, const std::vector<DepartmentRecord>& departments,
-                   const std::vector<ArticleRecord>& articles, bool& cannotCreate);
+                   const std::vector<ArticleRecord>& articles);
 
   Reporter& reporter_;
-  bool refusedWhole_ = false;  // a check over a whole sheet failed: no record is written
 };

@@ -8,6 +8,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "ArticleSlots.h"
@@ -54,15 +55,61 @@ void FillHeader(unsigned char* header) {
 
 DatabaseFile::~DatabaseFile() { Close(); }
 
+DatabaseFile& DatabaseFile::operator=(DatabaseFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+    readOnly_ = std::exchange(other.readOnly_, false);
+    path_ = other.path_;
+    replacement_ = std::move(other.replacement_);
+  }
+  return *this;
+}
+
 void DatabaseFile::Close() {
-  if (fd_ >= 0) ::close(fd_);  // closing drops the lock
+  if (replacement_.Active()) {
+    replacement_.Abandon();  // closes fd_ and removes the unfinished file
+  } else if (fd_ >= 0) {
+    ::close(fd_);  // closing drops the lock
+  }
   fd_ = -1;
+  readOnly_ = false;
 }
 
 IoResult DatabaseFile::Adopt(int fd, const std::string& path) {
   Close();
   fd_ = fd;
   path_ = path;
+  return IoResult::Ok();
+}
+
+IoResult DatabaseFile::BeginReplacement(const std::string& path, FileReplacement::Options options) {
+  Close();
+  path_ = path;
+  if (IoResult begun = replacement_.Begin(path, options); !begun) return begun;
+  fd_ = replacement_.Descriptor();
+  return IoResult::Ok();
+}
+
+IoResult DatabaseFile::CommitReplacement() {
+  if (!replacement_.Active()) return IoResult::Fail("no new file for " + path_);
+  if (IoResult committed = replacement_.Commit(); !committed) return committed;
+  fd_ = replacement_.ReleaseDescriptor();
+  return IoResult::Ok();
+}
+
+IoResult DatabaseFile::OpenForReading(const std::string& path) {
+  if (!IsRegularOrMissing(path)) return IoResult::Fail(path + ": not a file");
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return IoResult::Fail(FileError(path, errno));
+  if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(fd);
+    if (error == EWOULDBLOCK) return IoResult::Fail(path + ": in use by another program");
+    return IoResult::Fail(FileError(path, error));
+  }
+  Adopt(fd, path);
+  readOnly_ = true;
   return IoResult::Ok();
 }
 
@@ -79,23 +126,32 @@ OpenOutcome DatabaseFile::OpenDatabase(const std::string& path, bool replace) {
       return {OpenResult::WrongHeader, kMsgIncorrectFile};
     }
     if (!replace) return {OpenResult::Opened, {}};
-    Close();
-    if (::unlink(path.c_str()) != 0) return {OpenResult::CannotOpen, kMsgDestinationCannotOpen};
-    fd = OpenLocked(path, O_RDWR | O_CREAT | O_TRUNC);
-    if (fd < 0) return {OpenResult::CannotOpen, kMsgDestinationCannotOpen};
-    fd_ = fd;
+    // The caller puts a complete new file in its place later (BeginReplacement);
+    // until then it stays as it is. The new file is made in the same folder.
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    if (::access(folder.empty() ? "." : folder.c_str(), W_OK) != 0) {
+      Close();
+      return {OpenResult::CannotOpen, kMsgDestinationCannotOpen};
+    }
     return {OpenResult::Opened, {}};
   }
   // Held by another program: it cannot be opened at all.
-  if (errno == EWOULDBLOCK) return {OpenResult::CannotOpen, kMsgUnableToOpen};
+  const std::string held = path + ": in use by another program";
+  if (errno == EWOULDBLOCK) return {OpenResult::CannotOpen, kMsgUnableToOpen, held};
 
   const int probe = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (probe < 0) return {OpenResult::CannotOpen, kMsgUnableToOpen};
+  if (probe < 0) return {OpenResult::CannotOpen, kMsgUnableToOpen, FileError(path, errno)};
   ::close(probe);
   fd = OpenLocked(path, O_RDWR);
   if (fd < 0) {
-    if (errno == EWOULDBLOCK) return {OpenResult::CannotOpen, kMsgUnableToOpen};
-    return {OpenResult::CannotOpen, {}};  // exists, but only for reading
+    if (errno == EWOULDBLOCK) return {OpenResult::CannotOpen, kMsgUnableToOpen, held};
+    // Exists, but only for reading: good for looking at and uploading.
+    if (replace || !OpenForReading(path)) return {OpenResult::CannotOpen, {}};
+    if (!CheckHeader()) {
+      Close();
+      return {OpenResult::WrongHeader, kMsgIncorrectFile};
+    }
+    return {OpenResult::Opened, {}};
   }
   fd_ = fd;
   return {OpenResult::Created, {}};
@@ -129,9 +185,10 @@ IoResult DatabaseFile::CreateEmpty(const std::string& path) {
 
 IoResult DatabaseFile::Reopen() {
   const std::string path = path_;
+  const bool readOnly = readOnly_;
   Close();
   if (path.empty()) return IoResult::Fail("no database file");
-  return OpenExisting(path);
+  return readOnly ? OpenForReading(path) : OpenExisting(path);
 }
 
 std::size_t DatabaseFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t size, bool* failed) const {
@@ -157,13 +214,14 @@ std::size_t DatabaseFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t
 
 IoResult DatabaseFile::WriteAt(std::uint64_t offset, const void* buffer, std::size_t size) {
   if (fd_ < 0) return IoResult::Fail("no database file is open");
+  if (readOnly_) return IoResult::Fail(path_ + ": the file may only be read here");
   const auto* bytes = static_cast<const unsigned char*>(buffer);
   std::size_t done = 0;
   while (done < size) {
     const ssize_t n = ::pwrite(fd_, bytes + done, size - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
-      return IoResult::Fail(SystemError(("Writing " + path_).c_str()));
+      return IoResult::Fail("Writing " + FileError(path_, errno));
     }
     done += static_cast<std::size_t>(n);
   }
@@ -296,21 +354,6 @@ IoResult CopyContents(const DatabaseFile& from, DatabaseFile& to) {
     if (got == 0) break;
     if (IoResult written = to.WriteAt(offset, block.data(), got); !written) return written;
     offset += got;
-  }
-  return IoResult::Ok();
-}
-
-IoResult KeepBackup(const std::string& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec) || std::filesystem::file_size(path, ec) == 0) return IoResult::Ok();
-  const std::string backup = path + ".bak";
-  const std::string partial = backup + ".part";
-  std::filesystem::copy_file(path, partial, std::filesystem::copy_options::overwrite_existing, ec);
-  if (!ec) std::filesystem::rename(partial, backup, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(partial, ignored);
-    return IoResult::Fail(backup + ": " + ec.message());
   }
   return IoResult::Ok();
 }

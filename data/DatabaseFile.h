@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "ArticleTable.h"
+#include "FileReplacement.h"
+#include "IoResult.h"
 #include "Records.h"
 
 inline constexpr std::uint64_t kHeaderSize = 20;
@@ -24,14 +27,6 @@ inline constexpr std::uint64_t ArticleOffset(std::uint32_t slot) {
   return kArticleAreaOffset + std::uint64_t{slot - 1} * sizeof(ArticleRecord);
 }
 
-// The outcome of a write or an open: success, or what went wrong in words.
-struct IoResult {
-  bool ok = true;
-  std::string error;
-  explicit operator bool() const { return ok; }
-  static IoResult Ok() { return {}; }
-  static IoResult Fail(std::string message) { return {false, std::move(message)}; }
-};
 
 enum class ReadStatus {
   Ok,     // the whole record was read
@@ -44,6 +39,7 @@ enum class OpenResult { Opened, Created, WrongHeader, CannotOpen };
 struct OpenOutcome {
   OpenResult result;
   std::string message;  // what the operator is told; empty when nothing
+  std::string detail = {};  // why, when the system said more ("in use by another program")
 };
 
 struct LoadOutcome {
@@ -63,20 +59,39 @@ class DatabaseFile {
   ~DatabaseFile();
   DatabaseFile(const DatabaseFile&) = delete;
   DatabaseFile& operator=(const DatabaseFile&) = delete;
+  // Takes over the other's open file, lock and replacement; the one held before is closed.
+  DatabaseFile(DatabaseFile&& other) noexcept { *this = std::move(other); }
+  DatabaseFile& operator=(DatabaseFile&& other) noexcept;
 
-  // Opens or creates the database at path; with replace a valid file is deleted
-  // and created again, empty. Any database open before is closed first.
+  // Opens or creates the database at path. With replace a valid file is opened
+  // for a caller that will put a new file in its place whole; it is refused
+  // when its folder cannot take one. A file that may only be read is opened
+  // for reading. Any database open before is closed first.
   OpenOutcome OpenDatabase(const std::string& path, bool replace);
 
   // An existing file for reading and writing.
   IoResult OpenExisting(const std::string& path);
   // Creates the file, emptying one that exists, for reading and writing.
   IoResult CreateEmpty(const std::string& path);
+  // An existing file for reading only; another program may read it meanwhile,
+  // none may write it.
+  IoResult OpenForReading(const std::string& path);
   // Closes the file and opens the same path again for reading and writing.
   IoResult Reopen();
+  // Closes the file; a replacement not yet committed is dropped, its target untouched.
   void Close();
 
+  // Starts a new file that takes the place of path whole (see FileReplacement):
+  // every write goes to it, and the file at path stays as it was until
+  // CommitReplacement. Any database open before is closed first; pass
+  // lockTarget = false only when the caller holds path open itself.
+  IoResult BeginReplacement(const std::string& path, FileReplacement::Options options);
+  // Puts the new file in place; it stays open (and held) as this database.
+  IoResult CommitReplacement();
+  bool Replacing() const { return replacement_.Active(); }
+
   bool IsOpen() const { return fd_ >= 0; }
+  bool IsReadOnly() const { return readOnly_; }
   const std::string& Path() const { return path_; }
   int Descriptor() const { return fd_; }
 
@@ -110,17 +125,14 @@ class DatabaseFile {
   IoResult Adopt(int fd, const std::string& path);
 
   int fd_ = -1;
+  bool readOnly_ = false;
   std::string path_;
+  FileReplacement replacement_;  // owns fd_ while a replacement is being written
 };
 
 // Copies every byte of from, from its start, over to from its start, in blocks
 // of at most 65535 bytes. The target is not shortened.
 IoResult CopyContents(const DatabaseFile& from, DatabaseFile& to);
-
-// Keeps a copy of the file at path beside it as path + ".bak" (written under
-// another name first, so that a failed copy never leaves a half backup). A
-// missing or empty file needs no backup.
-IoResult KeepBackup(const std::string& path);
 
 bool HeaderIsValid(const unsigned char* header20);
 void FillHeader(unsigned char* header20);

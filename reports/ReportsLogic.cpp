@@ -80,19 +80,26 @@ void ReportsLogic::DownloadReports() {
     }
     parametersStale_ = false;
   }
+  // The report goes into a new file that takes the chosen one's place only
+  // when complete: a failed download leaves an earlier report as it was.
   reportFile_.Close();
-  if (const IoResult created = reportFile_.CreateEmpty(*path); !created) {
-    op_.Tell(kMsgUnableToOpen, MessageIcon::Warning);
+  DatabaseFile fresh;
+  if (const IoResult begun = fresh.BeginReplacement(*path, {}); !begun) {
+    op_.Tell(std::string(kMsgUnableToOpen) + "\n" + begun.error, MessageIcon::Warning);
     return;
   }
-  if (const IoResult header = reportFile_.WriteHeader(); !header) {
-    op_.Tell("The report file could not be written:\n" + header.error, MessageIcon::Error);
-    return;
-  }
+  const auto writeFailed = [&](const IoResult& written) {
+    if (written) return false;
+    op_.Tell("The report file could not be written:\n" + written.error, MessageIcon::Error);
+    return true;
+  };
+  if (writeFailed(fresh.WriteHeader())) return;
 
   articleLines_.clear();
   articleSlots_.clear();
+  departmentLines_.clear();
   Changed();
+  bool fileFailed = false;
   char state = 0;
   bool ok = ReadReportRecord('F', state);
   for (std::uint32_t slot = 1; ok; ++slot) {
@@ -102,36 +109,44 @@ void ReportsLogic::DownloadReports() {
     }
     articleLines_.push_back(ArticleListLine(articleRecord.PLUNO, articleRecord.BARCODE, NameOf(articleRecord.NAME)));
     articleSlots_.push_back(slot);
-    if (const IoResult written = reportFile_.WriteArticle(slot, articleRecord); !written) {
-      op_.Tell("The report file could not be written:\n" + written.error, MessageIcon::Error);
+    if (writeFailed(fresh.WriteArticle(slot, articleRecord))) {
       ok = false;
+      fileFailed = true;
       break;
     }
     if (slot % 100 == 0) op_.Progress(CFormat("%u articles read", slot));
     ok = ReadReportRecord('N', state);
   }
-  if (!ok) statusText_ = UiText("MSG_DEVICE_ERROR_MSG");
-  const bool articlesFailed = !ok;
 
-  departmentLines_.clear();
-  for (std::uint32_t k = 0; k < profile_.departmentCount; ++k) {
-    bool read;
+  for (std::uint32_t k = 0; ok && k < profile_.departmentCount; ++k) {
     {
       WaitCursor wait(op_);
-      read = transfers_->DownloadDepartment(departmentRecord, k);
+      ok = transfers_->DownloadDepartment(departmentRecord, k);
     }
-    if (!read) {
-      statusText_ = UiText("MSG_DEVICE_ERROR_MSG");
-      break;
-    }
+    if (!ok) break;
     departmentLines_.push_back(DepartmentLine(departmentRecord));
-    if (const IoResult written = reportFile_.WriteDepartment(k, departmentRecord); !written) {
-      op_.Tell("The report file could not be written:\n" + written.error, MessageIcon::Error);
-      statusText_ = UiText("MSG_DEVICE_ERROR_MSG");
-      break;
+    if (writeFailed(fresh.WriteDepartment(k, departmentRecord))) {
+      ok = false;
+      fileFailed = true;
     }
   }
-  if (articlesFailed) statusText_ = UiText("MSG_DEVICE_ERROR_MSG");
+  IoResult placed = IoResult::Fail("");
+  if (ok) {
+    placed = fresh.CommitReplacement();
+    if (!placed) fileFailed = writeFailed(placed);
+  }
+  if (placed) {
+    reportFile_ = std::move(fresh);
+  } else {
+    // Nothing of this download is in a file, so none of it is listed.
+    fresh.Close();
+    articleLines_.clear();
+    articleSlots_.clear();
+    departmentLines_.clear();
+    reportFile_.Close();
+    const std::string kept = *path + " was left as it was";
+    statusText_ = fileFailed ? kept : UiText("MSG_DEVICE_ERROR_MSG") + "  -  " + kept;
+  }
   Changed();
 }
 
@@ -140,7 +155,7 @@ void ReportsLogic::OpenReports() {
     const auto path = op_.ChooseFile(ReportChoice(false));
     if (!path) return;
     reportFile_.Close();
-    if (const IoResult opened = reportFile_.OpenExisting(*path); !opened) {
+    if (const IoResult opened = reportFile_.OpenForReading(*path); !opened) {
       op_.Tell(kMsgUnableToOpen, MessageIcon::Warning);
       continue;
     }

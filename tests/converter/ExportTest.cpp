@@ -203,11 +203,13 @@ TEST_F(Export, AFullDiskIsAWriteError) {
   WriteDatabase(db, TwoHundredDepartments(), articles);
   RunResult result = RunProgram(dir.path(), {"alal", "-DW", "-ItmpDBTransfer.tmp", "-O", "/dev/full"});
   EXPECT_EQ(result.status, 1);
-  EXPECT_TRUE(result.HasLine("XLS Database Write Error")) << result.errors;
+  EXPECT_TRUE(result.HasLine("Destination file can not be opened!")) << result.errors;  // no file
 
+  WriteBytes(book, "earlier workbook");
   result = RunExport(dir, {.fileSizeLimit = 20000});
   EXPECT_EQ(result.status, 1);
   EXPECT_TRUE(result.HasLine("XLS Database Write Error")) << result.errors;
+  EXPECT_EQ(ReadBytes(book), "earlier workbook");
 }
 
 TEST_F(Export, ValuesNoCellCanHoldAreReportedByRowAndColumn) {

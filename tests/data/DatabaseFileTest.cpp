@@ -208,13 +208,13 @@ TEST(DatabaseFile, LoadingStopsAtTheTableCapacity) {
   EXPECT_TRUE(table.IsFull());
 }
 
-TEST(DatabaseFile, ReplaceDeletesAndRecreatesAValidFile) {
+TEST(DatabaseFile, ReplaceKeepsAValidFileUntilANewOneTakesItsPlace) {
   TempDir dir;
   const std::string path = MakeDatabase(dir, "a.db", {1, 2, 3});
+  const auto before = ReadBytes(path);
   DatabaseFile file;
   EXPECT_EQ(file.OpenDatabase(path, true).result, OpenResult::Opened);
-  EXPECT_EQ(std::filesystem::file_size(path), 0u);
-  EXPECT_FALSE(file.CheckHeader());
+  EXPECT_EQ(ReadBytes(path), before);
   file.Close();
 
   // A file with a wrong header is not replaced.
@@ -247,14 +247,24 @@ TEST(DatabaseFile, FilesThatCannotBeOpened) {
   EXPECT_FALSE(file.IsOpen());
 }
 
-TEST(DatabaseFile, ReadOnlyFileIsRefusedWithoutMessage) {
+TEST(DatabaseFile, AReadOnlyFileOpensForLookingAndRefusesWrites) {
   TempDir dir;
   const std::string path = MakeDatabase(dir, "ro.db", {1});
   if (!MakeUnwritable(path)) GTEST_SKIP() << "cannot protect a file here";
   DatabaseFile file;
   const OpenOutcome outcome = file.OpenDatabase(path, false);
-  EXPECT_EQ(outcome.result, OpenResult::CannotOpen);
-  EXPECT_TRUE(outcome.message.empty());
+  EXPECT_EQ(outcome.result, OpenResult::Opened);
+  EXPECT_TRUE(file.IsReadOnly());
+  ArticleRecord article;
+  EXPECT_EQ(file.ReadArticle(1, article), ReadStatus::Ok);
+  const IoResult written = file.WriteArticle(1, article);
+  EXPECT_FALSE(written);
+  EXPECT_NE(written.error.find("ro.db"), std::string::npos) << written.error;
+  ASSERT_TRUE(file.Reopen());
+  EXPECT_TRUE(file.IsReadOnly());
+  // It cannot be the target of a replacing open.
+  EXPECT_EQ(file.OpenDatabase(path, true).result, OpenResult::CannotOpen);
+  SetImmutable(path, false);
 }
 
 TEST(DatabaseFile, AnOpenDatabaseIsHeldExclusively) {

@@ -54,9 +54,9 @@ bool SampleDatabase::Create(const std::string& path, std::string* error, std::si
   const std::size_t written = logic.Table().Count();
   logic.OnClose();
   if (!op.Complaints().empty() || logic.transferFailed != 0 || !std::filesystem::exists(path, ec)) {
-    // No half-made sample left behind: the next attempt starts afresh.
+    // The empty file made above is removed, so that the next attempt starts
+    // afresh; nothing else here was made by this run.
     std::filesystem::remove(path, ec);
-    std::filesystem::remove(path + ".bak", ec);
     return fail(op.Complaints().empty() ? "the download from the demo register failed" : op.Complaints().front());
   }
   if (articles) *articles = written;

@@ -195,12 +195,12 @@ void ArticlesWindowLogic::OnOpenDatabase() {
       return;
     }
     databasePath = *path;
-    // Replacing empties the chosen file at once; should the import then fail,
-    // its earlier contents are still there as NAME.bak.
-    if (openDialogMode == 0 && !KeepBackupOf(databasePath)) return;
     outcome = database_.OpenDatabase(databasePath, openDialogMode == 0);
     if (outcome.result == OpenResult::CannotOpen) {
-      if (!outcome.message.empty()) Tell(outcome.message, IconFor(outcome.message));
+      if (!outcome.message.empty()) {
+        Tell(outcome.detail.empty() ? outcome.message : outcome.message + "\n" + outcome.detail,
+             IconFor(outcome.message));
+      }
       if (outcome.message == kMsgDestinationCannotOpen) return;
       continue;
     }
@@ -539,14 +539,14 @@ void ArticlesWindowLogic::OnImportXls() {
   // A failed conversion leaves the database file exactly as it was.
   DatabaseFile converted;
   if (!workbooks_->Import(op_, database_, *workbook, kArticlesConverterName, converted)) return;
-  if (!databaseJustCreated_ && !KeepBackupOf(databasePath)) return;
-  if (!ReportWrite(CopyContents(converted, database_))) return;
-  // Cut to the converted length, so that articles of a longer old file do not come back.
-  if (!ReportWrite(database_.Truncate(converted.Length()))) return;
+  DatabaseFile fresh;
+  if (!BeginNewFile(fresh, false)) return;
+  if (!ReportWrite(CopyContents(converted, fresh))) return;
+  if (!ReportWrite(fresh.WriteNewContents(DefaultDepartmentTaxLetter()))) return;
   converted.Close();
+  if (!PutInPlace(fresh)) return;
 
   ReloadFromFile();
-  ReportWrite(database_.WriteNewContents(DefaultDepartmentTaxLetter()));
   workRecord = ZeroArticle();
   if (controls.viewMode == ViewMode::Departments) ShowDepartments();
   UpdateData(false);
@@ -601,21 +601,35 @@ void ArticlesWindowLogic::OnUpload() {
   UpdateData(false);
 }
 
-bool ArticlesWindowLogic::KeepBackupOf(const std::string& path) {
-  const IoResult kept = KeepBackup(path);
-  if (!kept) {
-    Tell("The file could not be saved as " + path +
-             ".bak before being overwritten, so it was left as it is. Check that the folder is writable and has "
-             "free space.\n" + kept.error,
-         MessageIcon::Error);
+bool ArticlesWindowLogic::BeginNewFile(DatabaseFile& fresh, bool copyCurrent) {
+  // The window holds the open file itself; no other program can have it.
+  IoResult begun = fresh.BeginReplacement(databasePath, {.lockTarget = false, .keepBackup = !databaseJustCreated_});
+  if (begun && copyCurrent) begun = CopyContents(database_, fresh);
+  if (!begun) {
+    fresh.Close();
+    Tell("The database file cannot be replaced, so it was left as it is:\n" + begun.error, MessageIcon::Error);
   }
-  return kept.ok;
+  return begun.ok;
 }
 
-bool ArticlesWindowLogic::ClearArticleSlots() {
+bool ArticlesWindowLogic::PutInPlace(DatabaseFile& fresh) {
+  const IoResult placed = fresh.CommitReplacement();
+  if (!placed) {
+    fresh.Close();
+    Tell("The new database file could not take the place of the old one, which was left as it is. Check that the "
+         "folder is writable and has free space.\n" + placed.error,
+         MessageIcon::Error);
+    return false;
+  }
+  database_ = std::move(fresh);
+  databaseJustCreated_ = false;
+  return true;
+}
+
+bool ArticlesWindowLogic::ClearArticleSlots(DatabaseFile& file) {
   // Every slot, not only those loaded: an article left behind would later be
   // uploaded as if it came from the register.
-  const std::uint64_t length = database_.Length();
+  const std::uint64_t length = file.Length();
   if (length <= kArticleAreaOffset) return true;
   const std::uint64_t slots = (length - kArticleAreaOffset) / sizeof(ArticleRecord);
   const std::vector<char> zeros(64 * sizeof(ArticleRecord) * 16, 0);
@@ -623,18 +637,17 @@ bool ArticlesWindowLogic::ClearArticleSlots() {
   std::uint64_t remaining = slots * sizeof(ArticleRecord);
   while (remaining > 0) {
     const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, zeros.size()));
-    if (!ReportWrite(database_.WriteAt(offset, zeros.data(), chunk))) return false;
+    if (!ReportWrite(file.WriteAt(offset, zeros.data(), chunk))) return false;
     offset += chunk;
     remaining -= chunk;
   }
   return true;
 }
 
-void ArticlesWindowLogic::DownloadArticles() {
+void ArticlesWindowLogic::DownloadArticles(DatabaseFile& file) {
   workRecord = ZeroArticle();
-  if (!ClearArticleSlots()) {
+  if (!ClearArticleSlots(file)) {
     transferFailed = 1;
-    controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
     return;
   }
   char state = 0;
@@ -643,13 +656,14 @@ void ArticlesWindowLogic::DownloadArticles() {
     WaitCursor wait(op_);
     ok = transfers_->DownloadArticle(workRecord, 'F', state);
   }
+  bool written = true;
   for (std::uint32_t slot = 1; ok; ++slot) {
     if (state == 'F') {
       controls.statusText = UiText("MSG_DEVICE_OK_MSG");
       break;
     }
-    if (!ReportWrite(database_.WriteArticle(slot, workRecord))) {
-      ok = false;
+    if (!ReportWrite(file.WriteArticle(slot, workRecord))) {
+      ok = written = false;
       break;
     }
     const std::size_t index = articleLines_;
@@ -665,12 +679,13 @@ void ArticlesWindowLogic::DownloadArticles() {
     ok = transfers_->DownloadArticle(workRecord, 'N', state);
   }
   if (!ok) {
-    controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
+    // A file that could not be written is no fault of the register.
+    if (written) controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
     transferFailed = 1;
   }
 }
 
-void ArticlesWindowLogic::DownloadDepartments() {
+void ArticlesWindowLogic::DownloadDepartments(DatabaseFile& file) {
   departmentBuffer = ZeroDepartment();
   departmentBuffer.downloaded = 1;
   for (std::uint32_t position = 0; position < profile_.departmentCount; ++position) {
@@ -679,8 +694,8 @@ void ArticlesWindowLogic::DownloadDepartments() {
       WaitCursor wait(op_);
       ok = transfers_->DownloadDepartment(departmentBuffer, position);
     }
-    if (!ok || !ReportWrite(database_.WriteDepartment(position, departmentBuffer))) {
-      controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
+    if (!ok) controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
+    if (!ok || !ReportWrite(file.WriteDepartment(position, departmentBuffer))) {
       transferFailed = 1;
       return;
     }
@@ -694,26 +709,45 @@ void ArticlesWindowLogic::DownloadDepartments() {
 }
 
 void ArticlesWindowLogic::OnDownload() {
+  downloadReplacedFile = false;
   if (database_.IsOpen()) database_.Close();
   OnOpenDatabase();
   if (!database_.IsOpen() || !transfers_) return;
   if (op_.Ask(UiText("MSG_DBOVERWIRTE_ATTENTION"), {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) {
     return;
   }
-  if (!databaseJustCreated_ && !KeepBackupOf(databasePath)) return;
+  // The register's tables go into a new file, a copy of the old one (a
+  // download of one table keeps the other); the old file stays as it is
+  // until the new one is complete.
+  DatabaseFile fresh;
+  if (!BeginNewFile(fresh, true)) {
+    controls.statusText = databasePath + " was left as it was";
+    transferFailed = 1;
+    UpdateData(false);
+    return;
+  }
   EmptyList();
+  const int before = transferFailed;
+  transferFailed = 0;
   bool articlesFailed = false;
   if (controls.viewMode == ViewMode::Articles || downloadAll == 1) {
-    const int before = transferFailed;
-    transferFailed = 0;
-    DownloadArticles();
+    DownloadArticles(fresh);
     articlesFailed = transferFailed == 1;
-    transferFailed = std::max(before, transferFailed);
   }
-  if (controls.viewMode == ViewMode::Departments || downloadAll == 1) {
-    DownloadDepartments();
-    // The departments arriving whole must not hide that the articles did not.
-    if (articlesFailed) controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
+  if (!articlesFailed && (controls.viewMode == ViewMode::Departments || downloadAll == 1)) DownloadDepartments(fresh);
+  const bool complete = transferFailed == 0;
+  transferFailed = std::max(before, transferFailed);
+  if (complete && PutInPlace(fresh)) {
+    downloadReplacedFile = true;
+  } else {
+    fresh.Close();
+    transferFailed = 1;
+    // What the list showed of the download is not in the file: show the file.
+    const std::string kept = databasePath + " was left as it was";
+    const std::string registerError = UiText("MSG_DEVICE_ERROR_MSG");
+    controls.statusText = controls.statusText == registerError ? registerError + "  -  " + kept : kept;
+    ReloadFromFile();
+    if (controls.viewMode == ViewMode::Departments) ShowDepartments();
   }
   UpdateData(false);
 }

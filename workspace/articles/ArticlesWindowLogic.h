@@ -113,6 +113,7 @@ class ArticlesWindowLogic {
   int uploadFailed = 0;  // set by a failed or incomplete upload
   std::uint32_t loadedArticleCount = 0;
   int downloadAll = 0;
+  bool downloadReplacedFile = false;  // the last download put a new file in place
 
   ArticleTable& Table() { return table_; }
   const ArticleTable& Table() const { return table_; }
@@ -141,12 +142,16 @@ class ArticlesWindowLogic {
   DuplicateField FindDuplicate(const ArticleRecord& candidate, bool editing, std::uint32_t oldPlu,
                                std::int64_t oldBarcode) const;
   bool IsDuplicate(const ArticleRecord& candidate, bool editing, std::uint32_t oldPlu, std::int64_t oldBarcode);
-  // NAME.bak before the file is overwritten; false (after telling why) when it
-  // could not be kept.
-  bool KeepBackupOf(const std::string& path);
-  bool ClearArticleSlots();
-  void DownloadArticles();
-  void DownloadDepartments();
+  // A download or an import builds a complete new file beside the open one
+  // (a copy of it when copyCurrent) and puts it in its place only at the end;
+  // until then the window and the disk keep the old file. False after telling why.
+  bool BeginNewFile(DatabaseFile& fresh, bool copyCurrent);
+  // Puts fresh in the open file's place, NAME.bak keeping the previous complete
+  // file, and holds it as the open database from that moment on.
+  bool PutInPlace(DatabaseFile& fresh);
+  bool ClearArticleSlots(DatabaseFile& file);
+  void DownloadArticles(DatabaseFile& file);
+  void DownloadDepartments(DatabaseFile& file);
 
   Operator& op_;
   DeviceProfile& profile_;

@@ -145,7 +145,7 @@ int ArticlesCli::Run(const std::vector<std::string>& args) {
 
 int ArticlesCli::Show(const Invocation& call, const DeviceProfile& profile) {
   DatabaseFile file;
-  if (const IoResult opened = file.OpenExisting(call.file); !opened) {
+  if (const IoResult opened = file.OpenForReading(call.file); !opened) {
     std::fprintf(streams_.err, "articles-cli: %s\n", opened.error.c_str());
     return kFailed;
   }
@@ -202,10 +202,12 @@ int ArticlesCli::Report(const Invocation& call, ConsoleOperator& op, DeviceProfi
   ReportsLogic reports(op, profile, &transfers);
   op.SetFile(call.file);
   reports.DownloadReports();
-  std::fprintf(streams_.out, "%zu articles, %zu departments\n", reports.ArticleLines().size(),
-               reports.DepartmentLines().size());
-  std::fprintf(streams_.out, "%s\n", reports.StatusText().c_str());
   const bool ok = reports.ReportFile().IsOpen() && reports.StatusText() == UiText("MSG_DEVICE_OK_MSG");
+  if (ok) {
+    std::fprintf(streams_.out, "%zu articles, %zu departments\n", reports.ArticleLines().size(),
+                 reports.DepartmentLines().size());
+  }
+  if (!reports.StatusText().empty()) std::fprintf(streams_.out, "%s\n", reports.StatusText().c_str());
   return ok ? kOk : kFailed;
 }
 
@@ -219,7 +221,7 @@ int ArticlesCli::Download(const Invocation& call, ConsoleOperator& op, DevicePro
   window.downloadAll = call.articlesOnly || call.departmentsOnly ? 0 : 1;
   window.OnDownload();
   std::fprintf(streams_.out, "%s\n", window.controls.statusText.c_str());
-  if (!window.Database().IsOpen() || op.Declined()) return kFailed;
+  if (!window.Database().IsOpen() || op.Declined() || !window.downloadReplacedFile) return kFailed;
   if (window.downloadAll == 1 || call.articlesOnly) {
     std::fprintf(streams_.out, "%zu articles\n", window.Table().Count());
   }

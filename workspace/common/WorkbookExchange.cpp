@@ -25,8 +25,11 @@ std::optional<std::string> WorkbookExchange::ChooseWorkbook(Operator& op, bool s
   }
 }
 
-std::string WorkbookExchange::TransferPath() const {
-  return (std::filesystem::path(startDirectory_) / kTransferFileName).string();
+WorkbookExchange::~WorkbookExchange() { RemoveTransferFile(); }
+
+void WorkbookExchange::RemoveTransferFile() {
+  if (!transferPath_.empty()) ::unlink(transferPath_.c_str());
+  transferPath_.clear();
 }
 
 std::string WorkbookExchange::FindConverter(const std::string& programName) const {
@@ -41,13 +44,16 @@ std::string WorkbookExchange::FindConverter(const std::string& programName) cons
 }
 
 bool WorkbookExchange::FillTransferFile(Operator& op, const DatabaseFile& source) {
+  RemoveTransferFile();
+  std::string folder;
+  IoResult made = PrivateFolder(kPrivateFolderName, folder);
+  if (made) made = CreatePrivateFile(folder, kTransferFileName, transferPath_);
   DatabaseFile transfer;
-  if (const IoResult created = transfer.CreateEmpty(TransferPath()); !created) {
-    op.Tell(kMsgUnableToOpenTmp, MessageIcon::Warning);
-    return false;
-  }
-  if (const IoResult copied = CopyContents(source, transfer); !copied) {
-    op.Tell(std::string(kMsgUnableToOpenTmp) + "\n" + copied.error, MessageIcon::Warning);
+  if (made) made = transfer.OpenExisting(transferPath_);
+  if (made) made = CopyContents(source, transfer);
+  if (!made) {
+    op.Tell(std::string(kMsgUnableToOpenTmp) + "\n" + made.error, MessageIcon::Warning);
+    RemoveTransferFile();
     return false;
   }
   return true;  // closed here, so that the converter can take it
@@ -78,19 +84,23 @@ bool WorkbookExchange::RunConverter(Operator& op, const std::string& programName
 bool WorkbookExchange::Export(Operator& op, const DatabaseFile& source, const std::string& workbook,
                               const std::string& programName) {
   if (!FillTransferFile(op, source)) return false;
-  return RunConverter(op, programName, {"alal", "-DW", std::string("-I") + kTransferFileName, "-O" + workbook});
+  const bool ok = RunConverter(op, programName, {"alal", "-DW", "-I" + transferPath_, "-O" + workbook});
+  RemoveTransferFile();
+  return ok;
 }
 
 bool WorkbookExchange::Import(Operator& op, const DatabaseFile& current, const std::string& workbook,
                               const std::string& programName, DatabaseFile& converted) {
   if (!FillTransferFile(op, current)) return false;
-  if (!RunConverter(op, programName, {"alal", "-UP", std::string("-I") + kTransferFileName, "-O" + workbook})) {
-    return false;
+  bool ok = RunConverter(op, programName, {"alal", "-UP", "-I" + transferPath_, "-O" + workbook});
+  if (ok) {
+    const IoResult opened = converted.OpenExisting(transferPath_);
+    ok = opened && converted.CheckHeader();
+    if (!ok) {
+      op.Tell(kMsgUnableToOpenTmp, MessageIcon::Warning);
+      converted.Close();
+    }
   }
-  if (const IoResult opened = converted.OpenExisting(TransferPath()); !opened || !converted.CheckHeader()) {
-    op.Tell(kMsgUnableToOpenTmp, MessageIcon::Warning);
-    converted.Close();
-    return false;
-  }
-  return true;
+  RemoveTransferFile();  // what is open stays readable
+  return ok;
 }

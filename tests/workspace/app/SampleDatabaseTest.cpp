@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <set>
+#include <sys/resource.h>
 
 #include "ArticleTable.h"
 #include "DatabaseFile.h"
@@ -53,6 +55,28 @@ TEST(SampleDatabaseTest, AnExistingFileIsLeftAlone) {
   EXPECT_FALSE(SampleDatabase::Create(path, &error));
   EXPECT_NE(error.find("exists already"), std::string::npos);
   EXPECT_EQ(ReadBytes(path), (std::vector<unsigned char>{1, 2, 3}));
+}
+
+TEST(SampleDatabaseTest, AFailedSampleRemovesOnlyWhatItMade) {
+  WorkspaceTestConfig config;
+  TempDir dir;
+  const std::string path = dir.File("demo.db");
+  WriteBytes(path + ".bak", {4, 5, 6});  // not made by this run
+  // A full disk: the empty database fits, the download does not.
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit limited = old;
+  limited.rlim_cur = 30000;
+  setrlimit(RLIMIT_FSIZE, &limited);
+  std::string error;
+  const bool made = SampleDatabase::Create(path, &error);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(made);
+  EXPECT_NE(error.find("File too large"), std::string::npos) << error;
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ(ReadBytes(path + ".bak"), (std::vector<unsigned char>{4, 5, 6}));
 }
 
 }  // namespace

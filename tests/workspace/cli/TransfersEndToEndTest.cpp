@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <filesystem>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "FastTiming.h"
 #include "ArticlesCli.h"
@@ -261,7 +264,70 @@ TEST_F(Transfers, TheOpeningDownloadIsOfferedAgainAfterAFailure) {
   EXPECT_EQ(std::count(questions.begin(), questions.end(), UiText("MSG_DOWNLOAD_QUESTION")), 2);
 }
 
-TEST_F(Transfers, ARegisterThatFailsHalfWayLeavesWhatWasTransferred) {
+TEST_F(Transfers, InterruptedDownloadsLeaveTheOriginalAndARetryKeepsItAsTheBackup) {
+  StartRegister(cDemoRegister::Contents::Sample);
+  ASSERT_TRUE(transfers.ReadDeviceParameters());
+  std::vector<ArticleRecord> original;
+  for (std::uint32_t plu = 500; plu < 520; ++plu) original.push_back(Article(plu, 1));
+  const std::string path = MakeDatabase("shop.db", original);
+  const auto before = ReadBytes(path);
+  // A link planted at the backup's name is replaced, never written through.
+  const std::string victim = dir.File("victim");
+  WriteBytes(victim, {'m', 'i', 'n', 'e'});
+  std::filesystem::create_symlink(victim, path + ".bak");
+
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    SCOPED_TRACE(attempt);
+    beforeRequest = [&](int n) {
+      if (n == 5 + attempt) demo->InjectFault(cDemoRegister::Fault::Vanish);
+    };
+    requests = 0;
+    op.QueueFile(path);
+    op.QueueAnswer(Answer::Ok);
+    window.controls.viewMode = ViewMode::Both;
+    window.downloadAll = 1;
+    window.OnDownload();
+    EXPECT_EQ(window.transferFailed, 1);
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(window.Table().Count(), original.size());  // the window shows the file
+    demo->Attach();
+  }
+  beforeRequest = nullptr;
+  op.QueueFile(path);
+  op.QueueAnswer(Answer::Ok);
+  window.OnDownload();
+  window.downloadAll = 0;
+  EXPECT_TRUE(window.downloadReplacedFile);
+  EXPECT_EQ(window.Table().Count(), demo->ArticleCount());
+  EXPECT_EQ(ReadBytes(path + ".bak"), before);
+  EXPECT_EQ(ReadBytes(victim), (std::vector<unsigned char>{'m', 'i', 'n', 'e'}));
+  // The new file is held at once: no other program can open it.
+  DatabaseFile other;
+  EXPECT_FALSE(other.OpenExisting(path));
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) ++entries;
+  EXPECT_EQ(entries, 3u) << "shop.db, shop.db.bak and victim, nothing left over";
+}
+
+TEST_F(Transfers, ADownloadIntoAReadOnlyFileIsRefusedWithAReason) {
+  StartRegister(cDemoRegister::Contents::Sample);
+  ASSERT_TRUE(transfers.ReadDeviceParameters());
+  const std::string path = MakeDatabase("ro.db", {Article(1, 0)});
+  const auto before = ReadBytes(path);
+  if (!MakeUnwritable(path)) GTEST_SKIP() << "cannot protect a file here";
+  op.QueueFile(path);
+  op.QueueAnswer(Answer::Ok);
+  window.controls.viewMode = ViewMode::Articles;
+  window.OnDownload();
+  SetImmutable(path, false);
+  EXPECT_EQ(window.transferFailed, 1);
+  EXPECT_FALSE(window.downloadReplacedFile);
+  ASSERT_FALSE(op.Asked().empty());
+  EXPECT_NE(op.Asked().back().text.find("ro.db"), std::string::npos) << op.Asked().back().text;
+  EXPECT_EQ(ReadBytes(path), before);
+}
+
+TEST_F(Transfers, ARegisterThatFailsHalfWayLeavesTheFileAsItWas) {
   StartRegister(cDemoRegister::Contents::Sample);
   ASSERT_TRUE(transfers.ReadDeviceParameters());
   // The 11th request of the download goes unanswered until the exchange gives up.
@@ -273,12 +339,15 @@ TEST_F(Transfers, ARegisterThatFailsHalfWayLeavesWhatWasTransferred) {
   op.QueueAnswer(Answer::Ok);
   window.controls.viewMode = ViewMode::Articles;
   window.OnDownload();
-  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_ERROR_MSG"));
+  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_ERROR_MSG") + "  -  " + dir.File("half.db") +
+                                            " was left as it was");
   EXPECT_EQ(window.transferFailed, 1);
-  EXPECT_EQ(window.Table().Count(), 11u);
+  EXPECT_FALSE(window.downloadReplacedFile);
+  // The new file it made stays as made, and the list shows it, not the ten articles that came.
+  EXPECT_EQ(window.Table().Count(), 0u);
+  EXPECT_EQ(std::filesystem::file_size(dir.File("half.db")), 25620u);
   ArticleRecord eleventh;
-  EXPECT_EQ(window.Database().ReadArticle(11, eleventh), ReadStatus::Ok);
-  EXPECT_EQ(eleventh.IN_USE, 1u);
+  EXPECT_EQ(window.Database().ReadArticle(11, eleventh), ReadStatus::Short);
   demo->Attach();
 
   // A refused article (a link to a PLU the register does not have) stops the upload there.
@@ -416,6 +485,61 @@ TEST_F(Transfers, CommandLineTool) {
   EXPECT_NE(printed.find("departments: 8"), std::string::npos);
   EXPECT_NE(printed.find("00101 : "), std::string::npos);
   EXPECT_NE(printed.find("0001 : "), std::string::npos);
+  std::fclose(out);
+  std::fclose(err);
+}
+
+TEST_F(Transfers, CommandLineToolOnReadOnlyFilesAndAFullDisk) {
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  const auto run = [&](std::vector<std::string> args) {
+    ArticlesCli cli({stdin, out, err, false}, FastTiming(), 200);
+    return cli.Run(args);
+  };
+  const auto take = [](std::FILE* file) {
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, file)) text.append(buffer, n);
+    std::rewind(file);
+    ::ftruncate(fileno(file), 0);
+    return text;
+  };
+  const std::string db = dir.File("ro.db");
+  ASSERT_EQ(run({"--register", "demo", "--yes", "download", db}), 0);
+  const auto before = ReadBytes(db);
+  if (MakeUnwritable(db)) {
+    take(out);
+    EXPECT_EQ(run({"show", db}), 0);
+    EXPECT_EQ(run({"--register", "demo", "--yes", "upload", db}), 0);
+    EXPECT_EQ(run({"--register", "demo", "--yes", "download", db}), 1);
+    SetImmutable(db, false);
+    EXPECT_NE(take(err).find("ro.db: "), std::string::npos);
+    EXPECT_EQ(take(out).find(" articles\n"), std::string::npos) << "no count after a refused download";
+    EXPECT_EQ(ReadBytes(db), before);
+  }
+
+  // A report file that cannot be written: the file is named, not the register.
+  const std::string report = dir.File("report.db");
+  ASSERT_EQ(run({"--register", "demo", "--yes", "report", report}), 0);
+  const auto reportBefore = ReadBytes(report);
+  take(out);
+  take(err);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit limited = old;
+  limited.rlim_cur = 30000;
+  setrlimit(RLIMIT_FSIZE, &limited);
+  const int status = run({"--register", "demo", "--yes", "report", report});
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(take(err).find("report.db: File too large"), std::string::npos);
+  const std::string printed = take(out);
+  EXPECT_EQ(printed.find(UiText("MSG_DEVICE_ERROR_MSG")), std::string::npos) << printed;
+  EXPECT_EQ(printed.find("articles,"), std::string::npos) << printed;
+  EXPECT_EQ(ReadBytes(report), reportBefore);
   std::fclose(out);
   std::fclose(err);
 }
