@@ -86,8 +86,10 @@ void ArticlesWindowLogic::EmptyList() {
   if (view_) view_->ListChanged();
 }
 
-bool ArticlesWindowLogic::ReportWrite(const IoResult& result) {
+bool ArticlesWindowLogic::ReportWrite(const IoResult& result, bool operatorsWork) {
   if (!result) Tell("The database file could not be written:\n" + result.error, MessageIcon::Error);
+  // From the first edit on, a file made in this session holds work worth a backup.
+  if (result.ok && operatorsWork) databaseJustCreated_ = false;
   return result.ok;
 }
 
@@ -212,7 +214,7 @@ void ArticlesWindowLogic::OnOpenDatabase() {
   }
   databaseJustCreated_ = outcome.result == OpenResult::Created;
   ReloadFromFile();
-  if (databaseJustCreated_) ReportWrite(database_.WriteNewContents(DefaultDepartmentTaxLetter()));
+  if (databaseJustCreated_) ReportWrite(database_.WriteNewContents(DefaultDepartmentTaxLetter()), false);
   workRecord = ZeroArticle();
   controls.statusText = "Active database file :" + databasePath;
   if (controls.viewMode == ViewMode::Departments) ShowDepartments();
@@ -541,8 +543,8 @@ void ArticlesWindowLogic::OnImportXls() {
   if (!workbooks_->Import(op_, database_, *workbook, kArticlesConverterName, converted)) return;
   DatabaseFile fresh;
   if (!BeginNewFile(fresh, false)) return;
-  if (!ReportWrite(CopyContents(converted, fresh))) return;
-  if (!ReportWrite(fresh.WriteNewContents(DefaultDepartmentTaxLetter()))) return;
+  if (!ReportWrite(CopyContents(converted, fresh), false)) return;
+  if (!ReportWrite(fresh.WriteNewContents(DefaultDepartmentTaxLetter()), false)) return;
   converted.Close();
   if (!PutInPlace(fresh)) return;
 
@@ -603,6 +605,7 @@ void ArticlesWindowLogic::OnUpload() {
 
 bool ArticlesWindowLogic::BeginNewFile(DatabaseFile& fresh, bool copyCurrent) {
   // The window holds the open file itself; no other program can have it.
+  // A file made in this session is kept too once the operator's work is in it.
   IoResult begun = fresh.BeginReplacement(databasePath, {.lockTarget = false, .keepBackup = !databaseJustCreated_});
   if (begun && copyCurrent) begun = CopyContents(database_, fresh);
   if (!begun) {
@@ -637,7 +640,7 @@ bool ArticlesWindowLogic::ClearArticleSlots(DatabaseFile& file) {
   std::uint64_t remaining = slots * sizeof(ArticleRecord);
   while (remaining > 0) {
     const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, zeros.size()));
-    if (!ReportWrite(file.WriteAt(offset, zeros.data(), chunk))) return false;
+    if (!ReportWrite(file.WriteAt(offset, zeros.data(), chunk), false)) return false;
     offset += chunk;
     remaining -= chunk;
   }
@@ -662,7 +665,7 @@ void ArticlesWindowLogic::DownloadArticles(DatabaseFile& file) {
       controls.statusText = UiText("MSG_DEVICE_OK_MSG");
       break;
     }
-    if (!ReportWrite(file.WriteArticle(slot, workRecord))) {
+    if (!ReportWrite(file.WriteArticle(slot, workRecord), false)) {
       ok = written = false;
       break;
     }
@@ -695,7 +698,7 @@ void ArticlesWindowLogic::DownloadDepartments(DatabaseFile& file) {
       ok = transfers_->DownloadDepartment(departmentBuffer, position);
     }
     if (!ok) controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
-    if (!ok || !ReportWrite(file.WriteDepartment(position, departmentBuffer))) {
+    if (!ok || !ReportWrite(file.WriteDepartment(position, departmentBuffer), false)) {
       transferFailed = 1;
       return;
     }

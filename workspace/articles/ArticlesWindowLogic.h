@@ -129,7 +129,8 @@ class ArticlesWindowLogic {
 
  private:
   void Tell(const std::string& text, MessageIcon icon);
-  bool ReportWrite(const IoResult& result);
+  // Tells a failed write; operatorsWork: an edit, add or delete of the operator.
+  bool ReportWrite(const IoResult& result, bool operatorsWork = true);
   void ReportLoad(const LoadOutcome& outcome);
   void SortAndRefill();
   // The enabled states follow the list shown and the register, after every command.

@@ -200,6 +200,49 @@ TEST_F(Workbooks, AFileReplacedByAFailedImportIsKept) {
   EXPECT_EQ(op.Asked().back().icon, MessageIcon::Error);
   EXPECT_EQ(ReadBytes(other), before);  // chosen for replacing, but nothing replaced it
   EXPECT_FALSE(std::filesystem::exists(other + ".bak"));
+
+  // The workbook dialog cancelled after the other file was chosen: nothing written either.
+  op.QueueAnswer(Answer::No);
+  op.QueueFile(other);
+  op.QueueFile(std::nullopt);
+  window.OnImportXls();
+  EXPECT_EQ(ReadBytes(other), before);
+}
+
+TEST_F(Workbooks, ADatabaseMadeInThisSessionIsKeptBeforeAnImport) {
+  window.SetWorkbookExchange(&exchange);
+  Open(MakeDatabase("source.db", 4, "Source"));
+  const std::string workbook = dir.File("source.xlsx");
+  op.QueueFile(workbook);
+  window.OnExportXls();
+  ASSERT_TRUE(std::filesystem::exists(workbook));
+  window.OnClose();
+
+  // An editor that types one article.
+  struct TypingEditor : ArticleEditorPort {
+    ArticleRecord record = ZeroArticle();
+    ArticleRecord& Record() override { return record; }
+    bool IsOpen() const override { return false; }
+    bool DoModal() override {
+      record.PLUNO = 99;
+      SetName(record.NAME, "Typed today");
+      return true;
+    }
+    void RefreshFromRecord() override {}
+  } typing;
+  ArticlesWindowLogic today{op, profile, &typing, nullptr, nullptr};
+  today.SetWorkbookExchange(&exchange);
+  const std::string made = dir.File("made-today.db");
+  op.QueueFile(made);
+  today.OnOpenDatabase();  // a new name: created now
+  today.OnAddNew();
+  ASSERT_EQ(today.ListCount(), 1u);
+  const auto typed = ReadBytes(made);
+  op.QueueAnswer(Answer::Yes);
+  op.QueueFile(workbook);
+  today.OnImportXls();
+  EXPECT_EQ(today.ListCount(), 4u);
+  EXPECT_EQ(ReadBytes(made + ".bak"), typed);
 }
 
 TEST_F(Workbooks, ReportExportCarriesTheSalesFigures) {
