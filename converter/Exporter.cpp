@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ArticleRow.h"
+#include "ArticleSlots.h"
 #include "DatabaseFile.h"
 #include "DepartmentRow.h"
 #include "FileReplacement.h"
@@ -38,7 +39,8 @@ int Exporter::Run(const std::string& databasePath, const std::string& workbookPa
     return 1;
   }
 
-  int status = 0;
+  status_ = 0;
+  databasePath_ = databasePath;
   // The workbook is written under a new name and takes the old one's place
   // only when complete: a kill or a full disk leaves the old workbook.
   FileReplacement replacement;
@@ -55,54 +57,8 @@ int Exporter::Run(const std::string& databasePath, const std::string& workbookPa
     return 1;
   }
 
-  // Every step below ends the export at its first failure; the workbook is
-  // still closed, so the rows written before stay in it.
-  auto writeAll = [&]() -> bool {
-    const auto& articleColumns = schema::kArticleColumns;
-    if (!writer->BeginSheet(schema::kArticlesSheet, articleColumns, error)) return false;
-    std::size_t row = 1;
-    std::vector<CellProblem> problems;
-    for (std::uint32_t slot = 1;; ++slot) {
-      ArticleRecord record;
-      const ReadStatus read = database.ReadArticle(slot, record);
-      if (read == ReadStatus::Short) break;  // a record cut short is not one
-      if (read == ReadStatus::Error) {
-        reporter_.Line("cannot read article record " + std::to_string(slot) + " of " + databasePath);
-        status = 1;
-        break;
-      }
-      // A deleted article leaves an all-zero slot: it is no article.
-      if (IsAllZero(record)) continue;
-      ++row;
-      problems.clear();
-      const ArticleRow::Cells cells = ArticleRow::FromRecord(record, problems);
-      if (!problems.empty()) {
-        ReportProblems(reporter_, problems, schema::kArticlesSheet, row, articleColumns);
-        status = 1;
-      }
-      if (!writer->WriteRow(cells, error)) return false;
-    }
-
-    const auto& departmentColumns = schema::kDepartmentColumns;
-    if (!writer->BeginSheet(schema::kDepartmentsSheet, departmentColumns, error)) return false;
-    for (std::uint32_t slot = 0; slot < schema::kExportedDepartments; ++slot) {
-      DepartmentRecord record;
-      if (database.ReadDepartment(slot, record) == ReadStatus::Error) {
-        reporter_.Line("cannot read department record " + std::to_string(slot + 1) + " of " + databasePath);
-        status = 1;
-      }
-      problems.clear();
-      const DepartmentRow::Cells cells = DepartmentRow::FromRecord(record, problems);
-      if (!problems.empty()) {
-        ReportProblems(reporter_, problems, schema::kDepartmentsSheet, slot + 2, departmentColumns);
-        status = 1;
-      }
-      if (!writer->WriteRow(cells, error)) return false;
-    }
-    return true;
-  };
-
-  bool ok = writeAll();
+  // Every step ends the export at its first failed write.
+  bool ok = WriteArticles(database, *writer, error) && WriteDepartments(database, *writer, error);
   std::string closeError;
   errno = 0;
   if (!writer->Close(closeError)) {
@@ -123,5 +79,49 @@ int Exporter::Run(const std::string& databasePath, const std::string& workbookPa
     reporter_.Line(kMsgXlsWriteError);
     return 1;
   }
-  return status;
+  return status_;
+}
+
+bool Exporter::WriteArticles(const DatabaseFile& database, XlsxWriter& writer, std::string& error) {
+  const auto& columns = schema::kArticleColumns;
+  if (!writer.BeginSheet(schema::kArticlesSheet, columns, error)) return false;
+  std::size_t row = 1;
+  std::vector<CellProblem> problems;
+  ArticleSlots slots(database);
+  for (const ArticleSlots::Slot slot : slots) {
+    ++row;
+    problems.clear();
+    const ArticleRow::Cells cells = ArticleRow::FromRecord(slot.record, problems);
+    if (!problems.empty()) {
+      ReportProblems(reporter_, problems, schema::kArticlesSheet, row, columns);
+      status_ = 1;
+    }
+    if (!writer.WriteRow(cells, error)) return false;
+  }
+  if (slots.Failed()) {
+    reporter_.Line("cannot read article record " + std::to_string(slots.EndSlot()) + " of " + databasePath_);
+    status_ = 1;
+  }
+  return true;
+}
+
+bool Exporter::WriteDepartments(const DatabaseFile& database, XlsxWriter& writer, std::string& error) {
+  const auto& columns = schema::kDepartmentColumns;
+  if (!writer.BeginSheet(schema::kDepartmentsSheet, columns, error)) return false;
+  std::vector<CellProblem> problems;
+  for (std::uint32_t slot = 0; slot < schema::kExportedDepartments; ++slot) {
+    DepartmentRecord record;
+    if (database.ReadDepartment(slot, record) == ReadStatus::Error) {
+      reporter_.Line("cannot read department record " + std::to_string(slot + 1) + " of " + databasePath_);
+      status_ = 1;
+    }
+    problems.clear();
+    const DepartmentRow::Cells cells = DepartmentRow::FromRecord(record, problems);
+    if (!problems.empty()) {
+      ReportProblems(reporter_, problems, schema::kDepartmentsSheet, slot + 2, columns);
+      status_ = 1;
+    }
+    if (!writer.WriteRow(cells, error)) return false;
+  }
+  return true;
 }

@@ -6,6 +6,9 @@
 
 #include "Reporter.h"
 
+class DatabaseFile;
+class XlsxWriter;
+
 class Exporter {
  public:
   explicit Exporter(Reporter& reporter) : reporter_(reporter) {}
@@ -14,5 +17,12 @@ class Exporter {
   int Run(const std::string& databasePath, const std::string& workbookPath);
 
  private:
+  // One sheet each; false when the workbook could not be written (error says why).
+  // Records that cannot be shown are reported and make the status 1.
+  bool WriteArticles(const DatabaseFile& database, XlsxWriter& writer, std::string& error);
+  bool WriteDepartments(const DatabaseFile& database, XlsxWriter& writer, std::string& error);
+
   Reporter& reporter_;
+  std::string databasePath_;
+  int status_ = 0;
 };
