@@ -15,6 +15,7 @@ FileChoice ReportChoice(bool download) {
   choice.title = download ? "Download Reports into" : "Open Reports";
   choice.filters = {{".db", "*.db"}, {"*.*", "*.*"}};
   choice.defaultExtension = "db";
+  choice.remember = "report";
   choice.confirmOverwrite = download;
   choice.mustExist = !download;
   return choice;

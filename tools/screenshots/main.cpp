@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QListView>
+#include <QTableView>
 #include <QPainter>
 #include <QPixmap>
 #include <QTemporaryDir>
