@@ -27,7 +27,8 @@ void PrepareTable(QTableView* table, QAbstractItemModel* model, const QString& w
   table->horizontalHeader()->setStretchLastSection(true);
   table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   table->setSortingEnabled(true);
-  table->setColumnWidth(1, 200);
+  table->setColumnWidth(0, 70);
+  table->setColumnWidth(1, 190);
   for (const auto& [column, width] : window_settings::LoadWidths(widthsKey)) {
     if (column < model->columnCount() - 1) table->setColumnWidth(column, width);
   }

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 
+#include <QAbstractBarSeries>
 #include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
-#include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QHorizontalBarSeries>
 #include <QPixmap>
 #include <QSaveFile>
@@ -15,21 +16,46 @@
 #include "UiText.h"
 
 namespace {
+constexpr qsizetype kNameChars = 22;
+}  // namespace
 
-// Fills chart with one horizontal bar per entry, the first at the top.
-int Fill(QChart* chart, const QString& title, const std::vector<ReportBar>& bars) {
-  chart->removeAllSeries();
-  for (QAbstractAxis* axis : chart->axes()) {
-    chart->removeAxis(axis);
-    delete axis;
-  }
-  chart->setTitle(title);
+ReportCharts::BarChart ReportCharts::MakeChart(QWidget* parent) {
+  BarChart made;
+  auto* chart = new QChart;
+  chart->setAnimationOptions(QChart::NoAnimation);
+  chart->setMargins(QMargins(2, 2, 2, 2));
+  chart->legend()->hide();
+  QFont small = chart->font();
+  // Twenty names must fit above one another.
+  small.setPointSizeF(small.pointSizeF() * 0.7);
+  made.names = new QBarCategoryAxis;
+  made.names->setLabelsFont(small);
+  made.names->setGridLineVisible(false);
+  made.names->setLineVisible(false);
+  chart->addAxis(made.names, Qt::AlignLeft);
+  made.totals = new QValueAxis;
+  made.totals->setLabelsFont(small);
+  made.totals->setLabelFormat(QStringLiteral("%.0f"));
+  made.totals->setTickCount(5);
+  chart->addAxis(made.totals, Qt::AlignBottom);
+  made.view = new QChartView(chart, parent);
+  made.view->setRenderHint(QPainter::Antialiasing);
+  made.view->setMinimumSize(480, 240);
+  return made;
+}
+
+int ReportCharts::Fill(BarChart& chart, const QString& title, const std::vector<ReportBar>& bars) {
+  QChart* c = chart.view->chart();
+  c->removeAllSeries();
+  c->setTitle(title);
   auto* set = new QBarSet(QString::fromStdString(UiText("MSG_TOTAL")));
   QStringList names;
   double highest = 0;
   // Categories run bottom-up; reversed, the best seller stands first.
   for (auto bar = bars.rbegin(); bar != bars.rend(); ++bar) {
     QString name = QString::fromStdString(bar->name);
+    // The axis gives a long name no room at all; a shortened one stays readable.
+    if (name.size() > kNameChars) name = name.left(kNameChars - 1) + QChar(0x2026);
     // Two articles of one name would share a bar: the category names must differ.
     while (names.contains(name)) name += QLatin1Char(' ');
     names << name;
@@ -38,47 +64,37 @@ int Fill(QChart* chart, const QString& title, const std::vector<ReportBar>& bars
   }
   auto* series = new QHorizontalBarSeries;
   series->append(set);
+  series->setBarWidth(0.7);
   series->setLabelsVisible(true);
+  series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
   series->setLabelsFormat(QStringLiteral("@value"));
-  series->setLabelsPrecision(8);
-  chart->addSeries(series);
-  auto* categories = new QBarCategoryAxis;
-  categories->append(names);
-  chart->addAxis(categories, Qt::AlignLeft);
-  series->attachAxis(categories);
-  auto* values = new QValueAxis;
-  values->setRange(0, highest > 0 ? highest * 1.15 : 1);
-  values->setLabelFormat(QStringLiteral("%.0f"));
-  chart->addAxis(values, Qt::AlignBottom);
-  series->attachAxis(values);
-  chart->legend()->hide();
+  series->setLabelsPrecision(10);
+  set->setLabelColor(c->titleBrush().color());
+  QFont small = c->font();
+  small.setPointSizeF(small.pointSizeF() * 0.8);
+  set->setLabelFont(small);
+  c->addSeries(series);
+  chart.names->clear();
+  chart.names->append(names);
+  // Room beside the longest bar for its figure.
+  chart.totals->setRange(0, highest > 0 ? highest * 1.3 : 1);
+  series->attachAxis(chart.names);
+  series->attachAxis(chart.totals);
   return static_cast<int>(bars.size());
 }
 
-QChartView* MakeView(QWidget* parent) {
-  auto* chart = new QChart;
-  chart->setAnimationOptions(QChart::NoAnimation);
-  chart->setMargins(QMargins(4, 4, 4, 4));
-  auto* view = new QChartView(chart, parent);
-  view->setRenderHint(QPainter::Antialiasing);
-  view->setMinimumHeight(260);
-  return view;
-}
-
-}  // namespace
-
 ReportCharts::ReportCharts(QWidget* parent)
-    : QWidget(parent), articles_(MakeView(this)), departments_(MakeView(this)) {
-  auto* layout = new QHBoxLayout(this);
+    : QWidget(parent), articles_(MakeChart(this)), departments_(MakeChart(this)) {
+  auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(articles_, 3);
-  layout->addWidget(departments_, 2);
+  layout->addWidget(articles_.view, 5);
+  layout->addWidget(departments_.view, 3);
   Show({}, {});
 }
 
 void ReportCharts::Show(const std::vector<ReportBar>& topArticles, const std::vector<ReportBar>& departments) {
-  articleBars_ = Fill(articles_->chart(), tr("Top %1 articles by sales total").arg(kTopArticles), topArticles);
-  departmentBars_ = Fill(departments_->chart(), tr("Departments by sales total"), departments);
+  articleBars_ = Fill(articles_, tr("Top %1 articles by sales total").arg(kTopArticles), topArticles);
+  departmentBars_ = Fill(departments_, tr("Departments by sales total"), departments);
 }
 
 bool ReportCharts::SaveAsPng(const QString& path, QString* error) {

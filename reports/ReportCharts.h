@@ -8,8 +8,9 @@
 
 #include "ReportsLogic.h"
 
-class QChart;
+class QBarCategoryAxis;
 class QChartView;
+class QValueAxis;
 
 class ReportCharts : public QWidget {
   Q_OBJECT
@@ -28,8 +29,17 @@ class ReportCharts : public QWidget {
   int DepartmentBars() const { return departmentBars_; }
 
  private:
-  QChartView* articles_;
-  QChartView* departments_;
+  // One chart of horizontal bars; its axes stay, the bars are replaced.
+  struct BarChart {
+    QChartView* view = nullptr;
+    QBarCategoryAxis* names = nullptr;
+    QValueAxis* totals = nullptr;
+  };
+  static BarChart MakeChart(QWidget* parent);
+  static int Fill(BarChart& chart, const QString& title, const std::vector<ReportBar>& bars);
+
+  BarChart articles_;
+  BarChart departments_;
   int articleBars_ = 0;
   int departmentBars_ = 0;
 };
