@@ -16,6 +16,11 @@ bool ArticleTable::SetEntry(std::size_t index, const ArticleRecord& record, std:
   std::memcpy(entry.NAME, record.NAME, kNameFieldSize);
   TerminateName(entry.NAME);
   entry.BARCODE = record.BARCODE;
+  entry.SING_PRICE = record.SING_PRICE;
+  entry.MAX_PRICE = record.MAX_PRICE;
+  entry.STOCKQTY = record.STOCKQTY;
+  entry.DEPARTMENT = record.DEPARTMENT;
+  entry.OPT_FRACT_QTY = record.OPT_FRACT_QTY;
   if (recordNo >= 0) entry.recordNo = static_cast<std::uint32_t>(recordNo);
   if (record.IN_USE == 0) entry.recordNo = 0;
   return true;

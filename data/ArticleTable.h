@@ -1,8 +1,10 @@
 // The program-wide article table: what the article list shows (PLU number, name,
-// barcode) and where each article's record lives in the database file. Entry i is
-// line i of the list; the first entry whose recordNo is 0 ends the table.
+// barcode, and the figures of its other columns) and where each article's record
+// lives in the database file. Entry i is line i of the list; the first entry
+// whose recordNo is 0 ends the table.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -16,6 +18,13 @@ struct ArticleTableEntry {
   char NAME[kNameFieldSize];
   std::int64_t BARCODE;
   std::uint32_t recordNo;  // 1-based article slot; 0 ends the table
+  // Copied from the record as well, so that sorting and drawing the list's
+  // columns never goes back to the file.
+  double SING_PRICE;
+  double MAX_PRICE;
+  double STOCKQTY;
+  std::int32_t DEPARTMENT;
+  std::int32_t OPT_FRACT_QTY;
 };
 
 enum class SortKey { PluNumber = 1, Name = 2, Barcode = 3, Chronological = 4 };
@@ -47,6 +56,11 @@ class ArticleTable {
 
   // Stable ascending sort of the entries in use by the key.
   void SortTable(SortKey key);
+  // Stable sort of the entries in use by any order of entries.
+  template <class Less>
+  void SortWith(Less less) {
+    std::stable_sort(entries_.get(), entries_.get() + Count(), less);
+  }
 
   std::optional<std::size_t> FindByPlu(std::uint32_t plu) const;
   std::optional<std::size_t> FindByBarcode(std::int64_t barcode) const;

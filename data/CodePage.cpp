@@ -5,7 +5,9 @@
 #include <iconv.h>
 #include <memory>
 #include <mutex>
+#include <locale.h>
 #include <unordered_map>
+#include <wctype.h>
 
 namespace codepage {
 namespace {
@@ -16,7 +18,53 @@ struct Table {
   std::string name;
   std::array<std::string, 256> toUtf8;
   std::unordered_map<std::string, char> fromUtf8;
+  std::array<char, 256> lower;
 };
+
+// The Unicode code point of a UTF-8 character of the table (at most four bytes).
+char32_t Decode(const std::string& utf8) {
+  if (utf8.empty()) return 0;
+  const auto lead = static_cast<unsigned char>(utf8[0]);
+  if (lead < 0x80) return lead;
+  const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+  char32_t cp = lead & (0x7F >> length);
+  for (std::size_t i = 1; i < length && i < utf8.size(); ++i) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i]) & 0x3F);
+  return cp;
+}
+
+std::string Encode(char32_t cp) {
+  std::string out;
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  return out;
+}
+
+// Case mapping by Unicode, whatever locale the program runs in.
+void FillLowerCase(Table& table) {
+  static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  for (int b = 0; b < 256; ++b) {
+    table.lower[static_cast<std::size_t>(b)] = static_cast<char>(b);
+    const char32_t cp = Decode(table.toUtf8[static_cast<std::size_t>(b)]);
+    const auto wide = static_cast<wint_t>(cp);
+    const char32_t small = static_cast<char32_t>(unicode ? towlower_l(wide, unicode) : towlower(wide));
+    if (small == cp) continue;
+    const auto found = table.fromUtf8.find(Encode(small));
+    if (found != table.fromUtf8.end()) table.lower[static_cast<std::size_t>(b)] = found->second;
+  }
+}
 
 std::unique_ptr<Table> Build(const std::string& name) {
   iconv_t cd = iconv_open("UTF-8", name.c_str());
@@ -44,6 +92,7 @@ std::unique_ptr<Table> Build(const std::string& name) {
   }
   iconv_close(cd);
   if (!singleByte) return nullptr;
+  FillLowerCase(*table);
   return table;
 }
 
@@ -76,6 +125,8 @@ bool Select(const std::string& name) {
 }
 
 std::string Current() { return CurrentTable()->name; }
+
+std::array<char, 256> LowerCaseBytes() { return CurrentTable()->lower; }
 
 std::string ToUtf8(std::string_view bytes) {
   const auto table = CurrentTable();

@@ -2,6 +2,7 @@
 // UTF-8, used wherever text leaves the records (windows, workbooks, consoles).
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,11 @@ std::optional<std::string> FromUtf8(std::string_view utf8);
 // UTF-8 to record bytes, with replacement in place of each character the code
 // page lacks and of each byte that is not valid UTF-8.
 std::string FromUtf8Replacing(std::string_view utf8, char replacement = '?');
+
+// For each byte, the byte of its lower-case letter in the code page (the byte
+// itself when it is no capital or the code page lacks the small letter): names
+// compare without regard to case in the code page's own characters.
+std::array<char, 256> LowerCaseBytes();
 
 // Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view bytes);

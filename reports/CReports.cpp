@@ -1,19 +1,49 @@
 #include "CReports.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
+#include <QTableView>
 
 #include "CReportView.h"
+#include "CFormat.h"
 #include "RegisterWatch.h"
 #include "UiText.h"
+#include "WindowSettings.h"
 #include "ui_Reports.h"
 
 namespace {
 
-QStringList Utf8Lines(const std::vector<std::string>& lines) {
-  QStringList list;
-  list.reserve(static_cast<qsizetype>(lines.size()));
-  for (const auto& line : lines) list << QString::fromStdString(UiName(line));
-  return list;
+const QString kGeometryKey = QStringLiteral("reports/geometry");
+
+// A list sorted by a header click; rows of one height, as many as the report holds.
+void PrepareTable(QTableView* table, QAbstractItemModel* model, const QString& widthsKey) {
+  table->setModel(model);
+  table->verticalHeader()->hide();
+  table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+  table->horizontalHeader()->setStretchLastSection(true);
+  table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  table->setSortingEnabled(true);
+  table->setColumnWidth(0, 70);
+  table->setColumnWidth(1, 190);
+  for (const auto& [column, width] : window_settings::LoadWidths(widthsKey)) {
+    if (column < model->columnCount() - 1) table->setColumnWidth(column, width);
+  }
+}
+
+void SaveWidths(const QTableView* table, const QString& widthsKey) {
+  std::map<int, int> widths;
+  for (int column = 0; column + 1 < table->model()->columnCount(); ++column) widths[column] = table->columnWidth(column);
+  window_settings::SaveWidths(widthsKey, widths);
+}
+
+QString TotalsText(const char* what, const ReportTotals& totals, const char* quantityFormat) {
+  return QString::fromStdString(CFormat("%zu %s    %s: ", totals.lines, what, UiText("MSG_AMOUNT").c_str()) +
+                                CFormat(quantityFormat, totals.quantity) + "    " + UiText("MSG_TOTAL") + ": " +
+                                CFormat("%.2f", totals.total));
 }
 
 QString Text(const char* key) { return QString::fromStdString(UiText(key)); }
@@ -22,12 +52,22 @@ QString Text(const char* key) { return QString::fromStdString(UiText(key)); }
 
 CReports::CReports(Operator& op, DeviceProfile& profile, RegisterTransfers* transfers, WorkbookExchange* workbooks,
                    bool deviceConnected, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::Reports>()), logic_(op, profile, transfers) {
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::Reports>()),
+      logic_(op, profile, transfers),
+      op_(op),
+      articles_(logic_, false),
+      departments_(logic_, true) {
   ui_->setupUi(this);
   logic_.SetView(this);
   logic_.SetWorkbookExchange(workbooks);
-  ui_->articleList->setModel(&articles_);
-  ui_->departmentList->setModel(&departments_);
+  PrepareTable(ui_->articleList, &articles_, QStringLiteral("reports/articleColumns"));
+  PrepareTable(ui_->departmentList, &departments_, QStringLiteral("reports/departmentColumns"));
+  charts_ = new ReportCharts(ui_->chartPanel);
+  ui_->chartLayout->addWidget(charts_);
+  ui_->saveChartButton->setToolTip(tr("Save the charts as a PNG picture"));
+  window_settings::RestoreGeometry(kGeometryKey, *this);
+  ShowTotals();
 
   ui_->articlesLabel->setText(Text("DLG_REPORTS_ARTICLES"));
   ui_->departmentsLabel->setText(Text("DLG_REPORTS_DEPT"));
@@ -43,8 +83,9 @@ CReports::CReports(Operator& op, DeviceProfile& profile, RegisterTransfers* tran
   connect(ui_->downloadButton, &QPushButton::clicked, this, [this] { logic_.DownloadReports(); });
   connect(ui_->openButton, &QPushButton::clicked, this, [this] { logic_.OpenReports(); });
   connect(ui_->exportButton, &QPushButton::clicked, this, [this] { logic_.ExportReport(); });
-  connect(ui_->articleList, &QListView::doubleClicked, this, [this](const QModelIndex& i) { OpenArticleView(i.row()); });
-  connect(ui_->departmentList, &QListView::doubleClicked, this,
+  connect(ui_->saveChartButton, &QPushButton::clicked, this, &CReports::SaveChart);
+  connect(ui_->articleList, &QTableView::doubleClicked, this, [this](const QModelIndex& i) { OpenArticleView(i.row()); });
+  connect(ui_->departmentList, &QTableView::doubleClicked, this,
           [this](const QModelIndex& i) { OpenDepartmentView(i.row()); });
   connect(ui_->articleList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) { ShowArticle(current.row()); });
@@ -56,11 +97,40 @@ CReports::~CReports() {
   // The view belongs to this window's time on screen; the report file closes with it.
   if (view_) view_->close();
   logic_.Close();
+  SaveWidths(ui_->articleList, QStringLiteral("reports/articleColumns"));
+  SaveWidths(ui_->departmentList, QStringLiteral("reports/departmentColumns"));
+  window_settings::SaveGeometry(kGeometryKey, *this);
 }
 
 void CReports::ListsChanged() {
-  articles_.setStringList(Utf8Lines(logic_.ArticleLines()));
-  departments_.setStringList(Utf8Lines(logic_.DepartmentLines()));
+  articles_.Reset();
+  departments_.Reset();
+  ShowTotals();
+  charts_->Show(logic_.TopArticles(ReportCharts::kTopArticles), logic_.DepartmentSales());
+  const std::string& path = logic_.ReportPath();
+  setWindowTitle(path.empty() ? tr("Reports")
+                              : tr("Reports - %1").arg(QFileInfo(QString::fromStdString(path)).fileName()));
+}
+
+void CReports::ShowTotals() {
+  ui_->articleTotals->setText(TotalsText("articles", logic_.ArticleTotals(), "%.2f"));
+  ui_->departmentTotals->setText(TotalsText("departments", logic_.DepartmentTotals(), "%.3f"));
+}
+
+void CReports::SaveChart() {
+  FileChoice choice;
+  choice.kind = FileChoice::Kind::Save;
+  choice.title = "Save Chart";
+  choice.filters = {{".png", "*.png"}};
+  choice.defaultExtension = "png";
+  choice.confirmOverwrite = true;
+  choice.remember = "chart";
+  const auto path = op_.ChooseFile(choice);
+  if (!path) return;
+  QString error;
+  if (!charts_->SaveAsPng(QString::fromStdString(*path), &error)) {
+    op_.Tell("The chart could not be saved to " + *path + ":\n" + error.toStdString(), MessageIcon::Error);
+  }
 }
 
 void CReports::StatusChanged() {
@@ -91,12 +161,14 @@ void CReports::OpenDepartmentView(int row) {
 }
 
 void CReports::ShowArticle(int row) {
+  row = articles_.LineOfRow(row);
   if (!view_ || row < 0) return;
   view_->ShowLines(logic_.ArticleDetails(row));
   view_->activateWindow();
 }
 
 void CReports::ShowDepartment(int row) {
+  row = departments_.LineOfRow(row);
   if (!view_ || row < 0) return;
   view_->ShowLines(logic_.DepartmentDetails(row));
   view_->activateWindow();

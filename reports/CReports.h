@@ -8,9 +8,10 @@
 
 #include <QDialog>
 #include <QPointer>
-#include <QStringListModel>
 
 #include "CReportView.h"
+#include "ReportCharts.h"
+#include "ReportListModel.h"
 #include "ReportsLogic.h"
 
 namespace Ui {
@@ -35,16 +36,23 @@ class CReports : public QDialog, private ReportsView {
   void OpenArticleView(int row);
   void OpenDepartmentView(int row);
 
+  ReportCharts* Charts() const { return charts_; }
+  // Save Chart: the chart panel as a PNG file the operator names.
+  void SaveChart();
+
  private:
   void ListsChanged() override;
   void StatusChanged() override;
   void EnsureView();
   void ShowArticle(int row);
   void ShowDepartment(int row);
+  void ShowTotals();
 
   std::unique_ptr<Ui::Reports> ui_;
   ReportsLogic logic_;
-  QStringListModel articles_;
-  QStringListModel departments_;
+  Operator& op_;
+  ReportListModel articles_;
+  ReportListModel departments_;
+  ReportCharts* charts_ = nullptr;  // child of the window
   QPointer<CReportView> view_;
 };

@@ -1,5 +1,8 @@
 #include "ReportsLogic.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "ArticleSlots.h"
 #include "ArticleTable.h"
 #include "CFormat.h"
@@ -15,6 +18,7 @@ FileChoice ReportChoice(bool download) {
   choice.title = download ? "Download Reports into" : "Open Reports";
   choice.filters = {{".db", "*.db"}, {"*.*", "*.*"}};
   choice.defaultExtension = "db";
+  choice.remember = "report";
   choice.confirmOverwrite = download;
   choice.mustExist = !download;
   return choice;
@@ -98,6 +102,9 @@ void ReportsLogic::DownloadReports() {
   articleLines_.clear();
   articleSlots_.clear();
   departmentLines_.clear();
+  articleRows_.clear();
+  departmentRows_.clear();
+  reportPath_.clear();
   Changed();
   bool fileFailed = false;
   char state = 0;
@@ -109,6 +116,7 @@ void ReportsLogic::DownloadReports() {
     }
     articleLines_.push_back(ArticleListLine(articleRecord.PLUNO, articleRecord.BARCODE, NameOf(articleRecord.NAME)));
     articleSlots_.push_back(slot);
+    articleRows_.push_back(articleRecord);
     if (writeFailed(fresh.WriteArticle(slot, articleRecord))) {
       ok = false;
       fileFailed = true;
@@ -125,6 +133,7 @@ void ReportsLogic::DownloadReports() {
     }
     if (!ok) break;
     departmentLines_.push_back(DepartmentLine(departmentRecord));
+    departmentRows_.push_back(departmentRecord);
     if (writeFailed(fresh.WriteDepartment(k, departmentRecord))) {
       ok = false;
       fileFailed = true;
@@ -137,12 +146,15 @@ void ReportsLogic::DownloadReports() {
   }
   if (placed) {
     reportFile_ = std::move(fresh);
+    reportPath_ = *path;
   } else {
     // Nothing of this download is in a file, so none of it is listed.
     fresh.Close();
     articleLines_.clear();
     articleSlots_.clear();
     departmentLines_.clear();
+    articleRows_.clear();
+    departmentRows_.clear();
     reportFile_.Close();
     const std::string kept = *path + " was left as it was";
     statusText_ = fileFailed ? kept : UiText("MSG_DEVICE_ERROR_MSG") + "  -  " + kept;
@@ -166,18 +178,24 @@ void ReportsLogic::OpenReports() {
     reportFile_.Close();
     return;
   }
+  reportPath_ = reportFile_.Path();
   articleLines_.clear();
   articleSlots_.clear();
+  articleRows_.clear();
   for (const ArticleSlots::Slot slot : ArticleSlots(reportFile_)) {
     const ArticleRecord& article = slot.record;
     articleLines_.push_back(ArticleListLine(article.PLUNO, article.BARCODE, NameOf(article.NAME)));
     articleSlots_.push_back(slot.number);
+    articleRows_.push_back(article);
   }
   departmentLines_.clear();
+  departmentRows_.clear();
   DepartmentRecord department;
   for (std::uint32_t k = 0; k < profile_.departmentCount; ++k) {
+    department = ZeroDepartment();
     reportFile_.ReadDepartment(k, department);
     departmentLines_.push_back(DepartmentLine(department));
+    departmentRows_.push_back(department);
   }
   Changed();
 }
@@ -222,4 +240,130 @@ void ReportsLogic::ExportReport() {
   const auto workbook = WorkbookExchange::ChooseWorkbook(op_, true);
   if (!workbook) return;
   workbooks_->Export(op_, reportFile_, *workbook, kReportsConverterName);
+}
+
+std::vector<ReportColumn> ReportsLogic::ArticleColumns() {
+  return {ReportColumn::Number, ReportColumn::Name, ReportColumn::Quantity, ReportColumn::Total, ReportColumn::Stock};
+}
+
+std::vector<ReportColumn> ReportsLogic::DepartmentColumns() {
+  return {ReportColumn::Number, ReportColumn::Name, ReportColumn::Quantity, ReportColumn::Total};
+}
+
+std::string ReportsLogic::ColumnTitle(ReportColumn column, bool departments) {
+  switch (column) {
+    case ReportColumn::Number: return departments ? "No" : "PLU";
+    case ReportColumn::Name: return UiText(departments ? "MSG_DEPTREP_NAME" : "MSG_PLUREP_NAME");
+    case ReportColumn::Quantity: return UiText("MSG_AMOUNT");
+    case ReportColumn::Total: return UiText("MSG_TOTAL");
+    case ReportColumn::Stock: return UiText("MSG_STOCKQTY");
+  }
+  return {};
+}
+
+std::string ReportsLogic::ArticleCell(std::size_t line, ReportColumn column) const {
+  if (line >= articleRows_.size()) return {};
+  const ArticleRecord& a = articleRows_[line];
+  switch (column) {
+    case ReportColumn::Number: return CFormat("%.5d", static_cast<int>(a.PLUNO));
+    case ReportColumn::Name: return UiName(NameOf(a.NAME));
+    // The figures as the report view writes them.
+    case ReportColumn::Quantity: return CFormat("%.2f", a.SOLDQTY);
+    case ReportColumn::Total: return CFormat("%.2f", a.AMOUNT);
+    case ReportColumn::Stock: return IsNotControlled(a.STOCKQTY, a.OPT_FRACT_QTY) ? "---" : CFormat("%.3f", a.STOCKQTY);
+  }
+  return {};
+}
+
+std::string ReportsLogic::DepartmentCell(std::size_t line, ReportColumn column) const {
+  if (line >= departmentRows_.size()) return {};
+  const DepartmentRecord& d = departmentRows_[line];
+  switch (column) {
+    case ReportColumn::Number: return CFormat("%.5d", static_cast<int>(d.DEPTNO));
+    case ReportColumn::Name: return UiName(NameOf(d.NAME));
+    case ReportColumn::Quantity: return CFormat("%.3f", d.SOLDQTY);
+    case ReportColumn::Total: return CFormat("%.2f", d.AMOUNT);
+    case ReportColumn::Stock: break;
+  }
+  return {};
+}
+
+namespace {
+
+template <class Record, class Less>
+std::vector<std::size_t> SortedOrder(const std::vector<Record>& rows, bool descending, Less less) {
+  std::vector<std::size_t> order(rows.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return descending ? less(rows[b], rows[a]) : less(rows[a], rows[b]);
+  });
+  return order;
+}
+
+// Not-controlled stock after every counted one.
+double StockKey(const ArticleRecord& a) {
+  return IsNotControlled(a.STOCKQTY, a.OPT_FRACT_QTY) ? std::numeric_limits<double>::infinity() : a.STOCKQTY;
+}
+
+}  // namespace
+
+std::vector<std::size_t> ReportsLogic::ArticleOrder(ReportColumn column, bool descending) const {
+  return SortedOrder(articleRows_, descending, [column](const ArticleRecord& a, const ArticleRecord& b) {
+    switch (column) {
+      case ReportColumn::Number: return a.PLUNO < b.PLUNO;
+      case ReportColumn::Name: return NameOf(a.NAME) < NameOf(b.NAME);
+      case ReportColumn::Quantity: return a.SOLDQTY < b.SOLDQTY;
+      case ReportColumn::Total: return a.AMOUNT < b.AMOUNT;
+      case ReportColumn::Stock: return StockKey(a) < StockKey(b);
+    }
+    return false;
+  });
+}
+
+std::vector<std::size_t> ReportsLogic::DepartmentOrder(ReportColumn column, bool descending) const {
+  return SortedOrder(departmentRows_, descending, [column](const DepartmentRecord& a, const DepartmentRecord& b) {
+    switch (column) {
+      case ReportColumn::Number: return a.DEPTNO < b.DEPTNO;
+      case ReportColumn::Name: return NameOf(a.NAME) < NameOf(b.NAME);
+      case ReportColumn::Quantity: return a.SOLDQTY < b.SOLDQTY;
+      case ReportColumn::Total: return a.AMOUNT < b.AMOUNT;
+      case ReportColumn::Stock: break;
+    }
+    return false;
+  });
+}
+
+ReportTotals ReportsLogic::ArticleTotals() const {
+  ReportTotals totals;
+  totals.lines = articleRows_.size();
+  for (const ArticleRecord& a : articleRows_) {
+    totals.quantity += a.SOLDQTY;
+    totals.total += a.AMOUNT;
+  }
+  return totals;
+}
+
+ReportTotals ReportsLogic::DepartmentTotals() const {
+  ReportTotals totals;
+  totals.lines = departmentRows_.size();
+  for (const DepartmentRecord& d : departmentRows_) {
+    totals.quantity += d.SOLDQTY;
+    totals.total += d.AMOUNT;
+  }
+  return totals;
+}
+
+std::vector<ReportBar> ReportsLogic::TopArticles(std::size_t count) const {
+  std::vector<ReportBar> bars;
+  for (const std::size_t line : ArticleOrder(ReportColumn::Total, true)) {
+    if (bars.size() >= count || articleRows_[line].AMOUNT <= 0) break;
+    bars.push_back({UiName(NameOf(articleRows_[line].NAME)), articleRows_[line].AMOUNT});
+  }
+  return bars;
+}
+
+std::vector<ReportBar> ReportsLogic::DepartmentSales() const {
+  std::vector<ReportBar> bars;
+  for (const DepartmentRecord& d : departmentRows_) bars.push_back({UiName(NameOf(d.NAME)), d.AMOUNT});
+  return bars;
 }

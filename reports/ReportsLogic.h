@@ -17,6 +17,21 @@ inline constexpr const char* kReportsConverterName = "Quorvex";
 class RegisterTransfers;
 class WorkbookExchange;
 
+// The columns of the two lists: number, name and the figures.
+enum class ReportColumn { Number, Name, Quantity, Total, Stock };
+
+struct ReportTotals {
+  std::size_t lines = 0;
+  double quantity = 0;
+  double total = 0;
+};
+
+// One bar of a chart: a name (UTF-8) and its sales total.
+struct ReportBar {
+  std::string name;
+  double total = 0;
+};
+
 class ReportsView {
  public:
   virtual ~ReportsView() = default;
@@ -50,6 +65,25 @@ class ReportsLogic {
   // Lines in the record code page.
   const std::vector<std::string>& ArticleLines() const { return articleLines_; }
   const std::vector<std::string>& DepartmentLines() const { return departmentLines_; }
+
+  // The lists as tables: columns, their titles and cell texts (UTF-8), and the
+  // order of the lines sorted by a column (stable; the file's order for ties).
+  static std::vector<ReportColumn> ArticleColumns();
+  static std::vector<ReportColumn> DepartmentColumns();
+  static std::string ColumnTitle(ReportColumn column, bool departments);
+  static bool IsNumeric(ReportColumn column) { return column != ReportColumn::Name; }
+  std::string ArticleCell(std::size_t line, ReportColumn column) const;
+  std::string DepartmentCell(std::size_t line, ReportColumn column) const;
+  std::vector<std::size_t> ArticleOrder(ReportColumn column, bool descending) const;
+  std::vector<std::size_t> DepartmentOrder(ReportColumn column, bool descending) const;
+  ReportTotals ArticleTotals() const;
+  ReportTotals DepartmentTotals() const;
+  // The best-selling articles by sales total (at most count, none without sales),
+  // and every department with its sales total, in list order.
+  std::vector<ReportBar> TopArticles(std::size_t count) const;
+  std::vector<ReportBar> DepartmentSales() const;
+  // The report file's path; empty while none is open.
+  const std::string& ReportPath() const { return reportPath_; }
   const std::string& StatusText() const { return statusText_; }
 
   DatabaseFile& ReportFile() { return reportFile_; }
@@ -74,4 +108,8 @@ class ReportsLogic {
   std::vector<std::string> articleLines_;
   std::vector<std::uint32_t> articleSlots_;  // the report file's slot of each article line
   std::vector<std::string> departmentLines_;
+  // The figures of each line, as the file holds them.
+  std::vector<ArticleRecord> articleRows_;
+  std::vector<DepartmentRecord> departmentRows_;
+  std::string reportPath_;
 };

@@ -3,13 +3,17 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QListView>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QTableView>
 #include <QPushButton>
 #include <QTest>
 #include <filesystem>
 
 #include "FastTiming.h"
 #include "CReportView.h"
+#include "CFormat.h"
 #include "CReports.h"
 #include "QtConverterLauncher.h"
 #include "RegisterTransfers.h"
@@ -66,9 +70,9 @@ TEST_F(ReportsWindow, DownloadViewAndExport) {
 
   op.QueueFile(dir.File("report.db"));
   QTest::mouseClick(download, Qt::LeftButton);
-  auto* articles = Child<QListView>(window, "articleList");
+  auto* articles = Child<QTableView>(window, "articleList");
   ASSERT_EQ(static_cast<std::size_t>(articles->model()->rowCount()), demo->ArticleCount());
-  EXPECT_EQ(Child<QListView>(window, "departmentList")->model()->rowCount(), 8);
+  EXPECT_EQ(Child<QTableView>(window, "departmentList")->model()->rowCount(), 8);
   EXPECT_EQ(Child<QLineEdit>(window, "statusLine")->text().toStdString(), UiText("MSG_DEVICE_OK_MSG"));
 
   // A selection before any double-click shows nothing.
@@ -86,7 +90,7 @@ TEST_F(ReportsWindow, DownloadViewAndExport) {
   articles->setCurrentIndex(articles->model()->index(5, 0));
   EXPECT_NE(window.View()->Lines(), lines);
 
-  auto* departments = Child<QListView>(window, "departmentList");
+  auto* departments = Child<QTableView>(window, "departmentList");
   departments->setCurrentIndex(departments->model()->index(2, 0));
   EXPECT_EQ(window.View()->Lines().size(), 3u);
 
@@ -114,5 +118,57 @@ TEST_F(ReportsWindow, WithoutARegisterOnlyOpeningAndExportWork) {
   op.QueueFile(dir.File("bad.db"));
   QTest::mouseClick(Child<QPushButton>(window, "openButton"), Qt::LeftButton);
   EXPECT_EQ(op.AskedTexts().back(), "Incorrect File!");
-  EXPECT_EQ(Child<QListView>(window, "articleList")->model()->rowCount(), 0);
+  EXPECT_EQ(Child<QTableView>(window, "articleList")->model()->rowCount(), 0);
+}
+
+TEST_F(ReportsWindow, FiguresAsSortableColumnsWithTotalsAndCharts) {
+  CReports window(op, profile, &transfers, &workbooks, true);
+  window.show();
+  op.QueueFile(dir.File("sales.db"));
+  QTest::mouseClick(Child<QPushButton>(window, "downloadButton"), Qt::LeftButton);
+  EXPECT_EQ(window.windowTitle(), "Reports - sales.db");
+  const ReportsLogic& logic = window.Logic();
+  ASSERT_GT(logic.ArticleLines().size(), 20u);
+
+  // Totals are the sums of the lines.
+  ReportTotals sums;
+  for (std::size_t i = 0; i < logic.ArticleLines().size(); ++i) {
+    sums.total += std::stod(logic.ArticleCell(i, ReportColumn::Total));
+  }
+  EXPECT_NEAR(logic.ArticleTotals().total, sums.total, 0.01 * static_cast<double>(logic.ArticleLines().size()));
+  EXPECT_EQ(logic.ArticleTotals().lines, logic.ArticleLines().size());
+  EXPECT_TRUE(Child<QLabel>(window, "articleTotals")->text().contains(QString::fromStdString(
+      CFormat("%.2f", logic.ArticleTotals().total))));
+
+  // Sorting by each column orders the lines by it; the view follows the sorted row.
+  for (const ReportColumn column : ReportsLogic::ArticleColumns()) {
+    const auto order = logic.ArticleOrder(column, false);
+    ASSERT_EQ(order.size(), logic.ArticleLines().size());
+    for (std::size_t i = 1; i < order.size(); ++i) {
+      if (column == ReportColumn::Name) {
+        EXPECT_LE(logic.ArticleCell(order[i - 1], column), logic.ArticleCell(order[i], column));
+      } else if (column != ReportColumn::Stock) {
+        EXPECT_LE(std::stod(logic.ArticleCell(order[i - 1], column)), std::stod(logic.ArticleCell(order[i], column)));
+      }
+    }
+  }
+  auto* articles = Child<QTableView>(window, "articleList");
+  articles->sortByColumn(3, Qt::DescendingOrder);
+  const std::size_t best = logic.ArticleOrder(ReportColumn::Total, true)[0];
+  EXPECT_EQ(articles->model()->index(0, 1).data().toString().toStdString(), logic.ArticleCell(best, ReportColumn::Name));
+  window.OpenArticleView(0);
+  ASSERT_NE(window.View(), nullptr);
+  const auto lines = window.View()->Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), UiText("MSG_PLUREP_NAME") + ": " + logic.ArticleCell(best, ReportColumn::Name)),
+            lines.end());
+
+  // The charts: the 20 best sellers, best first, and every department.
+  const auto top = logic.TopArticles(ReportCharts::kTopArticles);
+  ASSERT_EQ(top.size(), 20u);
+  EXPECT_TRUE(std::is_sorted(top.begin(), top.end(), [](const auto& a, const auto& b) { return a.total > b.total; }));
+  EXPECT_EQ(window.Charts()->ArticleBars(), 20);
+  EXPECT_EQ(window.Charts()->DepartmentBars(), 8);
+  op.QueueFile(dir.File("chart.png"));
+  QTest::mouseClick(Child<QPushButton>(window, "saveChartButton"), Qt::LeftButton);
+  EXPECT_FALSE(QImage(QString::fromStdString(dir.File("chart.png"))).isNull());
 }

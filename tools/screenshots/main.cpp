@@ -10,7 +10,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QListView>
+#include <QLineEdit>
+#include <QTableView>
 #include <QPainter>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -24,6 +25,7 @@
 #include "CReportView.h"
 #include "CReports.h"
 #include "UnattendedOperator.h"
+#include "WindowSettings.h"
 
 namespace {
 
@@ -53,7 +55,8 @@ void StartUp(CARTICLESApp& app) {
 }
 
 // The articles window over the given database as the Goods button opens it,
-// answering No to the opening download question, with the third line selected.
+// answering No to the opening download question, with the name filter set to
+// "bread" and the third line shown selected.
 bool OpenArticlesWindow(CARTICLESApp& app, CARTICLESDlg& window, const std::string& database) {
   window.SetWorkbookHooks(app.workbookHooks);
   window.SetStartDatabase(database);
@@ -63,6 +66,8 @@ bool OpenArticlesWindow(CARTICLESApp& app, CARTICLESDlg& window, const std::stri
     return false;
   }
   window.show();
+  window.FilterBox()->setText(QStringLiteral("bread"));
+  window.Logic().OnFilterChanged();
   if (window.List()->model()->rowCount() > 2) {
     window.List()->setCurrentIndex(window.List()->model()->index(2, 0));
   }
@@ -107,7 +112,8 @@ int Screenshots(CARTICLESApp& app, const ArticlesCommandLine& line, const std::s
       return 1;
     }
     CArticleEditor editor(app.Profile(), app.Names(), op);
-    if (logic.Database().ReadArticle(logic.Table().Entry(row).recordNo, editor.Record()) != ReadStatus::Ok) {
+    if (logic.Database().ReadArticle(logic.Table().Entry(*logic.TableIndexOfRow(row)).recordNo, editor.Record()) !=
+        ReadStatus::Ok) {
       std::cerr << "screenshots: the article could not be read from " << line.database << "\n";
       return 1;
     }
@@ -134,7 +140,7 @@ int Screenshots(CARTICLESApp& app, const ArticlesCommandLine& line, const std::s
       return 1;
     }
     // Selected as by a click, then opened as by a double-click.
-    if (auto* list = reports.findChild<QListView*>(QStringLiteral("articleList"))) {
+    if (auto* list = reports.findChild<QTableView*>(QStringLiteral("articleList"))) {
       list->setCurrentIndex(list->model()->index(2, 0));
     }
     reports.OpenArticleView(2);
@@ -160,6 +166,9 @@ int Screenshots(CARTICLESApp& app, const ArticlesCommandLine& line, const std::s
 
 int main(int argc, char** argv) {
   QApplication qt(argc, argv);
+  // The pictures show the windows as they first open, whatever this user's settings.
+  QTemporaryDir settingsFolder;
+  window_settings::UseFile(settingsFolder.filePath(QStringLiteral("settings.ini")));
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args.back().starts_with("-")) {
     std::cerr << kUsage;

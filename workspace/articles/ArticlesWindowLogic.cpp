@@ -20,6 +20,7 @@ FileChoice DatabaseChoice(bool open) {
   choice.title = open ? "Open Database" : "Database to import into";
   choice.filters = {{".db", "*.db"}, {"*.*", "*.*"}};
   choice.defaultExtension = "db";
+  choice.remember = "database";
   choice.confirmOverwrite = !open;
   return choice;
 }
@@ -41,10 +42,65 @@ SortKey SortKeyOf(SortMode mode) {
     case SortMode::PluNumber: return SortKey::PluNumber;
     case SortMode::Name: return SortKey::Name;
     case SortMode::Barcode: return SortKey::Barcode;
-    case SortMode::Chronological: break;
+    case SortMode::Chronological:
+    case SortMode::Column: break;
   }
   return SortKey::Chronological;
 }
+
+namespace {
+
+// The Sort By option of a column, and the column of an option.
+SortMode SortModeOf(const ListSort& sort) {
+  if (!sort.column) return SortMode::Chronological;
+  switch (*sort.column) {
+    case ListColumn::Plu: return SortMode::PluNumber;
+    case ListColumn::Name: return SortMode::Name;
+    case ListColumn::Barcode: return SortMode::Barcode;
+    default: return SortMode::Column;
+  }
+}
+
+std::optional<ListColumn> ColumnOf(SortMode mode) {
+  switch (mode) {
+    case SortMode::PluNumber: return ListColumn::Plu;
+    case SortMode::Name: return ListColumn::Name;
+    case SortMode::Barcode: return ListColumn::Barcode;
+    case SortMode::Chronological:
+    case SortMode::Column: break;
+  }
+  return std::nullopt;
+}
+
+// A column's order of entries; ties keep their order (the sort is stable).
+bool EntryLess(ListColumn column, const ArticleTableEntry& a, const ArticleTableEntry& b) {
+  switch (column) {
+    case ListColumn::Plu: return a.PLUNO < b.PLUNO;
+    case ListColumn::Barcode: return a.BARCODE < b.BARCODE;
+    case ListColumn::Name: return NameOf(a.NAME) < NameOf(b.NAME);
+    case ListColumn::Price: return a.SING_PRICE < b.SING_PRICE;
+    case ListColumn::SecondPrice: return a.MAX_PRICE < b.MAX_PRICE;
+    case ListColumn::Department: return a.DEPARTMENT < b.DEPARTMENT;
+    case ListColumn::Stock: {
+      // Not controlled sorts after every counted stock.
+      const bool freeA = IsNotControlled(a.STOCKQTY, a.OPT_FRACT_QTY);
+      const bool freeB = IsNotControlled(b.STOCKQTY, b.OPT_FRACT_QTY);
+      if (freeA != freeB) return freeB;
+      return !freeA && a.STOCKQTY < b.STOCKQTY;
+    }
+    default: return false;
+  }
+}
+
+// A configured label as a column title: "PLU No:" heads the column "PLU No".
+std::string Title(const char* key) {
+  std::string text = UiText(key);
+  while (!text.empty() && (text.back() == ':' || text.back() == ' ')) text.pop_back();
+  const std::size_t start = text.find_first_not_of(' ');
+  return start == std::string::npos ? std::string() : text.substr(start);
+}
+
+}  // namespace
 
 ArticlesWindowLogic::ArticlesWindowLogic(Operator& op, DeviceProfile& profile, ArticleEditorPort* articleEditor,
                                          DepartmentEditorPort* departmentEditor, RegisterTransfers* transfers)
@@ -61,7 +117,10 @@ ArticlesWindowLogic::~ArticlesWindowLogic() = default;
 void ArticlesWindowLogic::Tell(const std::string& text, MessageIcon icon) { op_.Tell(text, icon); }
 
 void ArticlesWindowLogic::UpdateData(bool takeFromControls) {
-  if (!takeFromControls) UpdateEnabled();
+  if (!takeFromControls) {
+    RefreshDepartmentNames();
+    UpdateEnabled();
+  }
   if (!view_) return;
   if (takeFromControls) {
     view_->TakeControls(controls);
@@ -71,18 +130,138 @@ void ArticlesWindowLogic::UpdateData(bool takeFromControls) {
 }
 
 std::size_t ArticlesWindowLogic::ListCount() const {
-  return listKind_ == ListKind::Articles ? articleLines_ : departmentLines_.size();
+  if (listKind_ == ListKind::Departments) return departmentRows_.size();
+  if (!filter_.Active()) return articleLines_;
+  CatchUpRows();
+  return shownRows_.size();
 }
 
-std::string ArticlesWindowLogic::ListLine(std::size_t index) const {
-  if (index >= ListCount()) return {};
-  return listKind_ == ListKind::Articles ? table_.ListLine(index) : departmentLines_[index];
+std::optional<std::size_t> ArticlesWindowLogic::TableIndexOfRow(std::size_t row) const {
+  if (listKind_ != ListKind::Articles || row >= ListCount()) return std::nullopt;
+  return filter_.Active() ? shownRows_[row] : row;
+}
+
+std::optional<int> ArticlesWindowLogic::RowOfTableIndex(std::size_t index) const {
+  if (listKind_ != ListKind::Articles || index >= articleLines_) return std::nullopt;
+  if (!filter_.Active()) return static_cast<int>(index);
+  CatchUpRows();
+  const auto found = std::find(shownRows_.begin(), shownRows_.end(), static_cast<std::uint32_t>(index));
+  if (found == shownRows_.end()) return std::nullopt;
+  return static_cast<int>(found - shownRows_.begin());
+}
+
+std::string ArticlesWindowLogic::ListLine(std::size_t row) const {
+  if (row >= ListCount()) return {};
+  if (listKind_ == ListKind::Departments) return DepartmentListLine(departmentRows_[row]);
+  return table_.ListLine(*TableIndexOfRow(row));
+}
+
+void ArticlesWindowLogic::InvalidateRows() {
+  shownRows_.clear();
+  filteredUpTo_ = 0;
+}
+
+void ArticlesWindowLogic::CatchUpRows() const {
+  if (filteredUpTo_ > articleLines_) {
+    shownRows_.clear();
+    filteredUpTo_ = 0;
+  }
+  for (std::size_t i = filteredUpTo_; i < articleLines_; ++i) {
+    if (filter_.Matches(NameOf(table_.Entry(i).NAME))) shownRows_.push_back(static_cast<std::uint32_t>(i));
+  }
+  filteredUpTo_ = articleLines_;
+}
+
+std::vector<ListColumn> ArticlesWindowLogic::Columns() const {
+  if (listKind_ == ListKind::Departments) {
+    return {ListColumn::DepartmentNumber, ListColumn::DepartmentName, ListColumn::PriceLimit, ListColumn::TaxGroup};
+  }
+  std::vector<ListColumn> columns{ListColumn::Plu, ListColumn::Barcode, ListColumn::Name, ListColumn::Price};
+  if (profile_.secondPriceInReports != 0) columns.push_back(ListColumn::SecondPrice);
+  columns.push_back(ListColumn::Department);
+  columns.push_back(ListColumn::Stock);
+  return columns;
+}
+
+std::string ArticlesWindowLogic::ColumnTitle(ListColumn column) {
+  switch (column) {
+    case ListColumn::Plu: return Title("DLG_ARTICLEEDITOR_PLUNO");
+    case ListColumn::Barcode: return Title("DLG_ARTICLEEDITOR_BARCODE");
+    case ListColumn::Name: return Title("DLG_ARTICLEEDITOR_NAME");
+    case ListColumn::Price: return Title("DLG_ARTICLEEDITOR_PRICE");
+    case ListColumn::SecondPrice: return Title("DLG_ARTICLEEDITOR_PRICE2");
+    case ListColumn::Department: return Title("DLG_ARTICLEEDITOR_DEPARTMENT");
+    case ListColumn::Stock: return Title("DLG_ARTICLEEDITOR_STOCKQTY");
+    case ListColumn::DepartmentNumber: return Title("DLG_DEPARTMENTEDIT_DEPTNO");
+    case ListColumn::DepartmentName: return Title("DLG_DEPARTMENTEDIT_NAME");
+    case ListColumn::PriceLimit: return "Price limit";
+    case ListColumn::TaxGroup: return Title("DLG_DEPARTMENTEDIT_TAXGROUP");
+  }
+  return {};
+}
+
+bool ArticlesWindowLogic::IsNumeric(ListColumn column) {
+  switch (column) {
+    case ListColumn::Name:
+    case ListColumn::Department:
+    case ListColumn::DepartmentName:
+    case ListColumn::TaxGroup: return false;
+    default: return true;
+  }
+}
+
+std::string ArticlesWindowLogic::Cell(std::size_t row, ListColumn column) const {
+  if (row >= ListCount()) return {};
+  if (listKind_ == ListKind::Departments) {
+    const DepartmentRecord& d = departmentRows_[row];
+    switch (column) {
+      case ListColumn::DepartmentNumber: return CFormat("%.4d", static_cast<int>(d.DEPTNO));
+      case ListColumn::DepartmentName: return UiName(NameOf(d.NAME));
+      case ListColumn::PriceLimit: return CFormat("%.2f", d.MAX_PRICE);
+      case ListColumn::TaxGroup: return d.TAX_GROUP == '\0' ? std::string() : UiName(std::string(1, d.TAX_GROUP));
+      default: return {};
+    }
+  }
+  const ArticleTableEntry& e = table_.Entry(*TableIndexOfRow(row));
+  switch (column) {
+    case ListColumn::Plu: return CFormat("%.5d", static_cast<int>(e.PLUNO));
+    case ListColumn::Barcode: return CFormat("%.13lld", static_cast<long long>(e.BARCODE));
+    case ListColumn::Name: return UiName(NameOf(e.NAME));
+    case ListColumn::Price: return CFormat("%.2f", e.SING_PRICE);
+    case ListColumn::SecondPrice: return CFormat("%.2f", e.MAX_PRICE);
+    case ListColumn::Department: {
+      // The department field holds the position; the register counts from 1.
+      const auto position = static_cast<std::size_t>(e.DEPARTMENT);
+      if (e.DEPARTMENT >= 0 && position < departmentNames_.size() && !departmentNames_[position].empty()) {
+        return UiName(departmentNames_[position]);
+      }
+      return std::to_string(static_cast<long long>(e.DEPARTMENT) + 1);
+    }
+    case ListColumn::Stock:
+      return IsNotControlled(e.STOCKQTY, e.OPT_FRACT_QTY) ? "---" : CFormat("%.3f", e.STOCKQTY);
+    default: return {};
+  }
+}
+
+void ArticlesWindowLogic::RefreshDepartmentNames() {
+  departmentNames_.clear();
+  if (!database_.IsOpen()) return;
+  // One read of the whole department area: cheap enough for every refresh, so
+  // a download or an edit of the departments shows in the article rows at once.
+  std::vector<DepartmentRecord> departments(DeviceProfile::kMaxDepartments);
+  const std::size_t got = database_.ReadAt(DepartmentOffset(0), departments.data(),
+                                           departments.size() * sizeof(DepartmentRecord));
+  departments.resize(got / sizeof(DepartmentRecord));
+  departmentNames_.reserve(departments.size());
+  for (const DepartmentRecord& d : departments) departmentNames_.emplace_back(NameOf(d.NAME));
 }
 
 void ArticlesWindowLogic::EmptyList() {
   listKind_ = ListKind::Articles;
+  listSorted_ = false;
   articleLines_ = 0;
-  departmentLines_.clear();
+  departmentRows_.clear();
+  InvalidateRows();
   if (view_) view_->ListChanged();
 }
 
@@ -107,21 +286,35 @@ void ArticlesWindowLogic::ReloadFromFile() {
   const LoadOutcome outcome = database_.LoadTable(table_);
   articleLines_ = outcome.loaded;
   loadedArticleCount = static_cast<std::uint32_t>(outcome.loaded);
+  InvalidateRows();
   if (view_) view_->ListChanged();
   ReportLoad(outcome);
 }
 
 void ArticlesWindowLogic::SortAndRefill() {
-  table_.SortTable(SortKeyOf(controls.sortMode));
+  if (controls.sortMode != SortMode::Column) sort_ = {ColumnOf(controls.sortMode), sort_.descending};
+  if (!sort_.column) sort_.descending = false;
+  const SortMode mode = SortModeOf(sort_);
+  if (mode != SortMode::Column && !sort_.descending) {
+    // The options keep their own sort of the table.
+    table_.SortTable(SortKeyOf(mode));
+  } else if (sort_.descending) {
+    table_.SortWith([column = *sort_.column](const auto& a, const auto& b) { return EntryLess(column, b, a); });
+  } else {
+    table_.SortWith([column = *sort_.column](const auto& a, const auto& b) { return EntryLess(column, a, b); });
+  }
   listKind_ = ListKind::Articles;
-  departmentLines_.clear();
+  departmentRows_.clear();
   articleLines_ = table_.Count();
+  listSorted_ = true;
+  InvalidateRows();
   if (view_) view_->ListChanged();
 }
 
 void ArticlesWindowLogic::UpdateEnabled() {
   const bool articles = listKind_ == ListKind::Articles;
   enabled.addNew = enabled.remove = enabled.exportXls = enabled.importXls = enabled.sortOptions = articles;
+  enabled.filter = articles;
   enabled.openDatabase = true;
   enabled.upload = enabled.download = registerAttached_;
   if (view_) view_->EnabledChanged();
@@ -232,10 +425,11 @@ void ArticlesWindowLogic::ShowDepartments() {
   }
   listKind_ = ListKind::Departments;
   articleLines_ = 0;
-  departmentLines_.clear();
+  InvalidateRows();
+  departmentRows_.clear();
   for (std::uint32_t n = 1; n <= profile_.departmentCount; ++n) {
     database_.ReadDepartment(n - 1, departmentBuffer);
-    departmentLines_.push_back(DepartmentListLine(departmentBuffer));
+    departmentRows_.push_back(departmentBuffer);
   }
   if (view_) view_->ListChanged();
   UpdateEnabled();
@@ -297,7 +491,7 @@ void ArticlesWindowLogic::OnEdit() {
     Tell(kMsgSelectItem, MessageIcon::Warning);
     return;
   }
-  const auto index = static_cast<std::size_t>(controls.selectedIndex);
+  auto index = static_cast<std::size_t>(controls.selectedIndex);
 
   if (controls.viewMode == ViewMode::Departments) {
     if (listKind_ != ListKind::Departments || !departmentEditor_) return;
@@ -308,7 +502,7 @@ void ArticlesWindowLogic::OnEdit() {
       if (profile_.measureUnitCount == 0) department.MEASURE_UNIT = 0;
       if (profile_.commodityGroupCount == 0) department.STOCK_GROUP = 0;
       if (ReportWrite(database_.WriteDepartment(static_cast<std::uint32_t>(index), department))) {
-        departmentLines_[index] = DepartmentListLine(department);
+        departmentRows_[index] = department;
         if (view_) view_->ListChanged();
       }
       UpdateData(false);
@@ -317,6 +511,8 @@ void ArticlesWindowLogic::OnEdit() {
   }
 
   if (listKind_ != ListKind::Articles || !articleEditor_) return;
+  const std::size_t row = index;
+  index = *TableIndexOfRow(row);
   workSlot = table_.Entry(index).recordNo;
   if (database_.ReadArticle(workSlot, workRecord) == ReadStatus::Error) {
     Tell("The article could not be read from the database file.", MessageIcon::Error);
@@ -403,8 +599,9 @@ void ArticlesWindowLogic::OnAddNew() {
 
 void ArticlesWindowLogic::SelectPlu(std::uint32_t plu) {
   if (listKind_ != ListKind::Articles) return;
-  if (const auto index = table_.FindByPlu(plu); index && *index < ListCount()) {
-    controls.selectedIndex = static_cast<int>(*index);
+  if (const auto index = table_.FindByPlu(plu)) {
+    // A filter that hides it leaves no line selected.
+    controls.selectedIndex = RowOfTableIndex(*index).value_or(-1);
   }
 }
 
@@ -419,7 +616,8 @@ void ArticlesWindowLogic::OnDelete() {
     Tell(kMsgSelectItem, MessageIcon::Warning);
     return;
   }
-  const auto index = static_cast<std::size_t>(controls.selectedIndex);
+  const auto row = static_cast<std::size_t>(controls.selectedIndex);
+  const std::size_t index = *TableIndexOfRow(row);
   // The question names the article, so a wrong highlight is caught before it is too late.
   const std::string question = std::string(kMsgDeleteQuestion) + "\n\n" + UiName(table_.ListLine(index));
   if (op_.Ask(question, {}, MessageButtons::YesNo, MessageIcon::Question) != Answer::Yes) return;
@@ -427,13 +625,16 @@ void ArticlesWindowLogic::OnDelete() {
   if (!ReportWrite(database_.WriteArticle(table_.Entry(index).recordNo, workRecord))) return;
   table_.RemoveEntry(index);
   --articleLines_;
+  InvalidateRows();
   if (view_) view_->ListChanged();
-  if (index >= articleLines_) controls.selectedIndex = -1;
+  if (row >= ListCount()) controls.selectedIndex = -1;
   UpdateData(false);
 }
 
 void ArticlesWindowLogic::OnSortOption() {
   UpdateData(true);
+  // An option sorts upwards, as it always did.
+  sort_.descending = false;
   SortAndRefill();
   controls.selectedIndex = -1;
   UpdateData(false);
@@ -474,8 +675,10 @@ void ArticlesWindowLogic::OnPluSearch() {
   }
   if (controls.pluSearchText.empty()) return;
   const auto number = static_cast<std::int32_t>(LeadingIntegerOrZero(controls.pluSearchText));
-  if (const auto found = table_.FindByPlu(static_cast<std::uint32_t>(number))) {
-    controls.selectedIndex = static_cast<int>(*found);
+  if (const auto found = FindShown([plu = static_cast<std::uint32_t>(number)](const ArticleTableEntry& e) {
+        return e.PLUNO == plu;
+      })) {
+    controls.selectedIndex = *found;
     controls.statusText = CFormat("Element with Plu number: %d is found", number);
   } else {
     controls.statusText = CFormat("Element with Plu number: %d is not found", number);
@@ -492,12 +695,62 @@ void ArticlesWindowLogic::OnBarcodeSearch() {
   }
   if (controls.barcodeSearchText.empty()) return;
   const std::int64_t number = TruncateToInt64(LeadingDoubleOrZero(controls.barcodeSearchText));
-  if (const auto found = table_.FindByBarcode(number)) {
-    controls.selectedIndex = static_cast<int>(*found);
+  if (const auto found = FindShown([number](const ArticleTableEntry& e) { return e.BARCODE == number; })) {
+    controls.selectedIndex = *found;
     controls.statusText = CFormat("Element with BarCode number: %.13lld found", static_cast<long long>(number));
   } else {
     controls.statusText = CFormat("Element with Barcode number: %.13lld is not found", static_cast<long long>(number));
   }
+  UpdateData(false);
+}
+
+std::optional<int> ArticlesWindowLogic::FindShown(const std::function<bool(const ArticleTableEntry&)>& wanted) const {
+  const std::size_t rows = ListCount();
+  for (std::size_t row = 0; row < rows; ++row) {
+    if (wanted(table_.Entry(*TableIndexOfRow(row)))) return static_cast<int>(row);
+  }
+  return std::nullopt;
+}
+
+void ArticlesWindowLogic::ApplyFilter(std::string text) {
+  // The highlighted article stays highlighted when the filter still shows it.
+  std::optional<std::size_t> selected;
+  if (controls.selectedIndex >= 0) selected = TableIndexOfRow(static_cast<std::size_t>(controls.selectedIndex));
+  controls.filterText = std::move(text);
+  filter_ = NameFilter(controls.filterText);
+  InvalidateRows();
+  if (view_) view_->ListChanged();
+  controls.selectedIndex = selected ? RowOfTableIndex(*selected).value_or(-1) : -1;
+  if (listKind_ == ListKind::Articles && database_.IsOpen()) {
+    controls.statusText = CFormat("%zu of %zu articles shown", ListCount(), articleLines_);
+  }
+  UpdateData(false);
+}
+
+void ArticlesWindowLogic::OnFilterChanged() {
+  UpdateData(true);
+  ApplyFilter(controls.filterText);
+}
+
+void ArticlesWindowLogic::OnFilterCleared() {
+  UpdateData(true);
+  ApplyFilter({});
+}
+
+void ArticlesWindowLogic::OnHeaderClicked(ListColumn column) {
+  UpdateData(true);
+  if (listKind_ != ListKind::Articles) return;
+  const auto columns = Columns();
+  if (std::find(columns.begin(), columns.end(), column) == columns.end()) return;
+  std::optional<std::size_t> selected;
+  if (controls.selectedIndex >= 0) selected = TableIndexOfRow(static_cast<std::size_t>(controls.selectedIndex));
+  const std::uint32_t plu = selected ? table_.Entry(*selected).PLUNO : 0;
+  sort_.descending = sort_.column == column && !sort_.descending;
+  sort_.column = column;
+  controls.sortMode = SortModeOf(sort_);
+  SortAndRefill();
+  controls.selectedIndex = -1;
+  if (selected) SelectPlu(plu);
   UpdateData(false);
 }
 
@@ -704,7 +957,7 @@ void ArticlesWindowLogic::DownloadDepartments(DatabaseFile& file) {
     }
     if (downloadAll != 1) {
       listKind_ = ListKind::Departments;
-      departmentLines_.push_back(DepartmentListLine(departmentBuffer));
+      departmentRows_.push_back(departmentBuffer);
       if (view_) view_->ListChanged();
     }
   }

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,7 @@
 #include "DatabaseFile.h"
 #include "DeviceProfile.h"
 #include "EditorPorts.h"
+#include "NameFilter.h"
 #include "Operator.h"
 #include "Records.h"
 
@@ -25,8 +28,22 @@ enum class ViewMode : int {
 };
 
 // The Sort By options, in the order of their radio buttons (the buttons' ids).
-enum class SortMode : int { PluNumber = 0, Name = 1, Barcode = 2, Chronological = 3 };
+// Column: the list is sorted by a column header that has no option.
+enum class SortMode : int { PluNumber = 0, Name = 1, Barcode = 2, Chronological = 3, Column = 4 };
 SortKey SortKeyOf(SortMode mode);
+
+// The columns of the list: the first seven for articles, the rest for departments.
+enum class ListColumn {
+  Plu, Barcode, Name, Price, SecondPrice, Department, Stock,
+  DepartmentNumber, DepartmentName, PriceLimit, TaxGroup,
+};
+
+// The order the article list is in: by a column, or by slot (Chronologic) when
+// there is none.
+struct ListSort {
+  std::optional<ListColumn> column;
+  bool descending = false;
+};
 
 // The values that travel between the window's controls and its members.
 struct ArticlesWindowControls {
@@ -34,13 +51,14 @@ struct ArticlesWindowControls {
   std::string statusText;      // UTF-8
   std::string pluSearchText;
   std::string barcodeSearchText;
+  std::string filterText;      // the name filter, UTF-8
   ViewMode viewMode = ViewMode::Articles;
   SortMode sortMode = SortMode::Chronological;
 };
 
 struct ArticlesWindowEnabled {
   bool addNew = true, remove = true, upload = true, download = true;
-  bool exportXls = true, importXls = true, openDatabase = true, sortOptions = true;
+  bool exportXls = true, importXls = true, openDatabase = true, sortOptions = true, filter = true;
   bool pluSearchWritable = false, barcodeSearchWritable = false;
 };
 
@@ -89,16 +107,36 @@ class ArticlesWindowLogic {
   void OnSearchFocusLost();
   void OnPluSearch();
   void OnBarcodeSearch();
+  // The name filter's text changed; cleared (Escape) shows every article again.
+  void OnFilterChanged();
+  void OnFilterCleared();
+  // A click on the header of column: sorts by it, the second click the other way round.
+  void OnHeaderClicked(ListColumn column);
   void OnUpload();
   void OnDownload();
   void OnExportXls();
   void OnImportXls();
   void OnClose();
 
-  // The list as it is shown: one line per article or department (record code page).
+  // The list as it is shown: one line per article or department (record code
+  // page). With a name filter set, row i is the i-th article that matches; the
+  // selected index, Edit, Delete and the searches count rows as shown.
   ListKind Kind() const { return listKind_; }
   std::size_t ListCount() const;
-  std::string ListLine(std::size_t index) const;
+  std::string ListLine(std::size_t row) const;
+  // The table entry behind an article row.
+  std::optional<std::size_t> TableIndexOfRow(std::size_t row) const;
+  // Articles in the table, shown or not.
+  std::size_t ArticleCount() const { return articleLines_; }
+
+  // The columns of the list shown, their titles and cell texts (UTF-8).
+  std::vector<ListColumn> Columns() const;
+  static std::string ColumnTitle(ListColumn column);
+  static bool IsNumeric(ListColumn column);
+  std::string Cell(std::size_t row, ListColumn column) const;
+  // The order the article rows are in; no column right after a load, which
+  // lists the articles by slot whatever option is checked.
+  ListSort Sort() const { return listSorted_ ? sort_ : ListSort{}; }
 
   // Members the transfers and the workbook exchange use.
   ArticlesWindowControls controls;
@@ -133,6 +171,15 @@ class ArticlesWindowLogic {
   bool ReportWrite(const IoResult& result, bool operatorsWork = true);
   void ReportLoad(const LoadOutcome& outcome);
   void SortAndRefill();
+  // The rows shown change with the table's order or contents.
+  void InvalidateRows();
+  // Brings the filtered rows up to the table (a download appends to it).
+  void CatchUpRows() const;
+  void ApplyFilter(std::string text);
+  void RefreshDepartmentNames();
+  std::optional<int> RowOfTableIndex(std::size_t index) const;
+  // The first row shown whose entry is wanted.
+  std::optional<int> FindShown(const std::function<bool(const ArticleTableEntry&)>& wanted) const;
   // The enabled states follow the list shown and the register, after every command.
   void UpdateEnabled();
   // Selects the article with this PLU number, if the list shows it.
@@ -169,7 +216,15 @@ class ArticlesWindowLogic {
   bool parametersStale_ = false;
   ListKind listKind_ = ListKind::Articles;
   std::size_t articleLines_ = 0;
-  std::vector<std::string> departmentLines_;
+  std::vector<DepartmentRecord> departmentRows_;
+  std::vector<std::string> departmentNames_;  // by department position, for the articles' column
+  ListSort sort_;
+  bool listSorted_ = false;
+  NameFilter filter_;
+  // Filled lazily: the table indices of the rows a filter lets through, for
+  // the first filteredUpTo_ entries of the table.
+  mutable std::vector<std::uint32_t> shownRows_;
+  mutable std::size_t filteredUpTo_ = 0;
 };
 
 // Messages of the window.

@@ -3,10 +3,11 @@
 #include <QButtonGroup>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QListView>
+#include <QTableView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
@@ -20,12 +21,28 @@
 #include "QtOperator.h"
 #include "RegisterWatch.h"
 #include "UiText.h"
+#include "WindowSettings.h"
 #include "WorkspaceResources.h"
 #include "ui_CARTICLESDlg.h"
 
 namespace {
 
 QString Text(const char* key) { return QString::fromStdString(UiText(key)); }
+
+const QString kColumnsKey = QStringLiteral("articles/columns");
+const QString kGeometryKey = QStringLiteral("articles/geometry");
+
+// Widths the columns start with before the operator sets their own.
+int DefaultWidth(ListColumn column) {
+  switch (column) {
+    case ListColumn::Name:
+    case ListColumn::DepartmentName: return 260;
+    case ListColumn::Barcode: return 130;
+    case ListColumn::Department: return 130;
+    case ListColumn::Stock: return 110;
+    default: return 80;
+  }
+}
 
 void SetTextKeepingCursor(QLineEdit* box, const std::string& text) {
   const QString value = QString::fromStdString(text);
@@ -65,8 +82,27 @@ CARTICLESDlg::CARTICLESDlg(DeviceProfile& profile, const GroupNames& names, Regi
   if (articleEditor_) articleEditor_->SetDatabase(&logic_->Database());
 
   model_ = new ArticlesListModel(*logic_, this);
-  ui_->listArticles->setModel(model_);
-  ui_->listArticles->setUniformItemSizes(true);
+  QTableView* table = ui_->listArticles;
+  table->setModel(model_);
+  // Rows of one fixed height: 49,999 of them lay out without measuring any.
+  table->verticalHeader()->hide();
+  table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+  QHeaderView* header = table->horizontalHeader();
+  header->setSectionsClickable(true);
+  header->setSortIndicatorShown(true);
+  header->setHighlightSections(false);
+  header->setStretchLastSection(true);
+  header->setSortIndicator(-1, Qt::AscendingOrder);
+  columnWidths_ = window_settings::LoadWidths(kColumnsKey);
+  ApplyColumnWidths();
+  connect(header, &QHeaderView::sectionResized, this, [this](int section, int, int size) {
+    if (applyingWidths_ || section < 0 || static_cast<std::size_t>(section) >= model_->Columns().size()) return;
+    // The stretched last column is as wide as the window leaves it, not as the operator chose.
+    if (section == model_->columnCount() - 1) return;
+    columnWidths_[static_cast<int>(model_->Columns()[static_cast<std::size_t>(section)])] = size;
+  });
+  window_settings::RestoreGeometry(kGeometryKey, *this);
 
   viewGroup_ = new QButtonGroup(this);
   viewGroup_->addButton(ui_->radioArticles, static_cast<int>(ViewMode::Articles));
@@ -88,6 +124,28 @@ CARTICLESDlg::CARTICLESDlg(DeviceProfile& profile, const GroupNames& names, Regi
 CARTICLESDlg::~CARTICLESDlg() {
   // The logic must not call back into a half-destroyed window.
   logic_->SetView(nullptr);
+  window_settings::SaveWidths(kColumnsKey, columnWidths_);
+  window_settings::SaveGeometry(kGeometryKey, *this);
+}
+
+void CARTICLESDlg::ApplyColumnWidths() {
+  const std::vector<ListColumn>& columns = model_->Columns();
+  if (columns == widthsAppliedTo_) return;
+  widthsAppliedTo_ = columns;
+  applyingWidths_ = true;
+  for (std::size_t section = 0; section < columns.size(); ++section) {
+    const auto saved = columnWidths_.find(static_cast<int>(columns[section]));
+    ui_->listArticles->setColumnWidth(static_cast<int>(section),
+                                      saved != columnWidths_.end() ? saved->second : DefaultWidth(columns[section]));
+  }
+  applyingWidths_ = false;
+}
+
+void CARTICLESDlg::ShowSortIndicator() {
+  const ListSort sort = logic_->Sort();
+  const int section = sort.column ? model_->SectionOf(*sort.column) : -1;
+  ui_->listArticles->horizontalHeader()->setSortIndicator(section,
+                                                          sort.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void CARTICLESDlg::Wire() {
@@ -114,7 +172,18 @@ void CARTICLESDlg::Wire() {
     connect(option, &QAbstractButton::clicked, this, [this] { logic_->OnSortOption(); });
   }
 
-  connect(ui_->listArticles, &QListView::doubleClicked, this, [this] { logic_->OnEdit(); });
+  connect(ui_->listArticles, &QTableView::doubleClicked, this, [this] { logic_->OnEdit(); });
+  connect(ui_->listArticles->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
+    if (section >= 0 && static_cast<std::size_t>(section) < model_->Columns().size()) {
+      logic_->OnHeaderClicked(model_->Columns()[static_cast<std::size_t>(section)]);
+    }
+    // A click the logic refused (the departments) must not leave an indicator behind.
+    ShowSortIndicator();
+  });
+  // The name filter narrows the list as it is typed; Escape shows everything again.
+  ui_->editFilter->installEventFilter(this);
+  ui_->editFilter->setToolTip(tr("Show only the articles whose name contains this text (Escape clears it)"));
+  connect(ui_->editFilter, &QLineEdit::textEdited, this, [this] { logic_->OnFilterChanged(); });
   // Enter and Delete on a line act on it; Ctrl+F goes to the PLU search.
   ui_->listArticles->installEventFilter(this);
   auto* find = new QShortcut(QKeySequence::Find, this);
@@ -134,7 +203,8 @@ void CARTICLESDlg::SetWorkbookHooks(WorkbookHooks hooks) {
   EnabledChanged();
 }
 
-QListView* CARTICLESDlg::List() const { return ui_->listArticles; }
+QTableView* CARTICLESDlg::List() const { return ui_->listArticles; }
+QLineEdit* CARTICLESDlg::FilterBox() const { return ui_->editFilter; }
 QLineEdit* CARTICLESDlg::PluSearchBox() const { return ui_->editPluSearch; }
 QLineEdit* CARTICLESDlg::BarcodeSearchBox() const { return ui_->editBarcodeSearch; }
 QLineEdit* CARTICLESDlg::StatusLine() const { return ui_->editStatus; }
@@ -197,6 +267,15 @@ void CARTICLESDlg::FollowRegister(std::function<bool()> attached, int intervalMs
 }
 
 bool CARTICLESDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ui_->editFilter && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    // Escape here clears the filter; it does not close the window.
+    if (!ui_->editFilter->text().isEmpty()) {
+      ui_->editFilter->clear();
+      logic_->OnFilterCleared();
+    }
+    return true;
+  }
   if (watched == ui_->listArticles && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -236,16 +315,17 @@ void CARTICLESDlg::TakeControls(ArticlesWindowControls& controls) {
   controls.statusText = ui_->editStatus->text().toStdString();
   controls.pluSearchText = ui_->editPluSearch->text().toStdString();
   controls.barcodeSearchText = ui_->editBarcodeSearch->text().toStdString();
+  controls.filterText = ui_->editFilter->text().toStdString();
   if (const int view = viewGroup_->checkedId(); view >= 0) controls.viewMode = static_cast<ViewMode>(view);
   if (const int sort = sortGroup_->checkedId(); sort >= 0) controls.sortMode = static_cast<SortMode>(sort);
 }
 
 void CARTICLESDlg::ShowControls(const ArticlesWindowControls& controls) {
-  QListView* list = ui_->listArticles;
+  QTableView* list = ui_->listArticles;
   const int row = controls.selectedIndex;
   if (row >= 0 && row < model_->rowCount()) {
-    const QModelIndex index = model_->index(row);
-    list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    const QModelIndex index = model_->index(row, 0);
+    list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     list->scrollTo(index);
   } else {
     list->selectionModel()->clearSelection();
@@ -254,16 +334,27 @@ void CARTICLESDlg::ShowControls(const ArticlesWindowControls& controls) {
   SetTextKeepingCursor(ui_->editStatus, controls.statusText);
   SetTextKeepingCursor(ui_->editPluSearch, controls.pluSearchText);
   SetTextKeepingCursor(ui_->editBarcodeSearch, controls.barcodeSearchText);
+  SetTextKeepingCursor(ui_->editFilter, controls.filterText);
 
   // The opening download's view mode checks neither view option.
   viewGroup_->setExclusive(false);
   ui_->radioArticles->setChecked(controls.viewMode == ViewMode::Articles);
   ui_->radioDepartments->setChecked(controls.viewMode == ViewMode::Departments);
   viewGroup_->setExclusive(true);
-  if (QAbstractButton* sort = sortGroup_->button(static_cast<int>(controls.sortMode))) sort->setChecked(true);
+  // A column without an option checks none of them.
+  sortGroup_->setExclusive(false);
+  for (QAbstractButton* option : sortGroup_->buttons()) {
+    option->setChecked(sortGroup_->id(option) == static_cast<int>(controls.sortMode));
+  }
+  sortGroup_->setExclusive(true);
+  ShowSortIndicator();
 }
 
-void CARTICLESDlg::ListChanged() { model_->Reset(); }
+void CARTICLESDlg::ListChanged() {
+  model_->Reset();
+  ApplyColumnWidths();
+  ShowSortIndicator();
+}
 
 void CARTICLESDlg::EnabledChanged() {
   const ArticlesWindowEnabled& on = logic_->enabled;
@@ -279,6 +370,8 @@ void CARTICLESDlg::EnabledChanged() {
   ui_->buttonImportXls->setEnabled(on.importXls && static_cast<bool>(workbook_.importXls));
   ui_->buttonOpenDatabase->setEnabled(on.openDatabase);
   ui_->groupSortBy->setEnabled(on.sortOptions);
+  ui_->editFilter->setEnabled(on.filter);
+  ui_->labelFilter->setEnabled(on.filter);
   ui_->editPluSearch->setReadOnly(!on.pluSearchWritable);
   ui_->editBarcodeSearch->setReadOnly(!on.barcodeSearchWritable);
 }

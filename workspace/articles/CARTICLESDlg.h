@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -25,7 +26,7 @@ class PresetFileOperator;
 class QtOperator;
 class QButtonGroup;
 class QLineEdit;
-class QListView;
+class QTableView;
 class QPushButton;
 class QRadioButton;
 class RegisterTransfers;
@@ -61,8 +62,9 @@ class CARTICLESDlg : public QDialog, private ArticlesWindowView {
   // The opening steps without the modal loop.
   void Prepare();
 
-  QListView* List() const;
+  QTableView* List() const;
   QLineEdit* PluSearchBox() const;
+  QLineEdit* FilterBox() const;
   QLineEdit* BarcodeSearchBox() const;
   QLineEdit* StatusLine() const;
   QPushButton* Button(const char* objectName) const;
@@ -85,6 +87,9 @@ class CARTICLESDlg : public QDialog, private ArticlesWindowView {
   void Wire();
   void OpenStartDatabase();
   int SelectedRow() const;
+  // The header shows the logic's sort; column widths follow the columns shown.
+  void ShowSortIndicator();
+  void ApplyColumnWidths();
 
   std::unique_ptr<Ui::ArticlesMain> ui_;
   std::unique_ptr<QtOperator> ownOperator_;
@@ -99,4 +104,8 @@ class CARTICLESDlg : public QDialog, private ArticlesWindowView {
   WorkbookHooks workbook_;
   std::string startDatabase_;
   const bool deviceConnected_;
+  // Column widths by column, as the operator left them (kept between runs).
+  std::map<int, int> columnWidths_;
+  std::vector<ListColumn> widthsAppliedTo_;
+  bool applyingWidths_ = false;
 };

@@ -1,8 +1,12 @@
 #include "QtOperator.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+
+#include "WindowSettings.h"
 
 namespace {
 
@@ -79,8 +83,22 @@ std::optional<std::string> QtOperator::ChooseFile(const FileChoice& choice) {
   dialog.setNameFilters(NameFilters(choice));
   if (!choice.defaultExtension.empty()) dialog.setDefaultSuffix(QString::fromStdString(choice.defaultExtension));
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !choice.confirmOverwrite);
+  // The dialog starts where the operator was last, on the file of this kind chosen last.
+  const auto settings = window_settings::Open();
+  const QString fileKey = QStringLiteral("files/") + QString::fromStdString(choice.remember);
+  const QString lastFile = choice.remember.empty() ? QString() : settings->value(fileKey).toString();
+  const QString lastFolder = settings->value(QStringLiteral("files/lastFolder")).toString();
+  if (!lastFile.isEmpty() && QFileInfo(lastFile).dir().exists()) {
+    dialog.setDirectory(QFileInfo(lastFile).absolutePath());
+    dialog.selectFile(QFileInfo(lastFile).fileName());
+  } else if (!lastFolder.isEmpty() && QDir(lastFolder).exists()) {
+    dialog.setDirectory(lastFolder);
+  }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().constFirst().toStdString();
+  const QString chosen = dialog.selectedFiles().constFirst();
+  settings->setValue(QStringLiteral("files/lastFolder"), QFileInfo(chosen).absolutePath());
+  if (!choice.remember.empty()) settings->setValue(fileKey, QFileInfo(chosen).absoluteFilePath());
+  return chosen.toStdString();
 }
 
 void QtOperator::BeginWait() {

@@ -23,6 +23,9 @@ struct FileChoice {
   // An Open dialog that takes only files that exist; otherwise a new name may
   // be typed (opening a database file that is not there creates it).
   bool mustExist = false;
+  // A name under which the chosen file is remembered between runs and proposed
+  // the next time ("database", "report"); empty: only its folder is remembered.
+  std::string remember;
 };
 
 class Operator {

@@ -429,3 +429,140 @@ TEST_F(ArticlesWindow, TheRegisterComingAndGoingEnablesTheTransfers) {
   EXPECT_FALSE(window.enabled.download);
   EXPECT_EQ(window.controls.statusText, kMsgNoRegister);
 }
+
+namespace {
+
+std::function<bool(ArticleRecord&)> SetFigures(std::uint32_t plu, const char* name, double price, std::int32_t department,
+                                               double stock) {
+  return [=](ArticleRecord& r) {
+    Set(plu, name, 1000 + plu)(r);
+    r.SING_PRICE = price;
+    r.MAX_PRICE = price * 2;
+    r.DEPARTMENT = department;
+    r.OPT_FRACT_QTY = 1;
+    r.STOCKQTY = stock;
+    return true;
+  };
+}
+
+std::vector<std::string> ColumnCells(const ArticlesWindowLogic& window, ListColumn column) {
+  std::vector<std::string> cells;
+  for (std::size_t row = 0; row < window.ListCount(); ++row) cells.push_back(window.Cell(row, column));
+  return cells;
+}
+
+}  // namespace
+
+TEST_F(ArticlesWindow, TheTableShowsEachArticlesFiguresInColumns) {
+  OpenWith({});
+  for (auto edit : {SetFigures(42, "Milk", 1.5, 0, 12.5), SetFigures(7, "Bread", 2.25, 1, kNotControlledFractional)}) {
+    editor.edits.push_back(edit);
+    window.OnAddNew();
+  }
+  EXPECT_EQ(window.Columns(), (std::vector<ListColumn>{ListColumn::Plu, ListColumn::Barcode, ListColumn::Name,
+                                                       ListColumn::Price, ListColumn::Department, ListColumn::Stock}));
+  DepartmentRecord second;
+  window.Database().ReadDepartment(1, second);
+  EXPECT_EQ(window.ListLine(0), "00042 : 0000000001042 : Milk");
+  EXPECT_EQ(ColumnCells(window, ListColumn::Plu), (std::vector<std::string>{"00042", "00007"}));
+  EXPECT_EQ(ColumnCells(window, ListColumn::Barcode), (std::vector<std::string>{"0000000001042", "0000000001007"}));
+  EXPECT_EQ(ColumnCells(window, ListColumn::Price), (std::vector<std::string>{"1.50", "2.25"}));
+  EXPECT_EQ(window.Cell(1, ListColumn::Department), UiName(NameOf(second.NAME)));
+  EXPECT_EQ(ColumnCells(window, ListColumn::Stock), (std::vector<std::string>{"12.500", "---"}));
+
+  // The second price only where the register keeps it.
+  profile.secondPriceInReports = 1;
+  EXPECT_EQ(window.Columns()[4], ListColumn::SecondPrice);
+  EXPECT_EQ(window.Cell(1, ListColumn::SecondPrice), "4.50");
+
+  window.OnSelectDepartments();
+  EXPECT_EQ(window.Columns(), (std::vector<ListColumn>{ListColumn::DepartmentNumber, ListColumn::DepartmentName,
+                                                       ListColumn::PriceLimit, ListColumn::TaxGroup}));
+  EXPECT_EQ(window.Cell(1, ListColumn::DepartmentNumber), "0002");
+  EXPECT_EQ(window.Cell(1, ListColumn::DepartmentName), UiName(NameOf(second.NAME)));
+  EXPECT_EQ(window.Cell(1, ListColumn::TaxGroup), UiName(std::string(1, second.TAX_GROUP)));
+}
+
+TEST_F(ArticlesWindow, HeaderClicksSortLikeTheOptionsAndMoveThem) {
+  OpenWith({{3, "Tea", 20}, {1, "milk", 30}, {2, "Bread", 10}, {5, "Apples", 40}, {4, "Bread", 5}});
+  const std::pair<ListColumn, SortMode> matching[] = {
+      {ListColumn::Plu, SortMode::PluNumber}, {ListColumn::Name, SortMode::Name}, {ListColumn::Barcode, SortMode::Barcode}};
+  for (const auto& [column, mode] : matching) {
+    window.controls.sortMode = SortMode::Chronological;
+    window.OnSortOption();
+    window.OnHeaderClicked(column);
+    EXPECT_EQ(window.controls.sortMode, mode);
+    ArticleTable table;
+    window.Database().LoadTable(table);
+    table.SortTable(SortKeyOf(mode));
+    for (std::size_t i = 0; i < window.ListCount(); ++i) EXPECT_EQ(window.ListLine(i), table.ListLine(i));
+    EXPECT_FALSE(window.Sort().descending);
+    window.OnHeaderClicked(column);  // the other way round
+    EXPECT_TRUE(window.Sort().descending);
+    EXPECT_EQ(window.ListLine(0), table.ListLine(4));
+  }
+  // A column without an option unchecks them; an option takes its own column back.
+  window.OnHeaderClicked(ListColumn::Price);
+  EXPECT_EQ(window.controls.sortMode, SortMode::Column);
+  EXPECT_EQ(window.Sort().column, ListColumn::Price);
+  window.controls.sortMode = SortMode::Chronological;
+  window.OnSortOption();
+  EXPECT_FALSE(window.Sort().column.has_value());
+  EXPECT_EQ(window.ListLine(0), "00003 : 0000000000020 : Tea");
+}
+
+TEST_F(ArticlesWindow, TheNameFilterIgnoresCaseInTheCodePage) {
+  // Record names are Windows-1252 bytes; the filter is typed as UTF-8.
+  OpenWith({{1, "Cr\xE8me br\xFBl\xE9" "e", 0}, {2, "CR\xC8ME fra\xEE" "che", 0}, {3, "Milk", 0}});
+  const struct {
+    const char* text;
+    std::size_t shown;
+  } cases[] = {{"cr\xC3\xA8me", 2}, {"CR\xC3\x88ME", 2}, {"r\xC3\xA8me F", 1}, {"I", 1}, {"xyz", 0},
+               {"\xE6\x97\xA5", 0}, {"", 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    window.controls.filterText = c.text;
+    window.OnFilterChanged();
+    EXPECT_EQ(window.ListCount(), c.shown);
+    if (*c.text) {
+      EXPECT_EQ(window.controls.statusText, std::to_string(c.shown) + " of 3 articles shown");
+    }
+  }
+  window.controls.filterText = "milk";
+  window.OnFilterChanged();
+  window.OnFilterCleared();
+  EXPECT_EQ(window.ListCount(), 3u);
+  EXPECT_TRUE(window.controls.filterText.empty());
+}
+
+TEST_F(ArticlesWindow, EditDeleteAndSearchesActOnTheRowsShown) {
+  OpenWith({{1, "Bread", 11}, {2, "Milk", 22}, {3, "Oat milk", 33}, {4, "Tea", 44}});
+  window.controls.filterText = "MILK";
+  window.OnFilterChanged();
+  ASSERT_EQ(window.ListCount(), 2u);
+
+  // Searches find only what is shown, and select its row.
+  window.controls.pluSearchText = "1";
+  window.OnPluSearch();
+  EXPECT_EQ(window.controls.statusText, "Element with Plu number: 1 is not found");
+  window.controls.barcodeSearchText = "33";
+  window.OnBarcodeSearch();
+  EXPECT_EQ(window.controls.selectedIndex, 1);
+
+  window.controls.selectedIndex = 1;
+  editor.edits.push_back([](ArticleRecord& r) { return r.PLUNO == 3 && Set(3, "Oat milk light", 33)(r); });
+  window.OnEdit();
+  EXPECT_EQ(editor.shown.back().PLUNO, 3u);
+  EXPECT_EQ(window.ListLine(window.controls.selectedIndex), "00003 : 0000000000033 : Oat milk light");
+
+  // Delete names and removes the article of the row shown; the filter stays.
+  window.controls.selectedIndex = 0;
+  op.QueueAnswer(Answer::Yes);
+  window.OnDelete();
+  EXPECT_NE(LastMessage(op).find("00002 : 0000000000022 : Milk"), std::string::npos);
+  EXPECT_EQ(window.ListCount(), 1u);
+  EXPECT_EQ(window.ListLine(0), "00003 : 0000000000033 : Oat milk light");
+  EXPECT_EQ(window.controls.selectedIndex, 0);
+  EXPECT_EQ(window.Table().Count(), 3u);
+  EXPECT_FALSE(window.Table().FindByPlu(2).has_value());
+}

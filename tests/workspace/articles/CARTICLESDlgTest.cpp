@@ -8,12 +8,14 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QListView>
+#include <QHeaderView>
+#include <QTableView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 #include <QtTest/QTest>
 
+#include "ArticlesListModel.h"
 #include "CARTICLESDlg.h"
 #include "CArticleEditor.h"
 #include "CDepartmentEditor.h"
@@ -68,11 +70,11 @@ class CARTICLESDlgTest : public ::testing::Test {
   QStringList Rows() const {
     QStringList rows;
     const QAbstractItemModel* model = window.List()->model();
-    for (int i = 0; i < model->rowCount(); ++i) rows << model->index(i, 0).data().toString();
+    for (int i = 0; i < model->rowCount(); ++i) rows << model->index(i, 0).data(ArticlesListModel::LineRole).toString();
     return rows;
   }
   int Selected() const {
-    const auto selected = window.List()->selectionModel()->selectedIndexes();
+    const auto selected = window.List()->selectionModel()->selectedRows();
     return selected.isEmpty() ? -1 : selected.first().row();
   }
   void Click(const char* name) {
@@ -86,7 +88,7 @@ class CARTICLESDlgTest : public ::testing::Test {
     QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
   }
   void ClickRow(int row) {
-    QListView* list = window.List();
+    QTableView* list = window.List();
     const QRect rect = list->visualRect(list->model()->index(row, 0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
   }
@@ -120,7 +122,7 @@ TEST_F(CARTICLESDlgTest, OpensWithItsTextsAndStates) {
   EXPECT_FALSE(window.Button("buttonConfiguration")->isVisible());
   EXPECT_TRUE(window.PluSearchBox()->isReadOnly());
   EXPECT_TRUE(window.BarcodeSearchBox()->isReadOnly());
-  EXPECT_TRUE(window.List()->uniformItemSizes());
+  EXPECT_EQ(window.List()->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
   EXPECT_TRUE(op.Asked().empty());
 }
 
@@ -285,12 +287,12 @@ TEST(CARTICLESDlgOwnEditorsTest, TheRealEditorsOpenOverTheWindow) {
   window.Button("buttonAddNew")->click();
   EXPECT_TRUE(editorSeen);
   ASSERT_EQ(window.List()->model()->rowCount(), 1);
-  EXPECT_TRUE(window.List()->model()->index(0, 0).data().toString().endsWith(" : Oat milk"));
-  EXPECT_TRUE(window.List()->model()->index(0, 0).data().toString().startsWith("00001 : "));
+  EXPECT_TRUE(window.List()->model()->index(0, 0).data(ArticlesListModel::LineRole).toString().endsWith(" : Oat milk"));
+  EXPECT_TRUE(window.List()->model()->index(0, 0).data(ArticlesListModel::LineRole).toString().startsWith("00001 : "));
 
   // The department editor is a fresh window per edit; Cancel changes nothing.
   window.Option("radioDepartments")->click();
-  const QString third = window.List()->model()->index(2, 0).data().toString();
+  const QString third = window.List()->model()->index(2, 0).data(ArticlesListModel::LineRole).toString();
   window.List()->setCurrentIndex(window.List()->model()->index(2, 0));
   QTimer::singleShot(0, [] {
     auto* editor = qobject_cast<CDepartmentEditor*>(QApplication::activeModalWidget());
@@ -298,7 +300,7 @@ TEST(CARTICLESDlgOwnEditorsTest, TheRealEditorsOpenOverTheWindow) {
     editor->reject();
   });
   window.Button("buttonEdit")->click();
-  EXPECT_EQ(window.List()->model()->index(2, 0).data().toString(), third);
+  EXPECT_EQ(window.List()->model()->index(2, 0).data(ArticlesListModel::LineRole).toString(), third);
   window.reject();
 }
 

@@ -1,0 +1,107 @@
+#include "ReportCharts.h"
+
+#include <algorithm>
+
+#include <QAbstractBarSeries>
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QVBoxLayout>
+#include <QHorizontalBarSeries>
+#include <QPixmap>
+#include <QSaveFile>
+#include <QValueAxis>
+
+#include "UiText.h"
+
+namespace {
+constexpr qsizetype kNameChars = 22;
+}  // namespace
+
+ReportCharts::BarChart ReportCharts::MakeChart(QWidget* parent) {
+  BarChart made;
+  auto* chart = new QChart;
+  chart->setAnimationOptions(QChart::NoAnimation);
+  chart->setMargins(QMargins(2, 2, 2, 2));
+  chart->legend()->hide();
+  QFont small = chart->font();
+  // Twenty names must fit above one another.
+  small.setPointSizeF(small.pointSizeF() * 0.7);
+  made.names = new QBarCategoryAxis;
+  made.names->setLabelsFont(small);
+  made.names->setGridLineVisible(false);
+  made.names->setLineVisible(false);
+  chart->addAxis(made.names, Qt::AlignLeft);
+  made.totals = new QValueAxis;
+  made.totals->setLabelsFont(small);
+  made.totals->setLabelFormat(QStringLiteral("%.0f"));
+  made.totals->setTickCount(5);
+  chart->addAxis(made.totals, Qt::AlignBottom);
+  made.view = new QChartView(chart, parent);
+  made.view->setRenderHint(QPainter::Antialiasing);
+  made.view->setMinimumSize(480, 240);
+  return made;
+}
+
+int ReportCharts::Fill(BarChart& chart, const QString& title, const std::vector<ReportBar>& bars) {
+  QChart* c = chart.view->chart();
+  c->removeAllSeries();
+  c->setTitle(title);
+  auto* set = new QBarSet(QString::fromStdString(UiText("MSG_TOTAL")));
+  QStringList names;
+  double highest = 0;
+  // Categories run bottom-up; reversed, the best seller stands first.
+  for (auto bar = bars.rbegin(); bar != bars.rend(); ++bar) {
+    QString name = QString::fromStdString(bar->name);
+    // The axis gives a long name no room at all; a shortened one stays readable.
+    if (name.size() > kNameChars) name = name.left(kNameChars - 1) + QChar(0x2026);
+    // Two articles of one name would share a bar: the category names must differ.
+    while (names.contains(name)) name += QLatin1Char(' ');
+    names << name;
+    *set << bar->total;
+    highest = std::max(highest, bar->total);
+  }
+  auto* series = new QHorizontalBarSeries;
+  series->append(set);
+  series->setBarWidth(0.7);
+  series->setLabelsVisible(true);
+  series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+  series->setLabelsFormat(QStringLiteral("@value"));
+  series->setLabelsPrecision(10);
+  set->setLabelColor(c->titleBrush().color());
+  QFont small = c->font();
+  small.setPointSizeF(small.pointSizeF() * 0.8);
+  set->setLabelFont(small);
+  c->addSeries(series);
+  chart.names->clear();
+  chart.names->append(names);
+  // Room beside the longest bar for its figure.
+  chart.totals->setRange(0, highest > 0 ? highest * 1.3 : 1);
+  series->attachAxis(chart.names);
+  series->attachAxis(chart.totals);
+  return static_cast<int>(bars.size());
+}
+
+ReportCharts::ReportCharts(QWidget* parent)
+    : QWidget(parent), articles_(MakeChart(this)), departments_(MakeChart(this)) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(articles_.view, 5);
+  layout->addWidget(departments_.view, 3);
+  Show({}, {});
+}
+
+void ReportCharts::Show(const std::vector<ReportBar>& topArticles, const std::vector<ReportBar>& departments) {
+  articleBars_ = Fill(articles_, tr("Top %1 articles by sales total").arg(kTopArticles), topArticles);
+  departmentBars_ = Fill(departments_, tr("Departments by sales total"), departments);
+}
+
+bool ReportCharts::SaveAsPng(const QString& path, QString* error) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || !grab().save(&file, "PNG") || !file.commit()) {
+    if (error) *error = file.errorString();
+    return false;
+  }
+  return true;
+}
