@@ -30,6 +30,10 @@ std::vector<CommandLine::Slot> CommandLine::SlotsOf(std::span<const std::string_
 
 CommandLine CommandLine::Parse(std::span<const std::string_view> arguments) {
   CommandLine line;
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    line.help |= arguments[i] == "--help";
+    line.version |= arguments[i] == "--version";
+  }
   for (const Slot& slot : SlotsOf(arguments)) {
     switch (slot.key.front()) {
       case 'D': line.mode = ConversionMode::Export; break;

@@ -1,5 +1,6 @@
 // The converter's command line: option slots of a key (text after the dash)
-// and a value; only the first character of a key counts (D, U, I, O).
+// and a value; only the first character of a key counts (D, U, I, O). Beside
+// the slots, an argument that is exactly --help or --version asks for that.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +28,8 @@ class CommandLine {
   static CommandLine Parse(int argc, const char* const* argv);
 
   ConversionMode mode = ConversionMode::None;
+  bool help = false;
+  bool version = false;
   std::string databasePath;
   std::string workbookPath;
 };

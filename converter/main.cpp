@@ -3,12 +3,42 @@
 #include <csignal>
 #include <iostream>
 
+#include "ArticlesVersion.h"
+#include "CommandLine.h"
 #include "Converter.h"
 #include "Reporter.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: Quorvex -D -IDB -OWORKBOOK     export the database or report file DB to an .xlsx workbook\n"
+    "       Quorvex -U -IDB -OWORKBOOK     import a workbook (.xlsx, .ods or .xls) into the database file DB\n"
+    "       Quorvex --help | --version\n"
+    "\n"
+    "An option is a dash, a key letter and a value, joined (-Ishop.db) or as the next\n"
+    "argument (-I shop.db). Only the first letter of the key counts, a later option\n"
+    "overrides an earlier one, and other words are skipped. Without -D or -U nothing is\n"
+    "done. Problems are reported on standard error, one line each, with exit status 1.\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // A write to a closed pipe is an error to report, not a reason to die.
   std::signal(SIGPIPE, SIG_IGN);
+  const CommandLine line = CommandLine::Parse(argc, argv);
+  if (line.help) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (line.version) {
+    std::cout << "Quorvex " ARTICLES_VERSION "\n";
+    return 0;
+  }
+  if (line.mode == ConversionMode::None) {
+    // Nothing to convert still ends well, as it always did; a person gets a hint.
+    std::cerr << "Quorvex: nothing to do without -D (export) or -U (import); see Quorvex --help\n";
+    return 0;
+  }
   Reporter reporter(std::cerr);
   return Converter(reporter).Run(argc, argv);
 }

@@ -49,7 +49,7 @@ const std::string& BigDatabase() {
                     static_cast<unsigned>(random() % 100000));
       SetName(r.NAME, name);
       r.BARCODE = static_cast<std::int64_t>(random() % 10000000000000ull);
-      r.SING_PRICE = (random() % 10000) / 100.0;
+      r.SING_PRICE = static_cast<double>(random() % 10000) / 100.0;
       r.IN_USE = 1;
     }
     std::shuffle(records.begin(), records.end(), random);

@@ -1,4 +1,5 @@
-// Draws the register picture of the start window and the program icon.
+// Draws the register picture of the start window and the program icon in the
+// sizes the desktop wants (packaging/quillbay-articles.svg is the same icon).
 // Run once after a change and commit the pictures it writes:
 //   g++ -std=c++20 -fPIC DrawArtwork.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/draw-artwork
 //   QT_QPA_PLATFORM=offscreen /tmp/draw-artwork ../images
@@ -157,7 +158,7 @@ int main(int argc, char** argv) {
   }
   bool ok = picture.save(folder + "/register.png");
 
-  for (int size : {64, 256}) {
+  for (int size : {16, 24, 32, 48, 64, 128, 256}) {
     QImage icon(size, size, QImage::Format_ARGB32_Premultiplied);
     icon.fill(Qt::transparent);
     {

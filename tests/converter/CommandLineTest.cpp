@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "ArticlesVersion.h"
 #include "CommandLine.h"
 #include "TestSupport.h"
 
@@ -87,6 +88,33 @@ TEST(CommandLine, SlotsPastTheLimitAreDropped) {
   EXPECT_EQ(CommandLine::Parse(arguments).mode, ConversionMode::Export);
 }
 
+TEST(CommandLine, HelpAndVersionAreWholeArgumentsBesideTheSlots) {
+  const CommandLine line = Parse({"x", "-DW", "--help", "-Ia"});
+  EXPECT_TRUE(line.help);
+  EXPECT_FALSE(line.version);
+  EXPECT_EQ(line.mode, ConversionMode::Export);
+  EXPECT_EQ(line.databasePath, "a");
+  EXPECT_TRUE(Parse({"x", "--version"}).version);
+  EXPECT_FALSE(Parse({"--help", "-I--version"}).help);
+  EXPECT_FALSE(Parse({"x", "-I--version"}).version);
+}
+
+TEST(QuorvexProgram, HelpAndVersionConvertNothing) {
+  testsupport::ScratchDir dir;
+  testsupport::WriteBytes(dir / "shop.db", "not a database");
+  const struct {
+    const char* option;
+    const char* printed;
+  } cases[] = {{"--help", "Usage: Quorvex -D -IDB -OWORKBOOK"}, {"--version", "Quorvex " ARTICLES_VERSION "\n"}};
+  for (const auto& c : cases) {
+    const auto result = testsupport::RunProgram(dir.path(), {"alal", "-DW", "-Ishop.db", "-Oout.xlsx", c.option});
+    EXPECT_EQ(result.status, 0) << c.option;
+    EXPECT_EQ(result.output.find(c.printed), 0u) << result.output;
+    EXPECT_EQ(result.errors, "");
+    EXPECT_FALSE(fs::exists(dir / "out.xlsx"));
+  }
+}
+
 TEST(QuorvexProgram, WithoutAModeEndsAtOnceWithStatusZero) {
   testsupport::ScratchDir dir;
   testsupport::WriteBytes(dir / "tmpDBTransfer.tmp", "not a database");
@@ -94,7 +122,7 @@ TEST(QuorvexProgram, WithoutAModeEndsAtOnceWithStatusZero) {
     const auto result = testsupport::RunProgram(dir.path(), {"alal", "-dw", "-ItmpDBTransfer.tmp", "-O", "out.xlsx"},
                                          {.program = program});
     EXPECT_EQ(result.status, 0) << program;
-    EXPECT_EQ(result.errors, "");
+    EXPECT_EQ(result.errors, "Quorvex: nothing to do without -D (export) or -U (import); see Quorvex --help\n");
     EXPECT_EQ(result.output, "");
     EXPECT_FALSE(fs::exists(dir / "out.xlsx"));
     EXPECT_EQ(testsupport::ReadBytes(dir / "tmpDBTransfer.tmp"), "not a database");

@@ -28,13 +28,13 @@ class Import : public ::testing::Test {
 
 SheetSpec Departments(std::size_t rows) {
   SheetSpec sheet{"DEPARTMENTS", DepartmentHeader(), {}};
-  for (std::size_t k = 1; k <= rows; ++k) sheet.rows.push_back(DepartmentCells(k, "Dept " + std::to_string(k)));
+  for (std::size_t k = 1; k <= rows; ++k) sheet.rows.push_back(DepartmentCells(static_cast<double>(k), "Dept " + std::to_string(k)));
   return sheet;
 }
 
 SheetSpec Articles(std::size_t rows) {
   SheetSpec sheet{"ARTICLES", ArticleHeader(), {}};
-  for (std::size_t n = 1; n <= rows; ++n) sheet.rows.push_back(ArticleCells(n, "Article " + std::to_string(n)));
+  for (std::size_t n = 1; n <= rows; ++n) sheet.rows.push_back(ArticleCells(static_cast<double>(n), "Article " + std::to_string(n)));
   return sheet;
 }
 

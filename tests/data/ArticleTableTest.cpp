@@ -81,7 +81,7 @@ TEST(ArticleTable, RemoveEntryClosesTheGap) {
 
 TEST(ArticleTable, RemoveFromAFullTableStaysInside) {
   ArticleTable table;
-  for (std::size_t i = 0; i < ArticleTable::kCapacity; ++i) table.SetEntry(i, Article(i + 1, "x"), i + 1);
+  for (std::size_t i = 0; i < ArticleTable::kCapacity; ++i) table.SetEntry(i, Article(static_cast<uint32_t>(i + 1), "x"), static_cast<int32_t>(i + 1));
   ASSERT_EQ(table.Count(), ArticleTable::kCapacity);
   table.RemoveEntry(0);
   EXPECT_EQ(table.Count(), ArticleTable::kCapacity - 1);
@@ -195,7 +195,7 @@ TEST(ArticleTable, SortOrderMatchesTheBubbleSortOnRandomTables) {
       // Few distinct values, so that equal keys are common.
       const std::string name = std::string(1, "aAbB\xE9"[random() % 5]) + std::string(random() % 3, 'x');
       const std::int64_t barcode = static_cast<std::int64_t>(random() % 5) - 2;
-      records.push_back(Article(1 + random() % 10, name.c_str(), barcode));
+      records.push_back(Article(static_cast<uint32_t>(1 + random() % 10), name.c_str(), barcode));
     }
     Fill(table, records);
     // A shuffled starting order with slot numbers not in table order.

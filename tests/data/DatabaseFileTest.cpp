@@ -28,7 +28,7 @@ std::string MakeDatabase(const TempDir& dir, const std::string& name, const std:
   EXPECT_EQ(file.OpenDatabase(path, false).result, OpenResult::Created);
   EXPECT_TRUE(file.WriteNewContents('B'));
   for (std::size_t i = 0; i < plus.size(); ++i) {
-    EXPECT_TRUE(file.WriteArticle(i + 1, plus[i] ? Article(plus[i], "x") : ZeroArticle()));
+    EXPECT_TRUE(file.WriteArticle(static_cast<uint32_t>(i + 1), plus[i] ? Article(plus[i], "x") : ZeroArticle()));
   }
   return path;
 }
@@ -196,7 +196,7 @@ TEST(DatabaseFile, LoadingStopsAtTheTableCapacity) {
   ASSERT_EQ(file.OpenDatabase(path, false).result, OpenResult::Opened);
   // More articles in use than the table can hold.
   std::vector<ArticleRecord> block(ArticleTable::kCapacity + 2);
-  for (std::size_t i = 0; i < block.size(); ++i) block[i] = Article(i + 1, "many");
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = Article(static_cast<uint32_t>(i + 1), "many");
   ASSERT_TRUE(file.WriteAt(kArticleAreaOffset, block.data(), block.size() * sizeof(ArticleRecord)));
 
   ArticleTable table;

@@ -1,66 +1,133 @@
 #include "ArticlesCommandLine.h"
 
+#include <functional>
+
+#include <QCommandLineParser>
+#include <QStringList>
+
+namespace {
+
+// One row an option: adding an option is adding a row (and its field).
+struct Option {
+  QStringList names;
+  const char* valueName;     // nullptr for a switch
+  const char* help;
+  std::string missingValue;  // what a missing or empty value is told
+  // Stores one value (or sets the switch); false with the reason in error.
+  std::function<bool(ArticlesCommandLine&, const std::string&, std::string*)> apply;
+};
+
+auto Switch(bool ArticlesCommandLine::*field) {
+  return [field](ArticlesCommandLine& line, const std::string&, std::string*) { return line.*field = true; };
+}
+
+auto Text(std::string ArticlesCommandLine::*field) {
+  return [field](ArticlesCommandLine& line, const std::string& value, std::string*) {
+    line.*field = value;
+    return true;
+  };
+}
+
+bool Register(ArticlesCommandLine& line, const std::string& value, std::string* error) {
+  auto choice = RegisterChoice::Parse(value, error);
+  if (!choice) return false;
+  choice->tracePath = line.registerChoice.tracePath;  // --trace may come first
+  line.registerChoice = *choice;
+  return true;
+}
+
+const std::vector<Option>& Options() {
+  static const std::vector<Option> options = {
+      {{"register"}, "CONNECTION",
+       "The register connection: usb (the default), usb:VENDOR:PRODUCT, demo (a built-in register with "
+       "sample contents) or serial:DEVICE[@BAUD].",
+       std::string("--register needs a value: ") + kRegisterOptionHelp, Register},
+      {{"trace"}, "FILE",
+       "Write every frame and event of the register link into FILE, one line each with a time stamp.",
+       "--trace needs the path of the trace file to write",
+       [](ArticlesCommandLine& line, const std::string& value, std::string*) {
+         line.registerChoice.tracePath = value;
+         return true;
+       }},
+      {{"database"}, "PATH", "Open this database file when the articles window opens.",
+       "--database needs the path of a database file", Text(&ArticlesCommandLine::database)},
+      {{"make-sample"}, "PATH", "Write the demo register's departments and articles into a new database file and end.",
+       "--make-sample needs the path of the database file to write", Text(&ArticlesCommandLine::makeSample)},
+      {{"v", "version"}, nullptr, "Show the version and end.", {}, Switch(&ArticlesCommandLine::version)},
+      {{"h", "help"}, nullptr, "Show this text and end.", {}, Switch(&ArticlesCommandLine::help)},
+  };
+  return options;
+}
+
+void Declare(QCommandLineParser& parser) {
+  parser.setApplicationDescription(QStringLiteral(
+      "Keeps the article and department tables of a cash register in a database file.\n"
+      "Qt's own options (-platform NAME, -style NAME, ...) are taken as well."));
+  for (const Option& option : Options()) {
+    QCommandLineOption declared(option.names, QString::fromUtf8(option.help));
+    if (option.valueName) declared.setValueName(QString::fromUtf8(option.valueName));
+    parser.addOption(declared);
+  }
+}
+
+// The argument as it was written, for the message about an unknown option.
+std::string Written(const std::vector<std::string>& args, const std::string& name) {
+  for (const std::string& arg : args) {
+    const std::string bare = arg.substr(0, arg.find('='));
+    if (bare == "-" + name || bare == "--" + name) return arg;
+  }
+  return "-" + name;
+}
+
+}  // namespace
+
 std::optional<ArticlesCommandLine> ArticlesCommandLine::Parse(const std::vector<std::string>& args,
                                                               std::string* error) {
+  std::string reason;
   const auto fail = [&](std::string why) -> std::optional<ArticlesCommandLine> {
     if (error) *error = std::move(why);
     return std::nullopt;
   };
+  QCommandLineParser parser;
+  Declare(parser);
+  QStringList arguments{QStringLiteral("articles")};
+  for (const std::string& arg : args) arguments << QString::fromStdString(arg);
+  if (!parser.parse(arguments)) {
+    if (!parser.unknownOptionNames().isEmpty()) {
+      const std::string name = parser.unknownOptionNames().first().toStdString();
+      return fail("unknown argument \"" + Written(args, name) + "\"; see --help");
+    }
+    // The parser takes any next argument as a value, so only the last one can lack it.
+    for (const Option& option : Options()) {
+      for (const QString& name : option.names) {
+        if (option.valueName && args.back() == "--" + name.toStdString()) {
+          return fail(option.missingValue);
+        }
+      }
+    }
+    return fail(parser.errorText().toStdString());
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    return fail("unknown argument \"" + parser.positionalArguments().first().toStdString() + "\"; see --help");
+  }
   ArticlesCommandLine line;
-  std::string trace;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    // Options with a value take it as the next argument or after "=".
-    const auto value = [&](const std::string& name, std::string& target) -> bool {
-      if (arg == name) {
-        if (i + 1 >= args.size()) return false;
-        target = args[++i];
-        return true;
-      }
-      target = arg.substr(name.size() + 1);
-      return true;
-    };
-    const auto is = [&](const std::string& name) { return arg == name || arg.starts_with(name + "="); };
-    if (arg == "--help" || arg == "-h") {
-      line.help = true;
-    } else if (arg == "--version") {
-      line.version = true;
-    } else if (is("--register")) {
-      std::string text;
-      if (!value("--register", text)) return fail(std::string("--register needs a value: ") + kRegisterOptionHelp);
-      std::string why;
-      const auto choice = RegisterChoice::Parse(text, &why);
-      if (!choice) return fail(why);
-      line.registerChoice = *choice;
-    } else if (is("--trace")) {
-      if (!value("--trace", trace) || trace.empty()) return fail("--trace needs the path of the trace file to write");
-    } else if (is("--make-sample")) {
-      if (!value("--make-sample", line.makeSample) || line.makeSample.empty()) {
-        return fail("--make-sample needs the path of the database file to write");
-      }
-    } else if (is("--database")) {
-      if (!value("--database", line.database) || line.database.empty()) {
-        return fail("--database needs the path of a database file");
-      }
-    } else {
-      return fail("unknown argument \"" + arg + "\"; see --help");
+  for (const Option& option : Options()) {
+    const QString& name = option.names.last();
+    if (!parser.isSet(name)) continue;
+    // Every value is checked; the last one given is the one kept.
+    const QStringList values = option.valueName ? parser.values(name) : QStringList{QString()};
+    for (const QString& value : values) {
+      if (option.valueName && value.isEmpty()) return fail(option.missingValue);
+      if (!option.apply(line, value.toStdString(), &reason)) return fail(reason);
     }
   }
-  line.registerChoice.tracePath = trace;
   return line;
 }
 
 std::string ArticlesCommandLine::Usage(const std::string& program) {
-  return "Usage: " + program + " [options]\n"
-         "Keeps the article and department tables of a cash register in a database file.\n"
-         "\n"
-         "  " + std::string(kRegisterOptionHelp) + "\n"
-         "                          the register connection (default usb; demo is a built-in\n"
-         "                          register with sample contents)\n"
-         "  " + std::string(kTraceOptionHelp) + "\n"
-         "  --database PATH         open this database file when the articles window opens\n"
-         "  --make-sample PATH      write the demo register's departments and articles into a\n"
-         "                          new database file and end\n"
-         "  --version               show the version and end\n"
-         "  --help                  show this text and end\n";
+  QCommandLineParser parser;
+  Declare(parser);
+  const std::string text = parser.helpText().toStdString();
+  // The parser names the program only when an application object exists.
+  return "Usage: " + program + " [options]" + text.substr(text.find('\n'));
 }

@@ -7,6 +7,7 @@
 
 #include "ArticleSlots.h"
 #include "ArticleTable.h"
+#include "ArticlesVersion.h"
 #include "ArticlesWindowLogic.h"
 #include "CFormat.h"
 #include "Config.h"
@@ -21,6 +22,7 @@ namespace {
 
 constexpr const char* kUsageText =
     "usage: articles-cli [--register usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]] [--trace FILE] [--yes] COMMAND\n"
+    "       articles-cli --help | --version\n"
     "  params                                   read and print the register's parameters\n"
     "  download DB [--articles|--departments]   register tables into DB (both by default; DB created if missing)\n"
     "  upload DB [--departments]                articles of DB to the register (its departments instead)\n"
@@ -51,6 +53,10 @@ std::optional<ArticlesCli::Invocation> ArticlesCli::Parse(const std::vector<std:
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsageText, streams_.out);
+      *status = kOk;
+      return std::nullopt;
+    } else if (arg == "--version") {
+      std::fputs("articles-cli " ARTICLES_VERSION "\n", streams_.out);
       *status = kOk;
       return std::nullopt;
     } else if (arg == "--yes" || arg == "-y") {

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
+#include "ArticlesVersion.h"
 #include "UiText.h"
 #include "WorkspaceResources.h"
 #include "ui_DeviceType.h"
@@ -19,6 +20,7 @@ CDeviceType::CDeviceType(DeviceProfile& profile, DeviceTypeActions actions, QWid
     : QDialog(parent), ui_(std::make_unique<Ui::DeviceType>()), logic_(profile), actions_(std::move(actions)) {
   InitWorkspaceResources();
   ui_->setupUi(this);
+  ui_->labelVersion->setText(QStringLiteral("Ver " ARTICLES_VERSION));
   setWindowIcon(ProgramIcon());
   const auto wire = [this](QPushButton* button, const std::function<void()>& action) {
     button->setEnabled(static_cast<bool>(action));

@@ -10,6 +10,7 @@
 
 #include "FastTiming.h"
 #include "ArticlesCli.h"
+#include "ArticlesVersion.h"
 #include "ArticlesWindowLogic.h"
 #include "RegisterTransfers.h"
 #include "ReportsLogic.h"
@@ -74,7 +75,7 @@ class Transfers : public ::testing::Test {
     DatabaseFile file;
     EXPECT_EQ(file.OpenDatabase(path, false).result, OpenResult::Created);
     EXPECT_TRUE(file.WriteNewContents('B'));
-    for (std::size_t i = 0; i < articles.size(); ++i) EXPECT_TRUE(file.WriteArticle(i + 1, articles[i]));
+    for (std::size_t i = 0; i < articles.size(); ++i) EXPECT_TRUE(file.WriteArticle(static_cast<uint32_t>(i + 1), articles[i]));
     return path;
   }
 
@@ -475,6 +476,7 @@ TEST_F(Transfers, CommandLineTool) {
   EXPECT_EQ(run({"--register", "serial:/dev/no-such-tty", "params"}), 1);
   EXPECT_EQ(run({"--register", "nowhere", "params"}), 2);
   EXPECT_EQ(run({"frobnicate"}), 2);
+  EXPECT_EQ(run({"--version"}), 0);
   EXPECT_EQ(run({"download"}), 2);
   EXPECT_EQ(run({"show", dir.File("missing.db")}), 1);
 
@@ -485,6 +487,7 @@ TEST_F(Transfers, CommandLineTool) {
   EXPECT_NE(printed.find("departments: 8"), std::string::npos);
   EXPECT_NE(printed.find("00101 : "), std::string::npos);
   EXPECT_NE(printed.find("0001 : "), std::string::npos);
+  EXPECT_NE(printed.find("articles-cli " ARTICLES_VERSION "\n"), std::string::npos);
   std::fclose(out);
   std::fclose(err);
 }

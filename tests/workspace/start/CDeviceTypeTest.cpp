@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
+#include "ArticlesVersion.h"
 #include "CDeviceType.h"
 #include "DeviceProfile.h"
 #include "WorkspaceTestConfig.h"
@@ -31,7 +32,7 @@ TEST(CDeviceTypeTest, StartWindowShowsThePictureAndRunsTheButtons) {
   EXPECT_EQ(window.ConfigurationButton()->text(), "Configuration");
   EXPECT_EQ(window.ExitButton()->text(), "Exit");
   EXPECT_FALSE(window.ReportsButton()->isEnabled());
-  EXPECT_EQ(window.findChild<QLabel*>("labelVersion")->text(), "Ver 3.1");
+  EXPECT_EQ(window.findChild<QLabel*>("labelVersion")->text(), "Ver " ARTICLES_VERSION);
   EXPECT_FALSE(window.findChild<QLabel*>("labelDevice")->isVisible());
   auto* device = window.findChild<QComboBox*>("comboDevice");
   EXPECT_FALSE(device->isVisible());
