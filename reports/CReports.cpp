@@ -1,9 +1,11 @@
 #include "CReports.h"
 
+#include <QCloseEvent>
 #include <QPushButton>
 
 #include "CReportView.h"
 #include "RegisterWatch.h"
+#include "TransferProgressDialog.h"
 #include "UiText.h"
 #include "ui_Reports.h"
 
@@ -22,8 +24,13 @@ QString Text(const char* key) { return QString::fromStdString(UiText(key)); }
 
 CReports::CReports(Operator& op, DeviceProfile& profile, RegisterTransfers* transfers, WorkbookExchange* workbooks,
                    bool deviceConnected, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::Reports>()), logic_(op, profile, transfers) {
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::Reports>()),
+      operator_(op),
+      runner_(this),
+      logic_(operator_, profile, transfers) {
   ui_->setupUi(this);
+  logic_.SetTaskRunner(&runner_);
   logic_.SetView(this);
   logic_.SetWorkbookExchange(workbooks);
   ui_->articleList->setModel(&articles_);
@@ -40,9 +47,9 @@ CReports::CReports(Operator& op, DeviceProfile& profile, RegisterTransfers* tran
   StatusChanged();
 
   connect(ui_->closeButton, &QPushButton::clicked, this, &QDialog::reject);
-  connect(ui_->downloadButton, &QPushButton::clicked, this, [this] { logic_.DownloadReports(); });
+  connect(ui_->downloadButton, &QPushButton::clicked, this, [this] { RunCommand([this] { logic_.DownloadReports(); }); });
   connect(ui_->openButton, &QPushButton::clicked, this, [this] { logic_.OpenReports(); });
-  connect(ui_->exportButton, &QPushButton::clicked, this, [this] { logic_.ExportReport(); });
+  connect(ui_->exportButton, &QPushButton::clicked, this, [this] { RunCommand([this] { logic_.ExportReport(); }); });
   connect(ui_->articleList, &QListView::doubleClicked, this, [this](const QModelIndex& i) { OpenArticleView(i.row()); });
   connect(ui_->departmentList, &QListView::doubleClicked, this,
           [this](const QModelIndex& i) { OpenDepartmentView(i.row()); });
@@ -56,6 +63,37 @@ CReports::~CReports() {
   // The view belongs to this window's time on screen; the report file closes with it.
   if (view_) view_->close();
   logic_.Close();
+}
+
+void CReports::RunCommand(const std::function<void()>& command) {
+  command();
+  if (closeAfterTransfer_ && !runner_.Running()) {
+    closeAfterTransfer_ = false;
+    reject();
+  }
+}
+
+void CReports::reject() {
+  if (runner_.Running()) {
+    // The worker still fills the report file: stop it first, close once it has ended.
+    if (closeAfterTransfer_) return;
+    if (operator_.Ask(kMsgStopTransferQuestion, {}, MessageButtons::YesNo, MessageIcon::Question) != Answer::Yes) {
+      return;
+    }
+    closeAfterTransfer_ = true;
+    runner_.RequestStop();
+    return;
+  }
+  QDialog::reject();
+}
+
+void CReports::closeEvent(QCloseEvent* event) {
+  if (runner_.Running()) {
+    event->ignore();
+    reject();
+    return;
+  }
+  QDialog::closeEvent(event);
 }
 
 void CReports::ListsChanged() {

@@ -11,6 +11,8 @@
 #include <QStringListModel>
 
 #include "CReportView.h"
+#include "GuiThreadOperator.h"
+#include "QtTaskRunner.h"
 #include "ReportsLogic.h"
 
 namespace Ui {
@@ -35,7 +37,16 @@ class CReports : public QDialog, private ReportsView {
   void OpenArticleView(int row);
   void OpenDepartmentView(int row);
 
+ public slots:
+  // During a download or an export: asks, then stops it and closes once it has ended.
+  void reject() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
  private:
+  // Runs a command of the logic; a close asked for during it happens after it.
+  void RunCommand(const std::function<void()>& command);
   void ListsChanged() override;
   void StatusChanged() override;
   void EnsureView();
@@ -43,6 +54,10 @@ class CReports : public QDialog, private ReportsView {
   void ShowDepartment(int row);
 
   std::unique_ptr<Ui::Reports> ui_;
+  // Before the logic: it asks through them from its first command on.
+  GuiThreadOperator operator_;
+  QtTaskRunner runner_;
+  bool closeAfterTransfer_ = false;
   ReportsLogic logic_;
   QStringListModel articles_;
   QStringListModel departments_;

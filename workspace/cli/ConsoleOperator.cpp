@@ -49,4 +49,3 @@ std::optional<std::string> ConsoleOperator::ChooseFile(const FileChoice&) {
   return chosen;
 }
 
-void ConsoleOperator::Progress(const std::string& what) { std::fprintf(err_, "%s\n", what.c_str()); }

@@ -1,6 +1,6 @@
 // The operator of the console tool: questions are answered by --yes or at the
 // terminal, and refused when nobody can answer; file dialogs take the file named
-// on the command line; messages and progress go to standard error.
+// on the command line; messages go to standard error.
 #pragma once
 
 #include <cstdio>
@@ -20,7 +20,6 @@ class ConsoleOperator : public Operator {
 
   Answer Ask(const std::string& text, const std::string& title, MessageButtons buttons, MessageIcon icon) override;
   std::optional<std::string> ChooseFile(const FileChoice& choice) override;
-  void Progress(const std::string& what) override;
 
   // A question was refused because nobody could answer it.
   bool Refused() const { return refused_; }

@@ -228,7 +228,8 @@ TEST_F(Workbooks, ReportExportCarriesTheSalesFigures) {
 
   // Read back through the converter: the same articles with their sales.
   DatabaseFile back;
-  ASSERT_TRUE(exchange.Import(op, reports.ReportFile(), workbook, "Quorvex", back));
+  TransferControl control;
+  ASSERT_TRUE(exchange.Import(op, reports.ReportFile(), workbook, "Quorvex", back, control));
   for (std::uint32_t slot = 1; slot <= reports.ArticleLines().size(); ++slot) {
     ArticleRecord original, imported;
     reports.ReportFile().ReadArticle(slot, original);
