@@ -133,24 +133,25 @@ std::uint32_t cDeviceProtocol::Exchange(std::uint16_t command, std::string_view 
   int credits = kCredits;
   for (;;) {
     std::uint32_t failure = kNoReply;
-    const int which = DeviceEvent::WaitAny({&replyReady_, &deviceWait_, &replyFailed_, &interrupt_},
+    // The interrupt first: a register sending SYN all the time keeps deviceWait set.
+    const int which = DeviceEvent::WaitAny({&interrupt_, &replyReady_, &deviceWait_, &replyFailed_},
                                            std::chrono::milliseconds(timing_.replyWaitMs));
-    if (which == 3) {
+    if (which == 0) {
       Trace(RegisterTrace::Event::Reset, {}, "the exchange was interrupted");
       return kNoReply;
     }
-    if (which == 0) {
+    if (which == 1) {
       std::lock_guard lock(replyMutex_);
       reply = replyArea_;
       closeGate.answered = true;
       return 0;
     }
-    if (which == 1) {
+    if (which == 2) {
       // The register is still working: wait again, at no cost.
       deviceWait_.Reset();
       continue;
     }
-    if (which == 2) {
+    if (which == 3) {
       replyFailed_.Reset();
       SendFrame(command, requestText, reply);
       credits -= 1;
