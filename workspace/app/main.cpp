@@ -10,6 +10,7 @@
 #include "ArticlesCommandLine.h"
 #include "CARTICLESApp.h"
 #include "Config.h"
+#include "QuitOnSignal.h"
 #include "SampleDatabase.h"
 
 namespace {
@@ -67,5 +68,7 @@ int main(int argc, char** argv) {
   settings.registerChoice = line->registerChoice;
   settings.startDatabase = line->database;
   CARTICLESApp app(settings);
-  return app.InitInstance();
+  const QuitOnSignal quit;
+  const int status = app.InitInstance();
+  return quit.Signal() != 0 ? 128 + quit.Signal() : status;
 }

@@ -1,5 +1,7 @@
 #include "QtTaskRunner.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -10,6 +12,8 @@
 void QtTaskRunner::Run(const std::string& title, const Task& task) {
   TransferControl control;
   control_ = &control;
+  if (stopAll_) control.RequestStop();
+  running_.push_back(this);
   {
     TransferWorker worker(task, control);
     if (showAfterMs_ > 0) {
@@ -32,5 +36,6 @@ void QtTaskRunner::Run(const std::string& title, const Task& task) {
     }
     worker.Join();
   }
+  std::erase(running_, this);
   control_ = nullptr;
 }

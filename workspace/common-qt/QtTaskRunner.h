@@ -4,6 +4,8 @@
 // and keys meant for it are refused while the work runs, not queued for later.
 #pragma once
 
+#include <vector>
+
 #include <QPointer>
 #include <QWidget>
 
@@ -25,9 +27,23 @@ class QtTaskRunner : public TaskRunner {
     if (control_) control_->RequestStop();
   }
 
+  // Every runner of the program (GUI thread): the program ends only after
+  // their workers, so that the register engine is never stopped under one.
+  static bool AnyRunning() { return !running_.empty(); }
+  // While the program is ending, the tasks under way stop, and later ones
+  // stop before their first exchange.
+  static void SetEnding(bool ending) {
+    stopAll_ = ending;
+    if (ending) {
+      for (QtTaskRunner* runner : running_) runner->RequestStop();
+    }
+  }
+
  private:
   QPointer<QWidget> parent_;
   int showAfterMs_;
   int refreshMs_;
   TransferControl* control_ = nullptr;
+  static inline std::vector<QtTaskRunner*> running_;
+  static inline bool stopAll_ = false;
 };
