@@ -123,11 +123,21 @@ void ArticlesCli::Stop(int signalNumber) {
   int none = 0;
   const bool first = signal_.compare_exchange_strong(none, signalNumber);
   stop_ = true;
+  {
+    std::lock_guard lock(stopMutex_);
+    if (operator_ && operator_->AtPrompt()) {
+      // The questions come before anything is sent or written: nothing to wind down.
+      std::fprintf(streams_.err, "\narticles-cli: stopped by %s; nothing was transferred\n",
+                   signalNumber == SIGINT ? "SIGINT" : "SIGTERM");
+      std::fflush(streams_.err);
+      std::_Exit(128 + signalNumber);
+    }
+  }
   if (!first) InterruptEngine();
 }
 
 void ArticlesCli::InterruptEngine() {
-  std::lock_guard lock(engineMutex_);
+  std::lock_guard lock(stopMutex_);
   if (engine_) engine_->Interrupt();
 }
 
@@ -185,6 +195,17 @@ int ArticlesCli::RunCommand(const Invocation& call) {
   DeviceProfile profile;
   profile.SetForDeviceType();
   ConsoleOperator op(call.assumeYes, streams_.in, streams_.err, streams_.interactive);
+  struct OperatorShown {
+    ArticlesCli& cli;
+    OperatorShown(ArticlesCli& owner, const ConsoleOperator& op) : cli(owner) {
+      std::lock_guard lock(cli.stopMutex_);
+      cli.operator_ = &op;
+    }
+    ~OperatorShown() {
+      std::lock_guard lock(cli.stopMutex_);
+      cli.operator_ = nullptr;
+    }
+  } operatorShown{*this, op};
 
   if (call.command == "show") return Show(call, profile);
   if (call.command == "upload" && !Exists(call.file)) {
@@ -207,13 +228,13 @@ int ArticlesCli::RunCommand(const Invocation& call) {
   struct EngineShown {
     ArticlesCli& cli;
     EngineShown(ArticlesCli& owner, cDeviceProtocol& engine) : cli(owner) {
-      std::lock_guard lock(cli.engineMutex_);
+      std::lock_guard lock(cli.stopMutex_);
       cli.engine_ = &engine;
       // A stop that came before the engine was known still counts.
       if (cli.timedOut_) engine.Interrupt();
     }
     ~EngineShown() {
-      std::lock_guard lock(cli.engineMutex_);
+      std::lock_guard lock(cli.stopMutex_);
       cli.engine_ = nullptr;
     }
   } shown{*this, connection.Engine()};

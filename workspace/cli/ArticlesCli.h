@@ -85,8 +85,9 @@ class ArticlesCli {
   std::atomic<bool> stop_{false};
   std::atomic<int> signal_{0};
   std::atomic<bool> timedOut_{false};
-  std::mutex engineMutex_;
+  std::mutex stopMutex_;  // what a stop from another thread reaches: the engine and the operator
   cDeviceProtocol* engine_ = nullptr;  // while a connection runs
+  const ConsoleOperator* operator_ = nullptr;  // while a command runs
   std::mutex doneMutex_;
   std::condition_variable doneChanged_;
   bool done_ = false;

@@ -3,6 +3,7 @@
 // on the command line; messages go to standard error.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -25,6 +26,8 @@ class ConsoleOperator : public Operator {
   bool Refused() const { return refused_; }
   // A question was answered with No or Cancel (or refused).
   bool Declined() const { return declined_; }
+  // Waiting for the person to answer at the terminal (any thread may ask).
+  bool AtPrompt() const { return atPrompt_.load(); }
 
  private:
   bool assumeYes_;
@@ -33,5 +36,6 @@ class ConsoleOperator : public Operator {
   bool interactive_;
   bool refused_ = false;
   bool declined_ = false;
+  std::atomic<bool> atPrompt_{false};
   std::optional<std::string> file_;
 };
