@@ -53,6 +53,11 @@ void cDeviceProtocol::Stop() {
   receiveEnable_.Reset();
 }
 
+void cDeviceProtocol::Interrupt() {
+  interrupted_ = true;
+  interrupt_.Set();
+}
+
 std::uint32_t cDeviceProtocol::SendFrame(std::uint16_t command, std::string_view requestText, ReplyArea& reply) {
   if (transport_ == nullptr) return kNoReply;
   const std::string_view text = UpToZero(requestText);
@@ -100,7 +105,7 @@ std::uint32_t cDeviceProtocol::SendFrame(std::uint16_t command, std::string_view
 std::uint32_t cDeviceProtocol::Exchange(std::uint16_t command, std::string_view requestText, ReplyArea& reply) {
   // Without a receiver no answer can arrive: fail at once instead of after
   // three silent periods.
-  if (transport_ == nullptr || !running_ || !transport_->IsConnected()) return kNoReply;
+  if (transport_ == nullptr || !running_ || interrupted_ || !transport_->IsConnected()) return kNoReply;
   if (UpToZero(requestText).size() > RegisterFrame::kMaxRequestText) return kRequestTooLong;
 
   // A lock left taken by a stuck exchange must not block the product for good.
@@ -128,20 +133,25 @@ std::uint32_t cDeviceProtocol::Exchange(std::uint16_t command, std::string_view 
   int credits = kCredits;
   for (;;) {
     std::uint32_t failure = kNoReply;
-    const int which = DeviceEvent::WaitAny({&replyReady_, &deviceWait_, &replyFailed_},
+    // The interrupt first: a register sending SYN all the time keeps deviceWait set.
+    const int which = DeviceEvent::WaitAny({&interrupt_, &replyReady_, &deviceWait_, &replyFailed_},
                                            std::chrono::milliseconds(timing_.replyWaitMs));
     if (which == 0) {
+      Trace(RegisterTrace::Event::Reset, {}, "the exchange was interrupted");
+      return kNoReply;
+    }
+    if (which == 1) {
       std::lock_guard lock(replyMutex_);
       reply = replyArea_;
       closeGate.answered = true;
       return 0;
     }
-    if (which == 1) {
+    if (which == 2) {
       // The register is still working: wait again, at no cost.
       deviceWait_.Reset();
       continue;
     }
-    if (which == 2) {
+    if (which == 3) {
       replyFailed_.Reset();
       SendFrame(command, requestText, reply);
       credits -= 1;

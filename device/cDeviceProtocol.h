@@ -56,6 +56,12 @@ class cDeviceProtocol {
   // The receiver loop.
   static void ReceiverThread(cDeviceProtocol& engine);
 
+  // Makes the exchange under way give up at once and every later one fail
+  // without sending: for a caller that must end now, even while a register
+  // keeps the line busy with SYN for ever. Any thread.
+  void Interrupt();
+  bool Interrupted() const { return interrupted_.load(); }
+
   std::uint8_t SequenceNumber() const { return sequenceNumber_.load(); }
 
   // Where frames, NAK, SYN and silences are recorded; null for nowhere. Not owned.
@@ -109,6 +115,8 @@ class cDeviceProtocol {
   DeviceEvent exchangeLock_{hub_, false, true};
   DeviceEvent receiveEnable_{hub_, true, false};
   DeviceEvent replyFailed_{hub_, true, false};
+  DeviceEvent interrupt_{hub_, true, false};
+  std::atomic<bool> interrupted_{false};
 
   std::atomic<RegisterTrace*> trace_{nullptr};
 };

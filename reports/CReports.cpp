@@ -4,12 +4,14 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QCloseEvent>
 #include <QPushButton>
 #include <QTableView>
 
 #include "CReportView.h"
 #include "CFormat.h"
 #include "RegisterWatch.h"
+#include "TransferProgressDialog.h"
 #include "UiText.h"
 #include "WindowSettings.h"
 #include "ui_Reports.h"
@@ -54,11 +56,14 @@ CReports::CReports(Operator& op, DeviceProfile& profile, RegisterTransfers* tran
                    bool deviceConnected, QWidget* parent)
     : QDialog(parent),
       ui_(std::make_unique<Ui::Reports>()),
-      logic_(op, profile, transfers),
-      op_(op),
+      operator_(op),
+      runner_(this),
+      logic_(operator_, profile, transfers),
+      op_(operator_),
       articles_(logic_, false),
       departments_(logic_, true) {
   ui_->setupUi(this);
+  logic_.SetTaskRunner(&runner_);
   logic_.SetView(this);
   logic_.SetWorkbookExchange(workbooks);
   PrepareTable(ui_->articleList, &articles_, QStringLiteral("reports/articleColumns"));
@@ -80,9 +85,9 @@ CReports::CReports(Operator& op, DeviceProfile& profile, RegisterTransfers* tran
   StatusChanged();
 
   connect(ui_->closeButton, &QPushButton::clicked, this, &QDialog::reject);
-  connect(ui_->downloadButton, &QPushButton::clicked, this, [this] { logic_.DownloadReports(); });
+  connect(ui_->downloadButton, &QPushButton::clicked, this, [this] { RunCommand([this] { logic_.DownloadReports(); }); });
   connect(ui_->openButton, &QPushButton::clicked, this, [this] { logic_.OpenReports(); });
-  connect(ui_->exportButton, &QPushButton::clicked, this, [this] { logic_.ExportReport(); });
+  connect(ui_->exportButton, &QPushButton::clicked, this, [this] { RunCommand([this] { logic_.ExportReport(); }); });
   connect(ui_->saveChartButton, &QPushButton::clicked, this, &CReports::SaveChart);
   connect(ui_->articleList, &QTableView::doubleClicked, this, [this](const QModelIndex& i) { OpenArticleView(i.row()); });
   connect(ui_->departmentList, &QTableView::doubleClicked, this,
@@ -100,6 +105,37 @@ CReports::~CReports() {
   SaveWidths(ui_->articleList, QStringLiteral("reports/articleColumns"));
   SaveWidths(ui_->departmentList, QStringLiteral("reports/departmentColumns"));
   window_settings::SaveGeometry(kGeometryKey, *this);
+}
+
+void CReports::RunCommand(const std::function<void()>& command) {
+  command();
+  if (closeAfterTransfer_ && !runner_.Running()) {
+    closeAfterTransfer_ = false;
+    reject();
+  }
+}
+
+void CReports::reject() {
+  if (runner_.Running()) {
+    // The worker still fills the report file: stop it first, close once it has ended.
+    if (closeAfterTransfer_) return;
+    if (operator_.Ask(kMsgStopTransferQuestion, {}, MessageButtons::YesNo, MessageIcon::Question) != Answer::Yes) {
+      return;
+    }
+    closeAfterTransfer_ = true;
+    runner_.RequestStop();
+    return;
+  }
+  QDialog::reject();
+}
+
+void CReports::closeEvent(QCloseEvent* event) {
+  if (runner_.Running()) {
+    event->ignore();
+    reject();
+    return;
+  }
+  QDialog::closeEvent(event);
 }
 
 void CReports::ListsChanged() {

@@ -12,6 +12,8 @@
 #include "CReportView.h"
 #include "ReportCharts.h"
 #include "ReportListModel.h"
+#include "GuiThreadOperator.h"
+#include "QtTaskRunner.h"
 #include "ReportsLogic.h"
 
 namespace Ui {
@@ -39,8 +41,16 @@ class CReports : public QDialog, private ReportsView {
   ReportCharts* Charts() const { return charts_; }
   // Save Chart: the chart panel as a PNG file the operator names.
   void SaveChart();
+ public slots:
+  // During a download or an export: asks, then stops it and closes once it has ended.
+  void reject() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Runs a command of the logic; a close asked for during it happens after it.
+  void RunCommand(const std::function<void()>& command);
   void ListsChanged() override;
   void StatusChanged() override;
   void EnsureView();
@@ -49,6 +59,10 @@ class CReports : public QDialog, private ReportsView {
   void ShowTotals();
 
   std::unique_ptr<Ui::Reports> ui_;
+  // Before the logic: it asks through them from its first command on.
+  GuiThreadOperator operator_;
+  QtTaskRunner runner_;
+  bool closeAfterTransfer_ = false;
   ReportsLogic logic_;
   Operator& op_;
   ReportListModel articles_;

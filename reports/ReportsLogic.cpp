@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <filesystem>
 
 #include "ArticleSlots.h"
 #include "ArticleTable.h"
@@ -46,17 +47,47 @@ void ReportsLogic::Changed() {
   }
 }
 
+void ReportsLogic::RunTask(const std::string& title, const TaskRunner::Task& task) {
+  ReportsView* view = view_;
+  view_ = nullptr;
+  busy_ = true;
+  stopped_ = false;
+  runner_->Run(title, task);
+  busy_ = false;
+  view_ = view;
+  if (registerChangedMeanwhile_) {
+    // The status line keeps the download's outcome; the button follows the register.
+    const bool enabled = *registerChangedMeanwhile_ && transfers_ != nullptr;
+    registerChangedMeanwhile_.reset();
+    if (enabled != downloadEnabled_) parametersStale_ = enabled;
+    downloadEnabled_ = enabled;
+  }
+}
+
+bool ReportsLogic::ReadParameters() {
+  bool answered = false;
+  RunTask("Register", [&](TransferControl& control) {
+    control.Begin("Reading the register's parameters", 0);
+    WaitCursor wait(op_);
+    answered = transfers_->ReadDeviceParameters();
+  });
+  return answered;
+}
+
 void ReportsLogic::OnInitDialog(bool deviceConnected) {
   downloadEnabled_ = deviceConnected && transfers_ != nullptr;
   if (downloadEnabled_) {
-    WaitCursor wait(op_);
-    transfers_->ReadDeviceParameters();
+    ReadParameters();
   } else {
     statusText_ = "No register attached";
   }
 }
 
 void ReportsLogic::OnRegisterChanged(bool attached) {
+  if (busy_) {
+    registerChangedMeanwhile_ = attached;
+    return;
+  }
   const bool enabled = attached && transfers_ != nullptr;
   if (enabled == downloadEnabled_) return;
   downloadEnabled_ = enabled;
@@ -76,8 +107,7 @@ void ReportsLogic::DownloadReports() {
   const auto path = op_.ChooseFile(ReportChoice(true));
   if (!path) return;
   if (parametersStale_) {
-    WaitCursor wait(op_);
-    if (!transfers_->ReadDeviceParameters()) {
+    if (!ReadParameters()) {
       statusText_ = UiText("MSG_DEVICE_ERROR_MSG");
       Changed();
       return;
@@ -85,20 +115,9 @@ void ReportsLogic::DownloadReports() {
     parametersStale_ = false;
   }
   // The report goes into a new file that takes the chosen one's place only
-  // when complete: a failed download leaves an earlier report as it was.
+  // when complete: a failed or cancelled download leaves an earlier report as
+  // it was, and no file where there was none.
   reportFile_.Close();
-  DatabaseFile fresh;
-  if (const IoResult begun = fresh.BeginReplacement(*path, {}); !begun) {
-    op_.Tell(std::string(kMsgUnableToOpen) + "\n" + begun.error, MessageIcon::Warning);
-    return;
-  }
-  const auto writeFailed = [&](const IoResult& written) {
-    if (written) return false;
-    op_.Tell("The report file could not be written:\n" + written.error, MessageIcon::Error);
-    return true;
-  };
-  if (writeFailed(fresh.WriteHeader())) return;
-
   articleLines_.clear();
   articleSlots_.clear();
   departmentLines_.clear();
@@ -106,58 +125,85 @@ void ReportsLogic::DownloadReports() {
   departmentRows_.clear();
   reportPath_.clear();
   Changed();
-  bool fileFailed = false;
-  char state = 0;
-  bool ok = ReadReportRecord('F', state);
-  for (std::uint32_t slot = 1; ok; ++slot) {
-    if (state == 'F') {
-      statusText_ = UiText("MSG_DEVICE_OK_MSG");
-      break;
+  std::error_code ec;
+  const bool existed = std::filesystem::exists(*path, ec);
+  bool begun = false, fileFailed = false, placed = false;
+  RunTask("Download Reports", [&](TransferControl& control) {
+    DatabaseFile fresh;
+    if (const IoResult started = fresh.BeginReplacement(*path, {}); !started) {
+      op_.Tell(std::string(kMsgUnableToOpen) + "\n" + started.error, MessageIcon::Warning);
+      return;
     }
-    articleLines_.push_back(ArticleListLine(articleRecord.PLUNO, articleRecord.BARCODE, NameOf(articleRecord.NAME)));
-    articleSlots_.push_back(slot);
-    articleRows_.push_back(articleRecord);
-    if (writeFailed(fresh.WriteArticle(slot, articleRecord))) {
-      ok = false;
+    begun = true;
+    const auto writeFailed = [&](const IoResult& written) {
+      if (written) return false;
+      op_.Tell("The report file could not be written:\n" + written.error, MessageIcon::Error);
       fileFailed = true;
-      break;
+      return true;
+    };
+    if (writeFailed(fresh.WriteHeader())) return;
+    control.Begin("Articles", 0);
+    char state = 0;
+    bool ok = !control.StopRequested() && ReadReportRecord('F', state);
+    for (std::uint32_t slot = 1; ok; ++slot) {
+      if (state == 'F') {
+        statusText_ = UiText("MSG_DEVICE_OK_MSG");
+        break;
+      }
+      articleLines_.push_back(
+          ArticleListLine(articleRecord.PLUNO, articleRecord.BARCODE, NameOf(articleRecord.NAME)));
+      articleSlots_.push_back(slot);
+      articleRows_.push_back(articleRecord);
+      if (writeFailed(fresh.WriteArticle(slot, articleRecord))) {
+        ok = false;
+        break;
+      }
+      control.Advance(slot);
+      ok = !control.StopRequested() && ReadReportRecord('N', state);
     }
-    if (slot % 100 == 0) op_.Progress(CFormat("%u articles read", slot));
-    ok = ReadReportRecord('N', state);
-  }
-
-  for (std::uint32_t k = 0; ok && k < profile_.departmentCount; ++k) {
-    {
-      WaitCursor wait(op_);
-      ok = transfers_->DownloadDepartment(departmentRecord, k);
+    if (ok) control.Begin("Departments", profile_.departmentCount);
+    for (std::uint32_t k = 0; ok && k < profile_.departmentCount; ++k) {
+      if (control.StopRequested()) {
+        ok = false;
+        break;
+      }
+      {
+        WaitCursor wait(op_);
+        ok = transfers_->DownloadDepartment(departmentRecord, k);
+      }
+      if (!ok) break;
+      departmentLines_.push_back(DepartmentLine(departmentRecord));
+      departmentRows_.push_back(departmentRecord);
+      if (writeFailed(fresh.WriteDepartment(k, departmentRecord))) ok = false;
+      control.Advance(k + 1);
     }
-    if (!ok) break;
-    departmentLines_.push_back(DepartmentLine(departmentRecord));
-    departmentRows_.push_back(departmentRecord);
-    if (writeFailed(fresh.WriteDepartment(k, departmentRecord))) {
-      ok = false;
-      fileFailed = true;
+    stopped_ = !ok && !fileFailed && control.StopRequested();
+    if (ok) {
+      const IoResult committed = fresh.CommitReplacement();
+      placed = committed.ok;
+      if (!placed) writeFailed(committed);
     }
-  }
-  IoResult placed = IoResult::Fail("");
-  if (ok) {
-    placed = fresh.CommitReplacement();
-    if (!placed) fileFailed = writeFailed(placed);
-  }
-  if (placed) {
-    reportFile_ = std::move(fresh);
-    reportPath_ = *path;
-  } else {
+    if (placed) {
+      reportFile_ = std::move(fresh);
+      reportPath_ = *path;
+    } else {
+      fresh.Close();
+    }
+  });
+  if (!placed) {
     // Nothing of this download is in a file, so none of it is listed.
-    fresh.Close();
     articleLines_.clear();
     articleSlots_.clear();
     departmentLines_.clear();
     articleRows_.clear();
     departmentRows_.clear();
     reportFile_.Close();
-    const std::string kept = *path + " was left as it was";
-    statusText_ = fileFailed ? kept : UiText("MSG_DEVICE_ERROR_MSG") + "  -  " + kept;
+    if (begun) {
+      const std::string kept = *path + " was left as it was";
+      statusText_ = stopped_     ? "Download cancelled: " + (existed ? kept : "no report file was written")
+                    : fileFailed ? kept
+                                 : UiText("MSG_DEVICE_ERROR_MSG") + "  -  " + kept;
+    }
   }
   Changed();
 }
@@ -239,7 +285,14 @@ void ReportsLogic::ExportReport() {
   if (!workbooks_) return;
   const auto workbook = WorkbookExchange::ChooseWorkbook(op_, true);
   if (!workbook) return;
-  workbooks_->Export(op_, reportFile_, *workbook, kReportsConverterName);
+  RunTask("Export Report", [&](TransferControl& control) {
+    workbooks_->Export(op_, reportFile_, *workbook, kReportsConverterName, control);
+    stopped_ = control.StopRequested();
+  });
+  if (stopped_) {
+    statusText_ = "Export cancelled: no workbook was written";
+    Changed();
+  }
 }
 
 std::vector<ReportColumn> ReportsLogic::ArticleColumns() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "DeviceProfile.h"
 #include "Operator.h"
 #include "Records.h"
+#include "TaskRunner.h"
 
 inline constexpr const char* kReportsConverterName = "Quorvex";
 
@@ -45,6 +47,11 @@ class ReportsLogic {
 
   void SetView(ReportsView* view) { view_ = view; }
   void SetWorkbookExchange(WorkbookExchange* exchange) { workbooks_ = exchange; }
+  // Register transfers and converter runs go through the runner; null: on the calling thread.
+  void SetTaskRunner(TaskRunner* runner) { runner_ = runner ? runner : &directRunner_; }
+  bool Busy() const { return busy_; }
+  // The last download or export was cancelled.
+  bool Stopped() const { return stopped_; }
 
   // Opening the window: with a register attached the parameters are read and
   // Download Reports is offered.
@@ -94,6 +101,9 @@ class ReportsLogic {
 
  private:
   void Changed();
+  // The task sees the members; the window hears of the outcome once it is over.
+  void RunTask(const std::string& title, const TaskRunner::Task& task);
+  bool ReadParameters();
   bool ReadReportRecord(char request, char& state);
 
   Operator& op_;
@@ -101,6 +111,11 @@ class ReportsLogic {
   RegisterTransfers* transfers_;
   WorkbookExchange* workbooks_ = nullptr;
   ReportsView* view_ = nullptr;
+  DirectTaskRunner directRunner_;
+  TaskRunner* runner_ = &directRunner_;
+  bool busy_ = false;
+  bool stopped_ = false;
+  std::optional<bool> registerChangedMeanwhile_;
   DatabaseFile reportFile_;
   bool downloadEnabled_ = false;
   bool parametersStale_ = false;

@@ -1,6 +1,6 @@
 // Makes the pictures of the manual from the program's own windows:
 //   screenshots [--register R] --database DB FOLDER
-// writes start-window.png, main-window.png, article-editor.png and reports.png
+// writes start-window.png, main-window.png, article-editor.png, progress.png and reports.png
 // into FOLDER. Run it under Xvfb with the demo register (the default here).
 #include <algorithm>
 #include <filesystem>
@@ -14,8 +14,10 @@
 #include <QTableView>
 #include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include "ArticlesCommandLine.h"
 #include "CARTICLESApp.h"
@@ -24,6 +26,7 @@
 #include "CDeviceType.h"
 #include "CReportView.h"
 #include "CReports.h"
+#include "TransferProgressDialog.h"
 #include "UnattendedOperator.h"
 #include "WindowSettings.h"
 
@@ -73,6 +76,46 @@ bool OpenArticlesWindow(CARTICLESApp& app, CARTICLESDlg& window, const std::stri
   }
   Settle();
   return true;
+}
+
+// progress.png: an upload to the register in its progress window over the
+// articles window, taken once a few dozen articles are sent; then Cancel.
+bool ProgressPicture(CARTICLESApp& app, const std::string& database, const std::string& picture) {
+  UnattendedOperator agreeing(database, true);
+  CARTICLESDlg window(app.Profile(), app.Names(), app.Transfers(), app.DeviceConnected(), nullptr, {&agreeing});
+  window.SetWorkbookHooks(app.workbookHooks);
+  window.Logic().OnRegisterChanged(app.DeviceConnected());
+  window.Logic().OnOpenDatabase();
+  window.show();
+  Settle();
+  bool saved = false;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    auto* progress = window.findChild<TransferProgressDialog*>();
+    if (!progress || !progress->isVisible() || progress->CountText().section(' ', 1, 1).toInt() < 40) return;
+    look.stop();
+    const QPixmap under = window.grab();
+    const QPixmap over = progress->grab();
+    QPixmap both(under.size());
+    both.setDevicePixelRatio(under.devicePixelRatio());
+    QPainter painter(&both);
+    painter.drawPixmap(0, 0, under);
+    // Where the window manager puts it: in the middle of the window.
+    const QRect place((under.width() - over.width()) / 2, (under.height() - over.height()) / 2, over.width(),
+                      over.height());
+    painter.drawPixmap(place.topLeft(), over);
+    painter.setPen(QColor(90, 90, 90));  // the frame the window manager would draw
+    painter.drawRect(place.adjusted(-1, -1, 0, 0));
+    painter.end();
+    saved = Save(both, picture);
+    progress->CancelButton()->click();
+  });
+  look.start(50);
+  window.Button("buttonUpload")->click();
+  Settle();
+  window.reject();
+  if (!saved) std::cerr << "screenshots: the upload ended before its progress window could be taken\n";
+  return saved;
 }
 
 // Pictures of every window for the manual, made with the program's own objects:
@@ -126,6 +169,7 @@ int Screenshots(CARTICLESApp& app, const ArticlesCommandLine& line, const std::s
     if (!saved) return 1;
   }
   window.reject();
+  if (!ProgressPicture(app, line.database, path("progress.png"))) return 1;
 
   {
     QTemporaryDir scratch;

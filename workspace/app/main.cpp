@@ -11,6 +11,7 @@
 #include "ArticlesVersion.h"
 #include "CARTICLESApp.h"
 #include "Config.h"
+#include "QuitOnSignal.h"
 #include "SampleDatabase.h"
 
 namespace {
@@ -84,5 +85,7 @@ int main(int argc, char** argv) {
   settings.registerChoice = line->registerChoice;
   settings.startDatabase = line->database;
   CARTICLESApp app(settings);
-  return app.InitInstance();
+  const QuitOnSignal quit;
+  const int status = app.InitInstance();
+  return quit.Signal() != 0 ? 128 + quit.Signal() : status;
 }

@@ -8,6 +8,7 @@
 #include "ArticleSlots.h"
 #include "CFormat.h"
 #include "Config.h"
+#include "ProgressText.h"
 #include "RegisterTransfers.h"
 #include "UiText.h"
 #include "WorkbookExchange.h"
@@ -321,6 +322,11 @@ void ArticlesWindowLogic::UpdateEnabled() {
 }
 
 void ArticlesWindowLogic::OnRegisterChanged(bool attached) {
+  if (busy_) {
+    // The task owns the members until it ends; the news waits for it.
+    registerChangedMeanwhile_ = attached;
+    return;
+  }
   if (attached == registerAttached_) return;
   registerAttached_ = attached;
   // A register plugged in now may be another type than the one read before.
@@ -331,14 +337,43 @@ void ArticlesWindowLogic::OnRegisterChanged(bool attached) {
 
 bool ArticlesWindowLogic::EnsureParameters() {
   if (!parametersStale_ || !transfers_) return true;
-  WaitCursor wait(op_);
-  if (!transfers_->ReadDeviceParameters()) {
+  if (!ReadParameters()) {
     controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
     UpdateData(false);
     return false;
   }
   parametersStale_ = false;
   return true;
+}
+
+void ArticlesWindowLogic::RunTask(const std::string& title, const TaskRunner::Task& task) {
+  ArticlesWindowView* view = view_;
+  view_ = nullptr;
+  busy_ = true;
+  transferStopped = false;
+  runner_->Run(title, task);
+  busy_ = false;
+  view_ = view;
+  if (registerChangedMeanwhile_) {
+    // The status line keeps the transfer's outcome; the buttons follow the register.
+    const bool attached = *registerChangedMeanwhile_;
+    registerChangedMeanwhile_.reset();
+    if (attached != registerAttached_) {
+      registerAttached_ = attached;
+      parametersStale_ = attached;
+    }
+  }
+  UpdateEnabled();
+}
+
+bool ArticlesWindowLogic::ReadParameters() {
+  bool answered = false;
+  RunTask("Register", [&](TransferControl& control) {
+    control.Begin("Reading the register's parameters", 0);
+    WaitCursor wait(op_);
+    answered = transfers_->ReadDeviceParameters();
+  });
+  return answered;
 }
 
 void ArticlesWindowLogic::OnInitDialog(bool deviceConnected) {
@@ -351,8 +386,7 @@ void ArticlesWindowLogic::OnInitDialog(bool deviceConnected) {
   }
   if (transfers_) {
     controls.statusText.clear();
-    WaitCursor wait(op_);
-    if (transfers_->ReadDeviceParameters()) controls.statusText = UiText("MSG_DEVICE_OK_MSG");
+    if (ReadParameters()) controls.statusText = UiText("MSG_DEVICE_OK_MSG");
     UpdateData(false);
   }
   while (op_.Ask(UiText("MSG_DOWNLOAD_QUESTION"), {}, MessageButtons::YesNo, MessageIcon::Question) == Answer::Yes) {
@@ -361,7 +395,8 @@ void ArticlesWindowLogic::OnInitDialog(bool deviceConnected) {
     downloadAll = 1;
     OnDownload();
     downloadAll = 0;
-    if (transferFailed != 1) break;
+    // Cancel means the operator does not want it now: no second offer.
+    if (transferFailed != 1 || transferStopped) break;
   }
   // Both tables came; the list shows the articles, and so do the options.
   if (controls.viewMode == ViewMode::Both) {
@@ -765,7 +800,12 @@ void ArticlesWindowLogic::OnExportXls() {
   if (!workbooks_) return;
   const auto workbook = WorkbookExchange::ChooseWorkbook(op_, true);
   if (!workbook) return;
-  workbooks_->Export(op_, database_, *workbook, kArticlesConverterName);
+  RunTask("Export XLS", [&](TransferControl& control) {
+    workbooks_->Export(op_, database_, *workbook, kArticlesConverterName, control);
+    transferStopped = control.StopRequested();
+  });
+  if (transferStopped) controls.statusText = "Export cancelled: no workbook was written";
+  UpdateData(false);
 }
 
 void ArticlesWindowLogic::OnImportXls() {
@@ -793,7 +833,16 @@ void ArticlesWindowLogic::OnImportXls() {
 
   // A failed conversion leaves the database file exactly as it was.
   DatabaseFile converted;
-  if (!workbooks_->Import(op_, database_, *workbook, kArticlesConverterName, converted)) return;
+  bool convertedOk = false;
+  RunTask("Import XLS", [&](TransferControl& control) {
+    convertedOk = workbooks_->Import(op_, database_, *workbook, kArticlesConverterName, converted, control);
+    transferStopped = control.StopRequested();
+  });
+  if (transferStopped) {
+    controls.statusText = "Import cancelled: " + databasePath + " was left as it was";
+    UpdateData(false);
+  }
+  if (!convertedOk) return;
   DatabaseFile fresh;
   if (!BeginNewFile(fresh, false)) return;
   if (!ReportWrite(CopyContents(converted, fresh), false)) return;
@@ -815,45 +864,74 @@ void ArticlesWindowLogic::OnUpload() {
   }
   if (!transfers_) return;
   uploadFailed = 0;
-  if (controls.viewMode == ViewMode::Articles) {
-    if (op_.Ask(UiText("MSG_PLUREP_ATTENTION"), {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) {
-      return;
+  const bool articles = controls.viewMode == ViewMode::Articles;
+  const char* question = articles ? "MSG_PLUREP_ATTENTION" : "MSG_DEPTREP_ATTENTION";
+  if (op_.Ask(UiText(question), {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) return;
+  RunTask("Upload", [this, articles](TransferControl& control) {
+    if (articles) {
+      UploadArticles(control);
+    } else {
+      UploadDepartments(control);
     }
-    std::size_t sent = 0;
-    ArticleSlots slots(database_);
-    for (const ArticleSlots::Slot slot : slots) {
-      workRecord = slot.record;
-      WaitCursor wait(op_);
-      if (!transfers_->UploadArticle(workRecord)) {
-        controls.statusText =
-            CFormat("%s  -  %d", UiText("MSG_DEVICE_ERROR_MSG").c_str(), static_cast<int>(workRecord.PLUNO));
-        uploadFailed = 1;
-        break;
-      }
-      controls.statusText = UiText("MSG_DEVICE_OK_MSG");
-      if (++sent % 100 == 0) op_.Progress(CFormat("%zu articles sent", sent));
-    }
-    if (uploadFailed == 0 && slots.Failed()) {
-      controls.statusText = CFormat("%s  -  %s", UiText("MSG_DEVICE_ERROR_MSG").c_str(), "database file unreadable");
-      uploadFailed = 1;
-    }
-    workRecord = ZeroArticle();
-  } else {
-    if (op_.Ask(UiText("MSG_DEPTREP_ATTENTION"), {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) {
-      return;
-    }
-    for (std::uint32_t position = 0; position < profile_.departmentCount; ++position) {
-      database_.ReadDepartment(position, departmentBuffer);
-      WaitCursor wait(op_);
-      if (!transfers_->UploadDepartment(departmentBuffer)) {
-        controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
-        uploadFailed = 1;
-        break;
-      }
-      controls.statusText = UiText("MSG_DEVICE_OK_MSG");
-    }
-  }
+  });
   UpdateData(false);
+}
+
+void ArticlesWindowLogic::UploadArticles(TransferControl& control) {
+  // The articles the list holds are those in use, the ones sent.
+  const std::uint64_t total = table_.Count();
+  control.Begin("Articles", total);
+  std::uint64_t sent = 0;
+  ArticleSlots slots(database_);
+  for (const ArticleSlots::Slot slot : slots) {
+    if (control.StopRequested()) {
+      transferStopped = true;
+      break;
+    }
+    workRecord = slot.record;
+    WaitCursor wait(op_);
+    if (!transfers_->UploadArticle(workRecord)) {
+      controls.statusText =
+          CFormat("%s  -  %d", UiText("MSG_DEVICE_ERROR_MSG").c_str(), static_cast<int>(workRecord.PLUNO));
+      uploadFailed = 1;
+      break;
+    }
+    controls.statusText = UiText("MSG_DEVICE_OK_MSG");
+    control.Advance(++sent);
+  }
+  if (transferStopped) {
+    controls.statusText = "Upload cancelled: " + GroupedCount(sent) + " of " +
+                          GroupedCount(std::max(total, sent)) + " articles sent";
+    uploadFailed = 1;
+  } else if (uploadFailed == 0 && slots.Failed()) {
+    controls.statusText = CFormat("%s  -  %s", UiText("MSG_DEVICE_ERROR_MSG").c_str(), "database file unreadable");
+    uploadFailed = 1;
+  }
+  workRecord = ZeroArticle();
+}
+
+void ArticlesWindowLogic::UploadDepartments(TransferControl& control) {
+  const std::uint32_t total = profile_.departmentCount;
+  control.Begin("Departments", total);
+  std::uint32_t position = 0;
+  for (; position < total; ++position) {
+    if (control.StopRequested()) {
+      transferStopped = true;
+      controls.statusText = "Upload cancelled: " + GroupedCount(position) + " of " + GroupedCount(total) +
+                            " departments sent";
+      uploadFailed = 1;
+      return;
+    }
+    database_.ReadDepartment(position, departmentBuffer);
+    WaitCursor wait(op_);
+    if (!transfers_->UploadDepartment(departmentBuffer)) {
+      controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
+      uploadFailed = 1;
+      return;
+    }
+    controls.statusText = UiText("MSG_DEVICE_OK_MSG");
+    control.Advance(position + 1);
+  }
 }
 
 bool ArticlesWindowLogic::BeginNewFile(DatabaseFile& fresh, bool copyCurrent) {
@@ -900,15 +978,17 @@ bool ArticlesWindowLogic::ClearArticleSlots(DatabaseFile& file) {
   return true;
 }
 
-void ArticlesWindowLogic::DownloadArticles(DatabaseFile& file) {
+void ArticlesWindowLogic::DownloadArticles(DatabaseFile& file, TransferControl& control, std::size_t& lines) {
   workRecord = ZeroArticle();
   if (!ClearArticleSlots(file)) {
     transferFailed = 1;
     return;
   }
+  // The register does not say how many articles it holds.
+  control.Begin("Articles", 0);
   char state = 0;
-  bool ok;
-  {
+  bool ok = !control.StopRequested();
+  if (ok) {
     WaitCursor wait(op_);
     ok = transfers_->DownloadArticle(workRecord, 'F', state);
   }
@@ -922,29 +1002,40 @@ void ArticlesWindowLogic::DownloadArticles(DatabaseFile& file) {
       ok = written = false;
       break;
     }
-    const std::size_t index = articleLines_;
+    const std::size_t index = lines;
     if (index < ArticleTable::kMaxArticles) {
       table_.SetEntry(index, workRecord, static_cast<std::int32_t>(slot));
       workRecord.IN_USE = 0;
       table_.SetEntry(index + 1, workRecord, -1);
-      ++articleLines_;
-      if (view_) view_->ListChanged();
+      ++lines;
     }
-    if (slot % 100 == 0) op_.Progress(CFormat("%u articles downloaded", slot));
+    control.Advance(slot);
+    if (control.StopRequested()) {
+      ok = false;
+      break;
+    }
     WaitCursor wait(op_);
     ok = transfers_->DownloadArticle(workRecord, 'N', state);
   }
+  transferStopped = control.StopRequested() && !ok && written;
   if (!ok) {
     // A file that could not be written is no fault of the register.
-    if (written) controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
+    if (written && !transferStopped) controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
     transferFailed = 1;
   }
 }
 
-void ArticlesWindowLogic::DownloadDepartments(DatabaseFile& file) {
+void ArticlesWindowLogic::DownloadDepartments(DatabaseFile& file, TransferControl& control,
+                                              std::vector<DepartmentRecord>& rows) {
   departmentBuffer = ZeroDepartment();
   departmentBuffer.downloaded = 1;
+  control.Begin("Departments", profile_.departmentCount);
   for (std::uint32_t position = 0; position < profile_.departmentCount; ++position) {
+    if (control.StopRequested()) {
+      transferStopped = true;
+      transferFailed = 1;
+      return;
+    }
     bool ok;
     {
       WaitCursor wait(op_);
@@ -955,53 +1046,67 @@ void ArticlesWindowLogic::DownloadDepartments(DatabaseFile& file) {
       transferFailed = 1;
       return;
     }
-    if (downloadAll != 1) {
-      listKind_ = ListKind::Departments;
-      departmentRows_.push_back(departmentBuffer);
-      if (view_) view_->ListChanged();
-    }
+    if (downloadAll != 1) rows.push_back(departmentBuffer);
+    control.Advance(position + 1);
   }
   controls.statusText = UiText("MSG_DEVICE_OK_MSG");
 }
 
 void ArticlesWindowLogic::OnDownload() {
   downloadReplacedFile = false;
+  transferStopped = false;
   if (database_.IsOpen()) database_.Close();
   OnOpenDatabase();
   if (!database_.IsOpen() || !transfers_) return;
   if (op_.Ask(UiText("MSG_DBOVERWIRTE_ATTENTION"), {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) {
     return;
   }
-  // The register's tables go into a new file, a copy of the old one (a
-  // download of one table keeps the other); the old file stays as it is
-  // until the new one is complete.
-  DatabaseFile fresh;
-  if (!BeginNewFile(fresh, true)) {
-    controls.statusText = databasePath + " was left as it was";
-    transferFailed = 1;
-    UpdateData(false);
-    return;
-  }
   EmptyList();
   const int before = transferFailed;
   transferFailed = 0;
-  bool articlesFailed = false;
-  if (controls.viewMode == ViewMode::Articles || downloadAll == 1) {
-    DownloadArticles(fresh);
-    articlesFailed = transferFailed == 1;
-  }
-  if (!articlesFailed && (controls.viewMode == ViewMode::Departments || downloadAll == 1)) DownloadDepartments(fresh);
-  const bool complete = transferFailed == 0;
+  bool begun = false;
+  std::size_t articleLines = 0;
+  std::vector<DepartmentRecord> departmentRows;
+  RunTask("Download", [&](TransferControl& control) {
+    // The register's tables go into a new file, a copy of the old one (a
+    // download of one table keeps the other); the old file stays as it is
+    // until the new one is complete, and a cancelled download never replaces it.
+    DatabaseFile fresh;
+    if (!BeginNewFile(fresh, true)) return;
+    begun = true;
+    bool articlesFailed = false;
+    if (controls.viewMode == ViewMode::Articles || downloadAll == 1) {
+      DownloadArticles(fresh, control, articleLines);
+      articlesFailed = transferFailed == 1;
+    }
+    if (!articlesFailed && (controls.viewMode == ViewMode::Departments || downloadAll == 1)) {
+      DownloadDepartments(fresh, control, departmentRows);
+    }
+    if (transferFailed == 0 && PutInPlace(fresh)) {
+      downloadReplacedFile = true;
+    } else {
+      fresh.Close();
+      transferFailed = 1;
+    }
+  });
   transferFailed = std::max(before, transferFailed);
-  if (complete && PutInPlace(fresh)) {
-    downloadReplacedFile = true;
+  if (downloadReplacedFile) {
+    articleLines_ = articleLines;
+    if (!departmentRows.empty()) {
+      listKind_ = ListKind::Departments;
+      departmentRows_ = std::move(departmentRows);
+    }
+    if (view_) view_->ListChanged();
   } else {
-    fresh.Close();
     transferFailed = 1;
-    // What the list showed of the download is not in the file: show the file.
+    // What the task read is not in the file: show the file.
     const std::string kept = databasePath + " was left as it was";
     const std::string registerError = UiText("MSG_DEVICE_ERROR_MSG");
-    controls.statusText = controls.statusText == registerError ? registerError + "  -  " + kept : kept;
+    if (transferStopped) {
+      controls.statusText = std::string(kMsgDownloadCancelled) + ": " + kept;
+    } else {
+      controls.statusText = begun && controls.statusText == registerError ? registerError + "  -  " + kept : kept;
+    }
     ReloadFromFile();
     if (controls.viewMode == ViewMode::Departments) ShowDepartments();
   }

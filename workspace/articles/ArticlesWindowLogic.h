@@ -16,6 +16,7 @@
 #include "NameFilter.h"
 #include "Operator.h"
 #include "Records.h"
+#include "TaskRunner.h"
 
 class RegisterTransfers;
 class WorkbookExchange;
@@ -86,6 +87,11 @@ class ArticlesWindowLogic {
   void SetView(ArticlesWindowView* view) { view_ = view; }
   // Without a workbook exchange Export XLS and Import XLS do nothing.
   void SetWorkbookExchange(WorkbookExchange* exchange) { workbooks_ = exchange; }
+  // Register transfers and converter runs go through the runner (the window's
+  // runs them on a worker behind a progress window); null: on the calling thread.
+  void SetTaskRunner(TaskRunner* runner) { runner_ = runner ? runner : &directRunner_; }
+  // A transfer or converter run is under way: the window must leave the logic alone.
+  bool Busy() const { return busy_; }
 
   // Commands of the window.
   void OnInitDialog(bool deviceConnected);
@@ -152,6 +158,7 @@ class ArticlesWindowLogic {
   std::uint32_t loadedArticleCount = 0;
   int downloadAll = 0;
   bool downloadReplacedFile = false;  // the last download put a new file in place
+  bool transferStopped = false;       // the last transfer or converter run was cancelled
 
   ArticleTable& Table() { return table_; }
   const ArticleTable& Table() const { return table_; }
@@ -198,8 +205,15 @@ class ArticlesWindowLogic {
   // file, and holds it as the open database from that moment on.
   bool PutInPlace(DatabaseFile& fresh);
   bool ClearArticleSlots(DatabaseFile& file);
-  void DownloadArticles(DatabaseFile& file);
-  void DownloadDepartments(DatabaseFile& file);
+  // The task sees the members; the window hears of the outcome once it is over.
+  void RunTask(const std::string& title, const TaskRunner::Task& task);
+  // The parameters, on the runner; true when the register answered.
+  bool ReadParameters();
+  void UploadArticles(TransferControl& control);
+  void UploadDepartments(TransferControl& control);
+  // Run by the task: the list lines are collected and shown only afterwards.
+  void DownloadArticles(DatabaseFile& file, TransferControl& control, std::size_t& lines);
+  void DownloadDepartments(DatabaseFile& file, TransferControl& control, std::vector<DepartmentRecord>& rows);
 
   Operator& op_;
   DeviceProfile& profile_;
@@ -208,6 +222,10 @@ class ArticlesWindowLogic {
   RegisterTransfers* transfers_;
   WorkbookExchange* workbooks_ = nullptr;
   ArticlesWindowView* view_ = nullptr;
+  DirectTaskRunner directRunner_;
+  TaskRunner* runner_ = &directRunner_;
+  bool busy_ = false;
+  std::optional<bool> registerChangedMeanwhile_;
 
   ArticleTable table_;
   DatabaseFile database_;
@@ -238,3 +256,4 @@ inline constexpr const char* kMsgImportOverwrite =
     "You are going to overwrite the current database.\nAre you sure you want to do it?";
 inline constexpr const char* kMsgUnableToOpenDatabase = "Unable to open the database file!";
 inline constexpr const char* kArticlesConverterName = "QuorvexLP";
+inline constexpr const char* kMsgDownloadCancelled = "Download cancelled";

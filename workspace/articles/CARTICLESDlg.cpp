@@ -1,6 +1,7 @@
 #include "CARTICLESDlg.h"
 
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QHeaderView>
@@ -18,7 +19,10 @@
 #include "CArticleEditor.h"
 #include "DepartmentEditorAdapter.h"
 #include "PresetFileOperator.h"
+#include "GuiThreadOperator.h"
 #include "QtOperator.h"
+#include "QtTaskRunner.h"
+#include "TransferProgressDialog.h"
 #include "RegisterWatch.h"
 #include "UiText.h"
 #include "WindowSettings.h"
@@ -63,7 +67,9 @@ CARTICLESDlg::CARTICLESDlg(DeviceProfile& profile, const GroupNames& names, Regi
     ownOperator_ = std::make_unique<QtOperator>(this);
     op = ownOperator_.get();
   }
-  operator_ = std::make_unique<PresetFileOperator>(*op);
+  // Transfers run on a worker; their questions come back to this thread.
+  guiOperator_ = std::make_unique<GuiThreadOperator>(*op);
+  operator_ = std::make_unique<PresetFileOperator>(*guiOperator_);
 
   ArticleEditorPort* articleEditor = parts.articleEditor;
   if (!articleEditor) {
@@ -77,6 +83,8 @@ CARTICLESDlg::CARTICLESDlg(DeviceProfile& profile, const GroupNames& names, Regi
     departmentEditor = departmentAdapter_.get();
   }
   logic_ = std::make_unique<ArticlesWindowLogic>(*operator_, profile, articleEditor, departmentEditor, transfers);
+  runner_ = std::make_unique<QtTaskRunner>(this, parts.progressShowAfterMs);
+  logic_->SetTaskRunner(runner_.get());
   // The logic keeps one database object for its life, so the editor's pointer
   // stays right whichever file is opened in it.
   if (articleEditor_) articleEditor_->SetDatabase(&logic_->Database());
@@ -150,7 +158,7 @@ void CARTICLESDlg::ShowSortIndicator() {
 
 void CARTICLESDlg::Wire() {
   const auto command = [this](QPushButton* button, void (ArticlesWindowLogic::*handler)()) {
-    connect(button, &QPushButton::clicked, this, [this, handler] { (logic_.get()->*handler)(); });
+    connect(button, &QPushButton::clicked, this, [this, handler] { RunCommand([this, handler] { (logic_.get()->*handler)(); }); });
   };
   command(ui_->buttonEdit, &ArticlesWindowLogic::OnEdit);
   command(ui_->buttonAddNew, &ArticlesWindowLogic::OnAddNew);
@@ -159,10 +167,10 @@ void CARTICLESDlg::Wire() {
   command(ui_->buttonDownload, &ArticlesWindowLogic::OnDownload);
   command(ui_->buttonOpenDatabase, &ArticlesWindowLogic::OnOpenDatabase);
   connect(ui_->buttonExportXls, &QPushButton::clicked, this, [this] {
-    if (workbook_.exportXls) workbook_.exportXls(*logic_);
+    if (workbook_.exportXls) RunCommand([this] { workbook_.exportXls(*logic_); });
   });
   connect(ui_->buttonImportXls, &QPushButton::clicked, this, [this] {
-    if (workbook_.importXls) workbook_.importXls(*logic_);
+    if (workbook_.importXls) RunCommand([this] { workbook_.importXls(*logic_); });
   });
   connect(ui_->buttonClose, &QPushButton::clicked, this, &CARTICLESDlg::reject);
 
@@ -215,8 +223,10 @@ int CARTICLESDlg::DoModal() {
   ApplyTexts();
   // The opening download asks its question over the window, once it is up.
   QTimer::singleShot(0, this, [this] {
-    logic_->OnInitDialog(deviceConnected_);
-    OpenStartDatabase();
+    RunCommand([this] {
+      logic_->OnInitDialog(deviceConnected_);
+      OpenStartDatabase();
+    });
   });
   return exec();
 }
@@ -256,9 +266,37 @@ void CARTICLESDlg::ApplyTexts() {
   ui_->buttonClose->setText(Text("DLG_ARTICLEMAIN_IDCANCEL"));
 }
 
+void CARTICLESDlg::RunCommand(const std::function<void()>& command) {
+  command();
+  if (closeAfterTransfer_ && !runner_->Running()) {
+    closeAfterTransfer_ = false;
+    reject();
+  }
+}
+
 void CARTICLESDlg::reject() {
+  if (runner_->Running()) {
+    // The worker still works on the logic and the file: stop it first, close
+    // once it has ended (RunCommand), and only then may the engine stop.
+    if (closeAfterTransfer_) return;
+    if (operator_->Ask(kMsgStopTransferQuestion, {}, MessageButtons::YesNo, MessageIcon::Question) != Answer::Yes) {
+      return;
+    }
+    closeAfterTransfer_ = true;
+    runner_->RequestStop();
+    return;
+  }
   logic_->OnClose();
   QDialog::reject();
+}
+
+void CARTICLESDlg::closeEvent(QCloseEvent* event) {
+  if (runner_->Running()) {
+    event->ignore();
+    reject();
+    return;
+  }
+  QDialog::closeEvent(event);
 }
 
 void CARTICLESDlg::FollowRegister(std::function<bool()> attached, int intervalMs) {

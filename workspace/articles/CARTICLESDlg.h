@@ -22,8 +22,10 @@ class ArticleEditorAdapter;
 class ArticlesListModel;
 class CArticleEditor;
 class DepartmentEditorAdapter;
+class GuiThreadOperator;
 class PresetFileOperator;
 class QtOperator;
+class QtTaskRunner;
 class QButtonGroup;
 class QLineEdit;
 class QTableView;
@@ -37,6 +39,7 @@ struct ArticlesWindowParts {
   Operator* op = nullptr;                          // null: message boxes over the window
   ArticleEditorPort* articleEditor = nullptr;      // null: the window's own article editor
   DepartmentEditorPort* departmentEditor = nullptr;  // null: a department editor window per edit
+  int progressShowAfterMs = 300;                     // the progress window shows for longer work only
 };
 
 class CARTICLESDlg : public QDialog, private ArticlesWindowView {
@@ -71,10 +74,12 @@ class CARTICLESDlg : public QDialog, private ArticlesWindowView {
   QRadioButton* Option(const char* objectName) const;
 
  public slots:
+  // During a transfer: asks, then stops it and closes once it has ended.
   void reject() override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   // ArticlesWindowView
@@ -90,10 +95,15 @@ class CARTICLESDlg : public QDialog, private ArticlesWindowView {
   // The header shows the logic's sort; column widths follow the columns shown.
   void ShowSortIndicator();
   void ApplyColumnWidths();
+  // Runs a command of the logic; a close asked for during it happens after it.
+  void RunCommand(const std::function<void()>& command);
 
   std::unique_ptr<Ui::ArticlesMain> ui_;
   std::unique_ptr<QtOperator> ownOperator_;
+  std::unique_ptr<GuiThreadOperator> guiOperator_;
   std::unique_ptr<PresetFileOperator> operator_;
+  std::unique_ptr<QtTaskRunner> runner_;
+  bool closeAfterTransfer_ = false;
   CArticleEditor* articleEditor_ = nullptr;  // child of the window
   std::unique_ptr<ArticleEditorAdapter> articleAdapter_;
   std::unique_ptr<DepartmentEditorAdapter> departmentAdapter_;

@@ -1,6 +1,8 @@
 #include "ArticlesCli.h"
 
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <thread>
@@ -12,6 +14,7 @@
 #include "CFormat.h"
 #include "Config.h"
 #include "ConsoleOperator.h"
+#include "ConsoleTaskRunner.h"
 #include "DatabaseFile.h"
 #include "RegisterConnection.h"
 #include "RegisterTransfers.h"
@@ -21,13 +24,20 @@
 namespace {
 
 constexpr const char* kUsageText =
-    "usage: articles-cli [--register usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]] [--trace FILE] [--yes] COMMAND\n"
+    "usage: articles-cli [--register usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]] [--trace FILE] [--yes]\n"
+    "                    [--timeout SECONDS] COMMAND\n"
     "       articles-cli --help | --version\n"
     "  params                                   read and print the register's parameters\n"
     "  download DB [--articles|--departments]   register tables into DB (both by default; DB created if missing)\n"
     "  upload DB [--departments]                articles of DB to the register (its departments instead)\n"
     "  report FILE                              download the sales report into FILE\n"
-    "  show DB                                  print the article and department lines of DB or a report file\n";
+    "  show DB                                  print the article and department lines of DB or a report file\n"
+    "--timeout SECONDS ends a command that runs longer (exit status 1); SIGINT and SIGTERM stop a transfer\n"
+    "after the exchange in progress, leaving files as they were (exit status 130 and 143).\n";
+
+// After the time limit the command gets this long to wind down before the
+// program ends regardless.
+constexpr auto kTimeoutGrace = std::chrono::seconds(5);
 
 bool Exists(const std::string& path) {
   std::error_code ec;
@@ -77,6 +87,15 @@ std::optional<ArticlesCli::Invocation> ArticlesCli::Parse(const std::vector<std:
       if (arg == "--trace" && i + 1 >= args.size()) return usage("--trace needs the path of the trace file");
       call.trace = arg == "--trace" ? args[++i] : arg.substr(8);
       if (call.trace.empty()) return usage("--trace needs the path of the trace file");
+    } else if (arg == "--timeout" || arg.starts_with("--timeout=")) {
+      if (arg == "--timeout" && i + 1 >= args.size()) return usage("--timeout needs a number of seconds");
+      const std::string value = arg == "--timeout" ? args[++i] : arg.substr(10);
+      char* end = nullptr;
+      const unsigned long seconds = std::strtoul(value.c_str(), &end, 10);
+      if (value.empty() || *end != '\0' || value[0] == '-' || seconds == 0 || seconds > 1000000) {
+        return usage("--timeout needs a whole number of seconds from 1 to 1000000");
+      }
+      call.timeoutSeconds = static_cast<unsigned>(seconds);
     } else if (arg == "--articles") {
       call.articlesOnly = true;
     } else if (arg == "--departments") {
@@ -106,10 +125,73 @@ std::optional<ArticlesCli::Invocation> ArticlesCli::Parse(const std::vector<std:
   return call;
 }
 
+void ArticlesCli::Stop(int signalNumber) {
+  int none = 0;
+  const bool first = signal_.compare_exchange_strong(none, signalNumber);
+  stop_ = true;
+  {
+    std::lock_guard lock(stopMutex_);
+    if (operator_ && operator_->AtPrompt()) {
+      // The questions come before anything is sent or written: nothing to wind down.
+      std::fprintf(streams_.err, "\narticles-cli: stopped by %s; nothing was transferred\n",
+                   signalNumber == SIGINT ? "SIGINT" : "SIGTERM");
+      std::fflush(streams_.err);
+      std::_Exit(128 + signalNumber);
+    }
+  }
+  if (!first) InterruptEngine();
+}
+
+void ArticlesCli::InterruptEngine() {
+  std::lock_guard lock(stopMutex_);
+  if (engine_) engine_->Interrupt();
+}
+
+void ArticlesCli::Watch(unsigned seconds) {
+  std::unique_lock lock(doneMutex_);
+  if (doneChanged_.wait_for(lock, std::chrono::seconds(seconds), [this] { return done_; })) return;
+  timedOut_ = true;
+  stop_ = true;
+  lock.unlock();
+  InterruptEngine();
+  lock.lock();
+  if (doneChanged_.wait_for(lock, kTimeoutGrace, [this] { return done_; })) return;
+  // Stuck outside the register link: the files are safe, the wait is not.
+  std::fprintf(streams_.err, "articles-cli: stopped after %u seconds (--timeout)\n", seconds);
+  std::fflush(streams_.err);
+  std::_Exit(kFailed);
+}
+
 int ArticlesCli::Run(const std::vector<std::string>& args) {
   int status = kOk;
   const std::optional<Invocation> call = Parse(args, &status);
   if (!call) return status;
+  {
+    std::lock_guard lock(doneMutex_);
+    done_ = false;
+  }
+  std::thread watchdog;
+  if (call->timeoutSeconds > 0) watchdog = std::thread(&ArticlesCli::Watch, this, call->timeoutSeconds);
+  status = RunCommand(*call);
+  {
+    std::lock_guard lock(doneMutex_);
+    done_ = true;
+  }
+  doneChanged_.notify_all();
+  if (watchdog.joinable()) watchdog.join();
+  if (const int signalNumber = signal_.load(); signalNumber != 0) {
+    std::fprintf(streams_.err, "articles-cli: stopped by %s\n", signalNumber == SIGINT ? "SIGINT" : "SIGTERM");
+    return 128 + signalNumber;
+  }
+  if (timedOut_) {
+    std::fprintf(streams_.err, "articles-cli: %s did not finish within %u seconds and was stopped\n",
+                 call->command.c_str(), call->timeoutSeconds);
+    return kFailed;
+  }
+  return status;
+}
+
+int ArticlesCli::RunCommand(const Invocation& call) {
 
   if (!SelectConfiguredCodePage()) {
     std::fprintf(streams_.err, "articles-cli: the code page \"%s\" of ARTICLESRW.CONF is not known here\n",
@@ -118,35 +200,61 @@ int ArticlesCli::Run(const std::vector<std::string>& args) {
   }
   DeviceProfile profile;
   profile.SetForDeviceType();
-  ConsoleOperator op(call->assumeYes, streams_.in, streams_.err, streams_.interactive);
+  ConsoleOperator op(call.assumeYes, streams_.in, streams_.err, streams_.interactive);
+  struct OperatorShown {
+    ArticlesCli& cli;
+    OperatorShown(ArticlesCli& owner, const ConsoleOperator& op) : cli(owner) {
+      std::lock_guard lock(cli.stopMutex_);
+      cli.operator_ = &op;
+    }
+    ~OperatorShown() {
+      std::lock_guard lock(cli.stopMutex_);
+      cli.operator_ = nullptr;
+    }
+  } operatorShown{*this, op};
 
-  if (call->command == "show") return Show(*call, profile);
-  if (call->command == "upload" && !Exists(call->file)) {
-    std::fprintf(streams_.err, "articles-cli: %s does not exist; nothing to upload\n", call->file.c_str());
+  if (call.command == "show") return Show(call, profile);
+  if (call.command == "upload" && !Exists(call.file)) {
+    std::fprintf(streams_.err, "articles-cli: %s does not exist; nothing to upload\n", call.file.c_str());
     return kFailed;
   }
-  if (call->command == "report" && Exists(call->file) &&
-      op.Ask(call->file + " exists. Replace it with the register's report?", {}, MessageButtons::YesNo,
+  if (call.command == "report" && Exists(call.file) &&
+      op.Ask(call.file + " exists. Replace it with the register's report?", {}, MessageButtons::YesNo,
              MessageIcon::Question) != Answer::Yes) {
     return kFailed;
   }
 
-  RegisterChoice choice = call->choice;
-  choice.tracePath = call->trace;
+  RegisterChoice choice = call.choice;
+  choice.tracePath = call.trace;
   RegisterConnection connection(choice, timing_);
   if (!connection.TraceProblem().empty()) {
     std::fprintf(streams_.err, "articles-cli: %s\n", connection.TraceProblem().c_str());
     return kFailed;
   }
+  struct EngineShown {
+    ArticlesCli& cli;
+    EngineShown(ArticlesCli& owner, cDeviceProtocol& engine) : cli(owner) {
+      std::lock_guard lock(cli.stopMutex_);
+      cli.engine_ = &engine;
+      // A stop that came before the engine was known still counts.
+      if (cli.timedOut_) engine.Interrupt();
+    }
+    ~EngineShown() {
+      std::lock_guard lock(cli.stopMutex_);
+      cli.engine_ = nullptr;
+    }
+  } shown{*this, connection.Engine()};
   if (!Connect(connection, choice)) return kFailed;
+  if (stop_) return kFailed;
   RegisterTransfers transfers(connection.Transaction(), profile);
   const bool parametersRead = transfers.ReadDeviceParameters();
   if (!parametersRead) std::fprintf(streams_.err, "%s\n", UiText("MSG_DEVICE_ERROR_MSG").c_str());
 
-  if (call->command == "params") return parametersRead ? PrintParameters(profile) : kFailed;
-  if (call->command == "report") return Report(*call, op, profile, transfers);
-  if (call->command == "download") return Download(*call, op, profile, transfers);
-  return Upload(*call, op, profile, transfers);
+  if (call.command == "params") return parametersRead ? PrintParameters(profile) : kFailed;
+  ConsoleTaskRunner runner(streams_.err, streams_.progressLine, &stop_);
+  if (call.command == "report") return Report(call, op, profile, transfers, runner);
+  if (call.command == "download") return Download(call, op, profile, transfers, runner);
+  return Upload(call, op, profile, transfers, runner);
 }
 
 int ArticlesCli::Show(const Invocation& call, const DeviceProfile& profile) {
@@ -204,8 +312,9 @@ int ArticlesCli::PrintParameters(const DeviceProfile& profile) {
 }
 
 int ArticlesCli::Report(const Invocation& call, ConsoleOperator& op, DeviceProfile& profile,
-                        RegisterTransfers& transfers) {
+                        RegisterTransfers& transfers, TaskRunner& runner) {
   ReportsLogic reports(op, profile, &transfers);
+  reports.SetTaskRunner(&runner);
   op.SetFile(call.file);
   reports.DownloadReports();
   const bool ok = reports.ReportFile().IsOpen() && reports.StatusText() == UiText("MSG_DEVICE_OK_MSG");
@@ -218,8 +327,9 @@ int ArticlesCli::Report(const Invocation& call, ConsoleOperator& op, DeviceProfi
 }
 
 int ArticlesCli::Download(const Invocation& call, ConsoleOperator& op, DeviceProfile& profile,
-                          RegisterTransfers& transfers) {
+                          RegisterTransfers& transfers, TaskRunner& runner) {
   ArticlesWindowLogic window(op, profile, nullptr, nullptr, &transfers);
+  window.SetTaskRunner(&runner);
   op.SetFile(call.file);
   window.controls.viewMode = call.articlesOnly      ? ViewMode::Articles
                              : call.departmentsOnly ? ViewMode::Departments
@@ -236,8 +346,9 @@ int ArticlesCli::Download(const Invocation& call, ConsoleOperator& op, DevicePro
 }
 
 int ArticlesCli::Upload(const Invocation& call, ConsoleOperator& op, DeviceProfile& profile,
-                        RegisterTransfers& transfers) {
+                        RegisterTransfers& transfers, TaskRunner& runner) {
   ArticlesWindowLogic window(op, profile, nullptr, nullptr, &transfers);
+  window.SetTaskRunner(&runner);
   op.SetFile(call.file);
   window.OnOpenDatabase();
   if (!window.Database().IsOpen()) return kFailed;

@@ -2,7 +2,10 @@
 // nightly report download from cron or a technician on a headless machine.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +14,8 @@
 #include "RegisterConnection.h"
 
 class ConsoleOperator;
+class TaskRunner;
+class cDeviceProtocol;
 class RegisterTransfers;
 struct DeviceProfile;
 
@@ -21,6 +26,7 @@ class ArticlesCli {
     std::FILE* out = stdout;
     std::FILE* err = stderr;
     bool interactive = false;  // questions may be answered at the terminal
+    bool progressLine = false;  // err is a terminal: progress rewrites one line
   };
 
   // Exit statuses.
@@ -34,6 +40,11 @@ class ArticlesCli {
   // args without the program name.
   int Run(const std::vector<std::string>& args);
 
+  // SIGINT or SIGTERM arrived (any thread but a signal handler's): the transfer
+  // stops after the exchange in progress and Run returns 128 + signal. A second
+  // signal also ends the exchange in progress.
+  void Stop(int signalNumber);
+
  private:
   // What the command line asks for.
   struct Invocation {
@@ -44,6 +55,7 @@ class ArticlesCli {
     std::string file;
     bool articlesOnly = false;
     bool departmentsOnly = false;
+    unsigned timeoutSeconds = 0;  // --timeout: 0 for none
   };
 
   // nullopt with the exit status in status when the run ends here (--help, a mistake).
@@ -51,15 +63,32 @@ class ArticlesCli {
   int Usage(const std::string& problem);
   // Starts the connection and waits for the register to announce itself; says why not.
   bool Connect(RegisterConnection& connection, const RegisterChoice& choice);
+  int RunCommand(const Invocation& call);
+  // Ends the exchange under way and every later one (the time limit, a second signal).
+  void InterruptEngine();
+  void Watch(unsigned seconds);
 
   // One function a command; each returns the exit status.
   int Show(const Invocation& call, const DeviceProfile& profile);
   int PrintParameters(const DeviceProfile& profile);
-  int Report(const Invocation& call, ConsoleOperator& op, DeviceProfile& profile, RegisterTransfers& transfers);
-  int Download(const Invocation& call, ConsoleOperator& op, DeviceProfile& profile, RegisterTransfers& transfers);
-  int Upload(const Invocation& call, ConsoleOperator& op, DeviceProfile& profile, RegisterTransfers& transfers);
+  int Report(const Invocation& call, ConsoleOperator& op, DeviceProfile& profile, RegisterTransfers& transfers,
+             TaskRunner& runner);
+  int Download(const Invocation& call, ConsoleOperator& op, DeviceProfile& profile, RegisterTransfers& transfers,
+               TaskRunner& runner);
+  int Upload(const Invocation& call, ConsoleOperator& op, DeviceProfile& profile, RegisterTransfers& transfers,
+             TaskRunner& runner);
 
   Streams streams_;
   DeviceTiming timing_;
   unsigned connectWaitMs_;
+
+  std::atomic<bool> stop_{false};
+  std::atomic<int> signal_{0};
+  std::atomic<bool> timedOut_{false};
+  std::mutex stopMutex_;  // what a stop from another thread reaches: the engine and the operator
+  cDeviceProtocol* engine_ = nullptr;  // while a connection runs
+  const ConsoleOperator* operator_ = nullptr;  // while a command runs
+  std::mutex doneMutex_;
+  std::condition_variable doneChanged_;
+  bool done_ = false;
 };

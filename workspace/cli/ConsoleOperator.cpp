@@ -33,7 +33,10 @@ Answer ConsoleOperator::Ask(const std::string& text, const std::string&, Message
   std::fprintf(err_, "%s [y/N] ", text.c_str());
   std::fflush(err_);
   char line[64] = {};
-  if (!std::fgets(line, sizeof line, in_)) {
+  atPrompt_ = true;
+  const bool answered = std::fgets(line, sizeof line, in_) != nullptr;
+  atPrompt_ = false;
+  if (!answered) {
     refused_ = declined_ = true;
     return no;
   }
@@ -49,4 +52,3 @@ std::optional<std::string> ConsoleOperator::ChooseFile(const FileChoice&) {
   return chosen;
 }
 
-void ConsoleOperator::Progress(const std::string& what) { std::fprintf(err_, "%s\n", what.c_str()); }

@@ -1,8 +1,9 @@
 // The operator of the console tool: questions are answered by --yes or at the
 // terminal, and refused when nobody can answer; file dialogs take the file named
-// on the command line; messages and progress go to standard error.
+// on the command line; messages go to standard error.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -20,12 +21,13 @@ class ConsoleOperator : public Operator {
 
   Answer Ask(const std::string& text, const std::string& title, MessageButtons buttons, MessageIcon icon) override;
   std::optional<std::string> ChooseFile(const FileChoice& choice) override;
-  void Progress(const std::string& what) override;
 
   // A question was refused because nobody could answer it.
   bool Refused() const { return refused_; }
   // A question was answered with No or Cancel (or refused).
   bool Declined() const { return declined_; }
+  // Waiting for the person to answer at the terminal (any thread may ask).
+  bool AtPrompt() const { return atPrompt_.load(); }
 
  private:
   bool assumeYes_;
@@ -34,5 +36,6 @@ class ConsoleOperator : public Operator {
   bool interactive_;
   bool refused_ = false;
   bool declined_ = false;
+  std::atomic<bool> atPrompt_{false};
   std::optional<std::string> file_;
 };

@@ -1,10 +1,16 @@
 #include "QtConverterLauncher.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QStringList>
 
+namespace {
+// How often the wait looks at the stop request.
+constexpr int kStopPollMs = 50;
+}  // namespace
+
 ConverterRun QtConverterLauncher::Run(const std::string& program, const std::vector<std::string>& arguments,
-                                      const std::string& workingDirectory) {
+                                      const std::string& workingDirectory, const TransferControl& control) {
   QProcess process;
   QStringList list;
   for (const auto& argument : arguments) list << QString::fromStdString(argument);
@@ -18,7 +24,18 @@ ConverterRun QtConverterLauncher::Run(const std::string& program, const std::vec
   ConverterRun run;
   if (!process.waitForStarted(-1)) return run;
   run.started = true;
-  process.waitForFinished(-1);
+  const QDeadlineTimer deadline(timeLimit_.count());
+  while (!process.waitForFinished(kStopPollMs)) {
+    if (process.state() == QProcess::NotRunning) break;
+    run.stopped = control.StopRequested();
+    run.timedOut = !run.stopped && deadline.hasExpired();
+    if (run.stopped || run.timedOut) {
+      process.kill();
+      process.waitForFinished(-1);
+      run.exitStatus = -1;
+      return run;
+    }
+  }
   run.errorOutput = process.readAllStandardError().toStdString();
   if (process.exitStatus() == QProcess::CrashExit) {
     run.exitStatus = -1;

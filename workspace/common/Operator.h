@@ -43,9 +43,6 @@ class Operator {
   virtual void BeginWait() {}
   virtual void EndWait() {}
 
-  // Progress of a long transfer (articles done so far); only consoles show it.
-  virtual void Progress(const std::string& /*what*/) {}
-
   void Tell(const std::string& text, MessageIcon icon) { Ask(text, {}, MessageButtons::Ok, icon); }
 };
 

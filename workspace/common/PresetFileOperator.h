@@ -28,7 +28,6 @@ class PresetFileOperator : public Operator {
   }
   void BeginWait() override { inner_.BeginWait(); }
   void EndWait() override { inner_.EndWait(); }
-  void Progress(const std::string& what) override { inner_.Progress(what); }
 
  private:
   Operator& inner_;

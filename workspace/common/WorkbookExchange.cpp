@@ -60,12 +60,18 @@ bool WorkbookExchange::FillTransferFile(Operator& op, const DatabaseFile& source
 }
 
 bool WorkbookExchange::RunConverter(Operator& op, const std::string& programName,
-                                    const std::vector<std::string>& arguments) {
+                                    const std::vector<std::string>& arguments, TransferControl& control) {
   const std::string program = FindConverter(programName);
   ConverterRun run;
   if (!program.empty()) {
+    control.Begin("Converting the workbook", 0);
     WaitCursor wait(op);
-    run = launcher_.Run(program, arguments, startDirectory_);
+    run = launcher_.Run(program, arguments, startDirectory_, control);
+  }
+  if (run.stopped) return false;
+  if (run.timedOut) {
+    op.Tell(kMsgConverterTimedOut, MessageIcon::Error);
+    return false;
   }
   if (!run.started) {
     op.Tell(kMsgCreateProcessFailed, MessageIcon::Warning);
@@ -82,17 +88,17 @@ bool WorkbookExchange::RunConverter(Operator& op, const std::string& programName
 }
 
 bool WorkbookExchange::Export(Operator& op, const DatabaseFile& source, const std::string& workbook,
-                              const std::string& programName) {
+                              const std::string& programName, TransferControl& control) {
   if (!FillTransferFile(op, source)) return false;
-  const bool ok = RunConverter(op, programName, {"alal", "-DW", "-I" + transferPath_, "-O" + workbook});
+  const bool ok = RunConverter(op, programName, {"alal", "-DW", "-I" + transferPath_, "-O" + workbook}, control);
   RemoveTransferFile();
   return ok;
 }
 
 bool WorkbookExchange::Import(Operator& op, const DatabaseFile& current, const std::string& workbook,
-                              const std::string& programName, DatabaseFile& converted) {
+                              const std::string& programName, DatabaseFile& converted, TransferControl& control) {
   if (!FillTransferFile(op, current)) return false;
-  bool ok = RunConverter(op, programName, {"alal", "-UP", "-I" + transferPath_, "-O" + workbook});
+  bool ok = RunConverter(op, programName, {"alal", "-UP", "-I" + transferPath_, "-O" + workbook}, control);
   if (ok) {
     const IoResult opened = converted.OpenExisting(transferPath_);
     ok = opened && converted.CheckHeader();

@@ -17,6 +17,8 @@ inline constexpr const char* kTransferFileName = "tmpDBTransfer";
 inline constexpr const char* kPrivateFolderName = "quillbay-articles";
 inline constexpr const char* kMsgUnableToOpenTmp = "Unable to open the tmp file!";
 inline constexpr const char* kMsgCreateProcessFailed = "ERROR: CreateProcess failed!";
+inline constexpr const char* kMsgConverterTimedOut =
+    "The converter did not finish in time and was stopped; no file was changed.";
 
 class WorkbookExchange {
  public:
@@ -38,18 +40,21 @@ class WorkbookExchange {
 
   // Writes the workbook from what source holds on disk. False (after telling the
   // operator why) when the workbook was not written.
-  bool Export(Operator& op, const DatabaseFile& source, const std::string& workbook, const std::string& programName);
+  // A stop request through control ends the converter; nothing is told then.
+  bool Export(Operator& op, const DatabaseFile& source, const std::string& workbook, const std::string& programName,
+              TransferControl& control);
 
   // Builds the transfer file from the workbook and leaves it open in converted
   // (its name already removed). The current file is copied there first. False (after telling the operator
   // why) when the conversion did not succeed; nothing else is touched then.
   bool Import(Operator& op, const DatabaseFile& current, const std::string& workbook, const std::string& programName,
-              DatabaseFile& converted);
+              DatabaseFile& converted, TransferControl& control);
 
  private:
   bool FillTransferFile(Operator& op, const DatabaseFile& source);
   void RemoveTransferFile();
-  bool RunConverter(Operator& op, const std::string& programName, const std::vector<std::string>& arguments);
+  bool RunConverter(Operator& op, const std::string& programName, const std::vector<std::string>& arguments,
+                    TransferControl& control);
 
   ConverterLauncher& launcher_;
   std::string startDirectory_;

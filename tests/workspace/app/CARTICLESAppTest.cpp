@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <thread>
 
@@ -14,8 +15,10 @@
 #include "CARTICLESDlg.h"
 #include "CDeviceType.h"
 #include "CReports.h"
+#include "QuitOnSignal.h"
 #include "RegisterTransfers.h"
 #include "ScriptedOperator.h"
+#include "TempDir.h"
 #include "UiText.h"
 #include "WorkspaceTestConfig.h"
 
@@ -166,6 +169,41 @@ TEST(CARTICLESAppTest, ReportsButtonOpensTheReportsWindow) {
   app.reportsAction();
   EXPECT_TRUE(seen);
   app.ShutDown();
+}
+
+TEST(CARTICLESAppTest, SigtermDuringADownloadStopsItAndClosesTheWindowsAfterTheWorker) {
+  WorkspaceTestConfig config;
+  TempDir dir;
+  ScriptedOperator op;
+  CARTICLESApp app(DemoSettings(), &op);
+  const QuitOnSignal quit;
+  app.StartUp();
+  ASSERT_TRUE(WaitConnected(app));
+  const std::string path = dir.File("shop.db");
+  op.QueueAnswer(Answer::Yes);  // the opening download
+  op.QueueFile(path);
+  op.QueueAnswer(Answer::Ok);
+  bool raised = false;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      auto* window = qobject_cast<CARTICLESDlg*>(top);
+      if (!raised && window && window->Logic().Busy() && window->Logic().downloadAll == 1) {
+        raised = true;
+        std::raise(SIGTERM);
+      }
+    }
+  });
+  look.start(1);
+  app.OpenGoods();  // returns once the window closed
+  app.ShutDown();
+  EXPECT_TRUE(raised);
+  EXPECT_EQ(quit.Signal(), SIGTERM);
+  // The new empty file as it was made before the download; nothing else left.
+  EXPECT_EQ(std::filesystem::file_size(path), kArticleAreaOffset);
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) ++entries;
+  EXPECT_EQ(entries, 1u);
 }
 
 }  // namespace

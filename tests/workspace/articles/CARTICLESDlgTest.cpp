@@ -2,7 +2,10 @@
 
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <memory>
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -12,6 +15,7 @@
 #include <QTableView>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QThread>
 #include <QTimer>
 #include <QtTest/QTest>
 
@@ -20,6 +24,11 @@
 #include "CArticleEditor.h"
 #include "CDepartmentEditor.h"
 #include "DeviceProfile.h"
+#include "FastTiming.h"
+#include "RegisterTransfers.h"
+#include "TransferProgressDialog.h"
+#include "cDemoRegister.h"
+#include "cDeviceProtocol.h"
 #include "ScriptedOperator.h"
 #include "TempDir.h"
 #include "UiText.h"
@@ -335,4 +344,83 @@ TEST_F(CARTICLESDlgTest, KeysActOnTheListAndTheRegisterIsFollowedLive) {
 
   QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
   EXPECT_TRUE(window.PluSearchBox()->hasFocus());
+}
+
+namespace {
+
+// A download from the demo register that takes a while, so that the window can
+// be looked at and closed while it runs.
+class SlowRegister {
+ public:
+  SlowRegister() {
+    cDemoRegister::Options options;
+    options.timing = FastTiming();
+    demo = std::make_unique<cDemoRegister>(options);
+    engine.Start(demo.get());
+    profile.SetForDeviceType();
+  }
+  ~SlowRegister() { engine.Stop(); }
+
+  DeviceProfile profile;
+  std::unique_ptr<cDemoRegister> demo;
+  cDeviceProtocol engine{FastTiming()};
+  RegisterTransfers transfers{[this](std::uint16_t command, const std::string& request, std::string& reply) {
+                                QThread::msleep(3);
+                                return engine.DeviceTransaction(command, request, reply);
+                              },
+                              profile};
+};
+
+std::vector<char> Bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+}  // namespace
+
+TEST(CARTICLESDlgTransferTest, TheWindowRepaintsShowsProgressAndClosesOnlyAfterTheWorkerStopped) {
+  WorkspaceTestConfig config;
+  TempDir dir;
+  SlowRegister link;
+  ScriptedOperator op;
+  ArticlesWindowParts parts{&op, nullptr, nullptr, 0};
+  CARTICLESDlg window(link.profile, config.Names(), &link.transfers, true, nullptr, parts);
+  window.show();
+  const std::string path = dir.File("shop.db");
+  {
+    DatabaseFile file;
+    ASSERT_EQ(file.OpenDatabase(path, false).result, OpenResult::Created);
+    ASSERT_TRUE(file.WriteNewContents('B'));
+  }
+  const std::vector<char> before = Bytes(path);
+
+  QString shown;
+  int heartbeats = 0;
+  QTimer heartbeat;
+  QObject::connect(&heartbeat, &QTimer::timeout, [&] { ++heartbeats; });
+  heartbeat.start(10);
+  // Once the progress window counts articles, the operator closes the articles window.
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* progress = window.findChild<TransferProgressDialog*>();
+    if (!progress || !progress->isVisible() || !progress->CountText().startsWith("Articles")) return;
+    if (progress->CountText() == "Articles 0" || !shown.isEmpty()) return;
+    shown = progress->CountText();
+    op.QueueAnswer(Answer::Yes);
+    window.reject();
+    EXPECT_TRUE(window.isVisible()) << "the window waits for the worker";
+  });
+  watch.start(20);
+
+  op.QueueFile(path);
+  op.QueueAnswer(Answer::Ok);
+  window.Button("buttonDownload")->click();
+
+  EXPECT_FALSE(shown.isEmpty());
+  EXPECT_GT(heartbeats, 5) << "the GUI thread kept running its timers";
+  EXPECT_EQ(op.AskedTexts().back(), kMsgStopTransferQuestion);
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_TRUE(window.Logic().transferStopped);
+  EXPECT_EQ(Bytes(path), before);
+  EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
 }

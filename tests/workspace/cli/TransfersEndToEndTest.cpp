@@ -2,10 +2,14 @@
 // through the real protocol engine.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include "FastTiming.h"
@@ -545,4 +549,194 @@ TEST_F(Transfers, CommandLineToolOnReadOnlyFilesAndAFullDisk) {
   EXPECT_EQ(ReadBytes(report), reportBefore);
   std::fclose(out);
   std::fclose(err);
+}
+
+namespace {
+
+// A runner that asks for the stop once the named part has reached count.
+void StopAt(DirectTaskRunner& runner, std::string what, std::uint64_t count) {
+  runner.onProgress = [what = std::move(what), count](TransferControl& control) {
+    const TransferControl::Progress progress = control.Snapshot();
+    if (progress.what == what && progress.done == count) control.RequestStop();
+  };
+}
+
+}  // namespace
+
+TEST_F(Transfers, ACancelledDownloadLeavesTheFileByteForByteWhereverItStops) {
+  StartRegister(cDemoRegister::Contents::Sample);
+  ASSERT_TRUE(transfers.ReadDeviceParameters());
+  std::vector<ArticleRecord> original;
+  for (std::uint32_t plu = 500; plu < 520; ++plu) original.push_back(Article(plu, 0));
+  const std::string path = MakeDatabase("shop.db", original);
+  const auto before = ReadBytes(path);
+  beforeRequest = [](int) {};
+  DirectTaskRunner runner;
+  window.SetTaskRunner(&runner);
+  const std::uint64_t count = demo->ArticleCount();
+  const struct {
+    const char* what;
+    std::uint64_t at;
+    ViewMode mode;
+  } cases[] = {{"Articles", 1, ViewMode::Both},          {"Articles", count / 2, ViewMode::Both},
+               {"Articles", count, ViewMode::Both},      {"Departments", 1, ViewMode::Departments},
+               {"Departments", 4, ViewMode::Departments}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.what) + " " + std::to_string(c.at));
+    StopAt(runner, c.what, c.at);
+    requests = 0;
+    op.QueueFile(path);
+    op.QueueAnswer(Answer::Ok);
+    window.controls.viewMode = c.mode;
+    window.downloadAll = c.mode == ViewMode::Both ? 1 : 0;
+    window.OnDownload();
+    EXPECT_TRUE(window.transferStopped);
+    EXPECT_FALSE(window.downloadReplacedFile);
+    EXPECT_EQ(window.controls.statusText, "Download cancelled: " + path + " was left as it was");
+    EXPECT_EQ(requests, static_cast<int>(c.at)) << "the stop comes after the exchange in progress";
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
+    EXPECT_EQ(window.Table().Count(), original.size());  // the window shows the file
+  }
+  // The opening download is not offered again after a Cancel.
+  StopAt(runner, "Articles", 3);
+  op.QueueAnswer(Answer::Yes);
+  op.QueueFile(path);
+  op.QueueAnswer(Answer::Ok);
+  window.OnInitDialog(true);
+  EXPECT_TRUE(window.transferStopped);
+  EXPECT_EQ(op.PendingAnswers(), 0u);
+  EXPECT_TRUE(op.Unscripted().empty()) << testing::PrintToString(op.Unscripted());
+  EXPECT_EQ(ReadBytes(path), before);
+}
+
+TEST_F(Transfers, ACancelledUploadSaysHowMuchTheRegisterGot) {
+  StartRegister(cDemoRegister::Contents::Empty);
+  ASSERT_TRUE(transfers.ReadDeviceParameters());
+  std::vector<ArticleRecord> articles;
+  for (std::uint32_t plu = 1; plu <= 30; ++plu) articles.push_back(Article(plu, 0));
+  const std::string path = MakeDatabase("shop.db", articles);
+  beforeRequest = [](int) {};
+  DirectTaskRunner runner;
+  window.SetTaskRunner(&runner);
+  op.QueueFile(path);
+  window.OnOpenDatabase();
+  for (const std::uint64_t at : {1u, 15u}) {
+    StopAt(runner, "Articles", at);
+    requests = 0;
+    op.QueueAnswer(Answer::Ok);
+    window.controls.viewMode = ViewMode::Articles;
+    window.OnUpload();
+    EXPECT_EQ(window.controls.statusText, "Upload cancelled: " + std::to_string(at) + " of 30 articles sent");
+    EXPECT_EQ(requests, static_cast<int>(at));
+    EXPECT_EQ(window.uploadFailed, 1);
+  }
+  // A stop asked for with the last article sent finds nothing left to stop.
+  StopAt(runner, "Articles", 30);
+  op.QueueAnswer(Answer::Ok);
+  window.OnUpload();
+  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
+  EXPECT_EQ(window.uploadFailed, 0);
+  EXPECT_EQ(demo->ArticleCount(), 30u);
+
+  StopAt(runner, "Departments", 4);
+  op.QueueAnswer(Answer::Ok);
+  window.controls.viewMode = ViewMode::Departments;
+  window.OnUpload();
+  EXPECT_EQ(window.controls.statusText, "Upload cancelled: 4 of 8 departments sent");
+}
+
+TEST_F(Transfers, ACancelledReportDownloadLeavesNoFile) {
+  StartRegister(cDemoRegister::Contents::Sample);
+  ReportsLogic reports(op, profile, &transfers);
+  DirectTaskRunner runner;
+  reports.SetTaskRunner(&runner);
+  reports.OnInitDialog(true);
+  StopAt(runner, "Articles", 5);
+  const std::string path = dir.File("report.db");
+  op.QueueFile(path);
+  reports.DownloadReports();
+  EXPECT_TRUE(reports.Stopped());
+  EXPECT_EQ(reports.StatusText(), "Download cancelled: no report file was written");
+  EXPECT_TRUE(reports.ArticleLines().empty());
+  EXPECT_FALSE(reports.ReportFile().IsOpen());
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) ++entries;
+  EXPECT_EQ(entries, 0u);
+}
+
+namespace {
+
+struct Finished {
+  int status = -1;  // exit status, -1 when it did not exit normally
+  std::string output;
+  std::chrono::milliseconds afterSignal{0};
+};
+
+// Runs articles-cli against the demo register at the product's own timing;
+// sends signalNumber after delay unless it is 0.
+Finished RunConsoleTool(const std::vector<std::string>& args, int signalNumber, std::chrono::milliseconds delay,
+                        const std::string& outputPath) {
+  std::vector<std::string> all{std::string(ARTICLES_BIN_DIR) + "/articles-cli"};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& arg : all) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    const int fd = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(fd, STDOUT_FILENO);
+    ::dup2(fd, STDERR_FILENO);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  Finished finished;
+  const auto signalled = std::chrono::steady_clock::now() + delay;
+  if (signalNumber != 0) {
+    std::this_thread::sleep_until(signalled);
+    ::kill(child, signalNumber);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  finished.afterSignal =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - signalled);
+  if (WIFEXITED(status)) finished.status = WEXITSTATUS(status);
+  const auto bytes = ReadBytes(outputPath);
+  finished.output.assign(bytes.begin(), bytes.end());
+  return finished;
+}
+
+}  // namespace
+
+TEST_F(Transfers, TheConsoleToolStopsOnASignalAndAtItsTimeLimitLeavingTheFile) {
+  std::vector<ArticleRecord> original;
+  for (std::uint32_t plu = 1; plu <= 5; ++plu) original.push_back(Article(plu, 0));
+  const std::string path = MakeDatabase("shop.db", original);
+  const auto before = ReadBytes(path);
+  const std::string log = dir.File("output.txt");
+  const std::vector<std::string> download{"--register", "demo", "--yes", "download", path};
+
+  for (const int signalNumber : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signalNumber);
+    const Finished run = RunConsoleTool(download, signalNumber, std::chrono::milliseconds(1500), log);
+    EXPECT_EQ(run.status, 128 + signalNumber) << run.output;
+    EXPECT_LT(run.afterSignal, std::chrono::milliseconds(1000)) << "stops after the exchange in progress";
+    EXPECT_NE(run.output.find("Download cancelled: " + path + " was left as it was"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find(signalNumber == SIGINT ? "stopped by SIGINT" : "stopped by SIGTERM"),
+              std::string::npos);
+    EXPECT_EQ(ReadBytes(path), before);
+  }
+
+  std::vector<std::string> limited{"--timeout", "1"};
+  limited.insert(limited.end(), download.begin(), download.end());
+  const Finished run = RunConsoleTool(limited, 0, std::chrono::milliseconds(0), log);
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("download did not finish within 1 seconds and was stopped"), std::string::npos)
+      << run.output;
+  EXPECT_EQ(ReadBytes(path), before);
+  EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) ++entries;
+  EXPECT_EQ(entries, 2u) << "shop.db and the output, nothing left over";
 }

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "ArticlesWindowLogic.h"
 #include "FastTiming.h"
@@ -271,7 +274,8 @@ TEST_F(Workbooks, ReportExportCarriesTheSalesFigures) {
 
   // Read back through the converter: the same articles with their sales.
   DatabaseFile back;
-  ASSERT_TRUE(exchange.Import(op, reports.ReportFile(), workbook, "Quorvex", back));
+  TransferControl control;
+  ASSERT_TRUE(exchange.Import(op, reports.ReportFile(), workbook, "Quorvex", back, control));
   for (std::uint32_t slot = 1; slot <= reports.ArticleLines().size(); ++slot) {
     ArticleRecord original, imported;
     reports.ReportFile().ReadArticle(slot, original);
@@ -286,4 +290,71 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
+}
+
+namespace {
+
+// A converter that never ends, as a hung one would.
+std::string HangingConverter(const TempDir& folder) {
+  const std::string path = folder.File(kArticlesConverterName);
+  {
+    std::ofstream script(path);
+    script << "#!/bin/sh\nexec sleep 30\n";
+  }
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+  return path;
+}
+
+// Asks for the stop from another thread once the converter runs.
+class StopWhileConverting : public TaskRunner {
+ public:
+  void Run(const std::string& /*title*/, const Task& task) override {
+    TransferControl control;
+    std::thread cancel([&control] {
+      while (control.Snapshot().what.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      control.RequestStop();
+    });
+    task(control);
+    cancel.join();
+  }
+};
+
+}  // namespace
+
+TEST_F(Workbooks, CancelAndTheTimeLimitEndTheConverterAndLeaveTheDatabase) {
+  TempDir converters;
+  HangingConverter(converters);
+  WorkbookExchange hanging(launcher, start.Path().string(), {converters.Path().string()});
+  window.SetWorkbookExchange(&hanging);
+  StopWhileConverting runner;
+  window.SetTaskRunner(&runner);
+  const std::string path = MakeDatabase("shop.db", 12, "Kept");
+  Open(path);
+  const auto before = ReadBytes(path);
+  const std::string workbook = dir.File("in.xlsx");
+  WriteBytes(workbook, {'P', 'K'});
+
+  const auto started = std::chrono::steady_clock::now();
+  op.QueueAnswer(Answer::Yes);
+  op.QueueFile(workbook);
+  window.OnImportXls();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  EXPECT_TRUE(window.transferStopped);
+  EXPECT_EQ(window.controls.statusText, "Import cancelled: " + path + " was left as it was");
+  EXPECT_EQ(ReadBytes(path), before);
+  EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
+
+  QtConverterLauncher impatient(std::chrono::milliseconds(200));
+  WorkbookExchange limited(impatient, start.Path().string(), {converters.Path().string()});
+  window.SetWorkbookExchange(&limited);
+  window.SetTaskRunner(nullptr);
+  op.QueueFile(dir.File("out.xlsx"));
+  window.OnExportXls();
+  EXPECT_EQ(op.Asked().back().text, kMsgConverterTimedOut);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out.xlsx")));
+  EXPECT_EQ(ReadBytes(path), before);
+  // The transfer files went with the runs.
+  EXPECT_TRUE(hanging.TransferPath().empty());
+  EXPECT_TRUE(limited.TransferPath().empty());
 }

@@ -45,7 +45,6 @@ void ScriptedOperator::Clear() {
   files_.clear();
   asked_.clear();
   choices_.clear();
-  progress_.clear();
   unscripted_.clear();
   waitDepth_ = 0;
   waitsBegun_ = 0;

@@ -31,12 +31,10 @@ class ScriptedOperator : public Operator {
   std::optional<std::string> ChooseFile(const FileChoice& choice) override;
   void BeginWait() override;
   void EndWait() override;
-  void Progress(const std::string& what) override { progress_.push_back(what); }
 
   const std::vector<AskedQuestion>& Asked() const { return asked_; }
   std::vector<std::string> AskedTexts() const;
   const std::vector<FileChoice>& FileChoices() const { return choices_; }
-  const std::vector<std::string>& ProgressReports() const { return progress_; }
   const std::vector<std::string>& Unscripted() const { return unscripted_; }
   std::size_t PendingAnswers() const { return answers_.size(); }
   std::size_t PendingFiles() const { return files_.size(); }
@@ -54,7 +52,6 @@ class ScriptedOperator : public Operator {
   std::deque<std::optional<std::string>> files_;
   std::vector<AskedQuestion> asked_;
   std::vector<FileChoice> choices_;
-  std::vector<std::string> progress_;
   std::vector<std::string> unscripted_;
   int waitDepth_ = 0;
   int waitsBegun_ = 0;
