@@ -864,6 +864,11 @@ void ArticlesWindowLogic::OnUpload() {
   }
   if (!transfers_) return;
   uploadFailed = 0;
+  // A register plugged in after the window opened tells its limits first.
+  if (!EnsureParameters()) {
+    uploadFailed = 1;
+    return;
+  }
   const bool articles = controls.viewMode == ViewMode::Articles;
   const char* question = articles ? "MSG_PLUREP_ATTENTION" : "MSG_DEPTREP_ATTENTION";
   if (op_.Ask(UiText(question), {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) return;
@@ -1059,6 +1064,10 @@ void ArticlesWindowLogic::OnDownload() {
   OnOpenDatabase();
   if (!database_.IsOpen() || !transfers_) return;
   if (op_.Ask(UiText("MSG_DBOVERWIRTE_ATTENTION"), {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) {
+    return;
+  }
+  if (!EnsureParameters()) {
+    transferFailed = 1;
     return;
   }
   EmptyList();

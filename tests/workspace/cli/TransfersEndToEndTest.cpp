@@ -740,3 +740,18 @@ TEST_F(Transfers, TheConsoleToolStopsOnASignalAndAtItsTimeLimitLeavingTheFile) {
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) ++entries;
   EXPECT_EQ(entries, 2u) << "shop.db and the output, nothing left over";
 }
+
+TEST_F(Transfers, ARegisterPluggedInLaterTellsItsLimitsBeforeTheFirstTransfer) {
+  cDemoRegister::Profile another;
+  another.departmentCount = 12;
+  StartRegister(cDemoRegister::Contents::Sample, another);
+  window.OnInitDialog(false);
+  window.OnRegisterChanged(true);
+  const std::string path = MakeDatabase("shop.db", {Article(5, 0)});
+  op.QueueFile(path);
+  window.OnOpenDatabase();
+  op.QueueAnswer(Answer::Ok);
+  window.OnUpload();
+  EXPECT_EQ(window.uploadFailed, 0);
+  EXPECT_EQ(profile.departmentCount, 12u);  // the register's own, read before the upload
+}
