@@ -50,33 +50,22 @@ void ReportsLogic::Changed() {
 void ReportsLogic::RunTask(const std::string& title, const TaskRunner::Task& task) {
   ReportsView* view = view_;
   view_ = nullptr;
-  busy_ = true;
+  presence_.BeginTask();
   stopped_ = false;
   runner_->Run(title, task);
-  busy_ = false;
+  presence_.EndTask();
   view_ = view;
-  if (registerChangedMeanwhile_) {
-    // The status line keeps the download's outcome; the button follows the register.
-    const bool enabled = *registerChangedMeanwhile_ && transfers_ != nullptr;
-    registerChangedMeanwhile_.reset();
-    if (enabled != downloadEnabled_) parametersStale_ = enabled;
-    downloadEnabled_ = enabled;
-  }
 }
 
 bool ReportsLogic::ReadParameters() {
   bool answered = false;
-  RunTask("Register", [&](TransferControl& control) {
-    control.Begin("Reading the register's parameters", 0);
-    WaitCursor wait(op_);
-    answered = transfers_->ReadDeviceParameters();
-  });
+  RunTask("Register", ReadParametersTask(*transfers_, op_, answered));
   return answered;
 }
 
 void ReportsLogic::OnInitDialog(bool deviceConnected) {
-  downloadEnabled_ = deviceConnected && transfers_ != nullptr;
-  if (downloadEnabled_) {
+  presence_.Start(deviceConnected && transfers_ != nullptr);
+  if (presence_.Attached()) {
     ReadParameters();
   } else {
     statusText_ = "No register attached";
@@ -84,15 +73,9 @@ void ReportsLogic::OnInitDialog(bool deviceConnected) {
 }
 
 void ReportsLogic::OnRegisterChanged(bool attached) {
-  if (busy_) {
-    registerChangedMeanwhile_ = attached;
-    return;
-  }
-  const bool enabled = attached && transfers_ != nullptr;
-  if (enabled == downloadEnabled_) return;
-  downloadEnabled_ = enabled;
   // A register plugged in now is asked for its parameters before its report.
-  parametersStale_ = enabled;
+  const bool enabled = attached && transfers_ != nullptr;
+  if (!presence_.Change(enabled)) return;
   statusText_ = enabled ? "Register attached: " + UiText("DV_1") : "No register attached";
   Changed();
 }
@@ -106,13 +89,10 @@ void ReportsLogic::DownloadReports() {
   if (!transfers_) return;
   const auto path = op_.ChooseFile(ReportChoice(true));
   if (!path) return;
-  if (parametersStale_) {
-    if (!ReadParameters()) {
-      statusText_ = UiText("MSG_DEVICE_ERROR_MSG");
-      Changed();
-      return;
-    }
-    parametersStale_ = false;
+  if (!presence_.EnsureParameters([this] { return ReadParameters(); })) {
+    statusText_ = UiText("MSG_DEVICE_ERROR_MSG");
+    Changed();
+    return;
   }
   // The report goes into a new file that takes the chosen one's place only
   // when complete: a failed or cancelled download leaves an earlier report as

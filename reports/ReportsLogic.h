@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "DeviceProfile.h"
 #include "Operator.h"
 #include "Records.h"
+#include "RegisterPresence.h"
 #include "TaskRunner.h"
 
 inline constexpr const char* kReportsConverterName = "Quorvex";
@@ -49,7 +49,7 @@ class ReportsLogic {
   void SetWorkbookExchange(WorkbookExchange* exchange) { workbooks_ = exchange; }
   // Register transfers and converter runs go through the runner; null: on the calling thread.
   void SetTaskRunner(TaskRunner* runner) { runner_ = runner ? runner : &directRunner_; }
-  bool Busy() const { return busy_; }
+  bool Busy() const { return presence_.Busy(); }
   // The last download or export was cancelled.
   bool Stopped() const { return stopped_; }
 
@@ -58,7 +58,7 @@ class ReportsLogic {
   void OnInitDialog(bool deviceConnected);
   // The register came or went while the window is open.
   void OnRegisterChanged(bool attached);
-  bool DownloadEnabled() const { return downloadEnabled_; }
+  bool DownloadEnabled() const { return presence_.Attached(); }
 
   void DownloadReports();
   void OpenReports();
@@ -113,12 +113,9 @@ class ReportsLogic {
   ReportsView* view_ = nullptr;
   DirectTaskRunner directRunner_;
   TaskRunner* runner_ = &directRunner_;
-  bool busy_ = false;
   bool stopped_ = false;
-  std::optional<bool> registerChangedMeanwhile_;
+  RegisterPresence presence_;  // the download is enabled while a register is attached
   DatabaseFile reportFile_;
-  bool downloadEnabled_ = false;
-  bool parametersStale_ = false;
   std::string statusText_;
   std::vector<std::string> articleLines_;
   std::vector<std::uint32_t> articleSlots_;  // the report file's slot of each article line

@@ -317,67 +317,43 @@ void ArticlesWindowLogic::UpdateEnabled() {
   enabled.addNew = enabled.remove = enabled.exportXls = enabled.importXls = enabled.sortOptions = articles;
   enabled.filter = articles;
   enabled.openDatabase = true;
-  enabled.upload = enabled.download = registerAttached_;
+  enabled.upload = enabled.download = presence_.Attached();
   if (view_) view_->EnabledChanged();
 }
 
 void ArticlesWindowLogic::OnRegisterChanged(bool attached) {
-  if (busy_) {
-    // The task owns the members until it ends; the news waits for it.
-    registerChangedMeanwhile_ = attached;
-    return;
-  }
-  if (attached == registerAttached_) return;
-  registerAttached_ = attached;
-  // A register plugged in now may be another type than the one read before.
-  parametersStale_ = attached;
+  // During a task the task owns the members; the news waits for its end.
+  if (!presence_.Change(attached)) return;
   controls.statusText = attached ? "Register attached: " + UiText("DV_1") : kMsgNoRegister;
   UpdateData(false);
 }
 
 bool ArticlesWindowLogic::EnsureParameters() {
-  if (!parametersStale_ || !transfers_) return true;
-  if (!ReadParameters()) {
-    controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
-    UpdateData(false);
-    return false;
-  }
-  parametersStale_ = false;
-  return true;
+  if (!transfers_ || presence_.EnsureParameters([this] { return ReadParameters(); })) return true;
+  controls.statusText = UiText("MSG_DEVICE_ERROR_MSG");
+  UpdateData(false);
+  return false;
 }
 
 void ArticlesWindowLogic::RunTask(const std::string& title, const TaskRunner::Task& task) {
   ArticlesWindowView* view = view_;
   view_ = nullptr;
-  busy_ = true;
+  presence_.BeginTask();
   transferStopped = false;
   runner_->Run(title, task);
-  busy_ = false;
+  presence_.EndTask();
   view_ = view;
-  if (registerChangedMeanwhile_) {
-    // The status line keeps the transfer's outcome; the buttons follow the register.
-    const bool attached = *registerChangedMeanwhile_;
-    registerChangedMeanwhile_.reset();
-    if (attached != registerAttached_) {
-      registerAttached_ = attached;
-      parametersStale_ = attached;
-    }
-  }
   UpdateEnabled();
 }
 
 bool ArticlesWindowLogic::ReadParameters() {
   bool answered = false;
-  RunTask("Register", [&](TransferControl& control) {
-    control.Begin("Reading the register's parameters", 0);
-    WaitCursor wait(op_);
-    answered = transfers_->ReadDeviceParameters();
-  });
+  RunTask("Register", ReadParametersTask(*transfers_, op_, answered));
   return answered;
 }
 
 void ArticlesWindowLogic::OnInitDialog(bool deviceConnected) {
-  registerAttached_ = deviceConnected;
+  presence_.Start(deviceConnected);
   UpdateEnabled();
   if (!deviceConnected) {
     controls.statusText = kMsgNoRegister;

@@ -16,6 +16,7 @@
 #include "NameFilter.h"
 #include "Operator.h"
 #include "Records.h"
+#include "RegisterPresence.h"
 #include "TaskRunner.h"
 
 class RegisterTransfers;
@@ -91,7 +92,7 @@ class ArticlesWindowLogic {
   // runs them on a worker behind a progress window); null: on the calling thread.
   void SetTaskRunner(TaskRunner* runner) { runner_ = runner ? runner : &directRunner_; }
   // A transfer or converter run is under way: the window must leave the logic alone.
-  bool Busy() const { return busy_; }
+  bool Busy() const { return presence_.Busy(); }
 
   // Commands of the window.
   void OnInitDialog(bool deviceConnected);
@@ -106,7 +107,7 @@ class ArticlesWindowLogic {
   void ShowDepartments();
   // The register came or went while the window is open.
   void OnRegisterChanged(bool attached);
-  bool RegisterAttached() const { return registerAttached_; }
+  bool RegisterAttached() const { return presence_.Attached(); }
   void OnSortOption();
   void OnPluSearchFocus();
   void OnBarcodeSearchFocus();
@@ -224,14 +225,11 @@ class ArticlesWindowLogic {
   ArticlesWindowView* view_ = nullptr;
   DirectTaskRunner directRunner_;
   TaskRunner* runner_ = &directRunner_;
-  bool busy_ = false;
-  std::optional<bool> registerChangedMeanwhile_;
 
   ArticleTable table_;
   DatabaseFile database_;
   bool databaseJustCreated_ = false;
-  bool registerAttached_ = false;
-  bool parametersStale_ = false;
+  RegisterPresence presence_;
   ListKind listKind_ = ListKind::Articles;
   std::size_t articleLines_ = 0;
   std::vector<DepartmentRecord> departmentRows_;
