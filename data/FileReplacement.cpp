@@ -169,6 +169,17 @@ int FileReplacement::ReleaseDescriptor() {
   return std::exchange(fd_, -1);
 }
 
+IoResult ReplaceFileWith(const std::string& path, std::string_view contents) {
+  FileReplacement replacement;
+  IoResult result = replacement.Begin(path);
+  if (result && !WriteAll(replacement.Descriptor(), reinterpret_cast<const unsigned char*>(contents.data()),
+                          contents.size())) {
+    result = IoResult::Fail(FileError(path, errno));
+  }
+  if (result) result = replacement.Commit();
+  return result;
+}
+
 IoResult KeepBackup(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) return IoResult::Ok();

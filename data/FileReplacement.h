@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "IoResult.h"
 
@@ -59,6 +60,10 @@ class FileReplacement {
   std::string target_;
   std::string temporary_;
 };
+
+// Puts contents whole in the place of the file at path (made when missing):
+// the old file or the complete new one, never half of each.
+IoResult ReplaceFileWith(const std::string& path, std::string_view contents);
 
 // Keeps the complete contents of the file at path as path + ".bak", private to
 // the user, written through a FileReplacement. A missing or empty file needs

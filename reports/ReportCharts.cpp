@@ -10,9 +10,10 @@
 #include <QVBoxLayout>
 #include <QHorizontalBarSeries>
 #include <QPixmap>
-#include <QSaveFile>
+#include <QBuffer>
 #include <QValueAxis>
 
+#include "FileReplacement.h"
 #include "UiText.h"
 
 namespace {
@@ -98,10 +99,14 @@ void ReportCharts::Show(const std::vector<ReportBar>& topArticles, const std::ve
 }
 
 bool ReportCharts::SaveAsPng(const QString& path, QString* error) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || !grab().save(&file, "PNG") || !file.commit()) {
-    if (error) *error = file.errorString();
+  QByteArray png;
+  QBuffer buffer(&png);
+  if (!buffer.open(QIODevice::WriteOnly) || !grab().save(&buffer, "PNG")) {
+    if (error) *error = QStringLiteral("the picture could not be made");
     return false;
   }
-  return true;
+  const IoResult saved =
+      ReplaceFileWith(path.toStdString(), std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+  if (!saved && error) *error = QString::fromStdString(saved.error);
+  return saved.ok;
 }

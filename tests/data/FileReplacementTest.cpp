@@ -55,6 +55,16 @@ TEST(FileReplacement, CommitPutsTheNewFileInPlaceWithTheTargetsMode) {
   EXPECT_TRUE(Leftovers(dir, {"a.db"}).empty());
 }
 
+TEST(FileReplacement, ReplaceFileWithPutsWholeContentsInPlace) {
+  TempDir dir;
+  const std::string target = dir.File("chart.png");
+  ASSERT_TRUE(ReplaceFileWith(target, "first"));
+  ASSERT_TRUE(ReplaceFileWith(target, "second"));
+  EXPECT_EQ(ReadBytes(target), Bytes("second"));
+  EXPECT_TRUE(Leftovers(dir, {"chart.png"}).empty());
+  EXPECT_FALSE(ReplaceFileWith(dir.File("no-such-folder/x.png"), "x"));
+}
+
 TEST(FileReplacement, AnAbandonedReplacementLeavesTheTargetAndNoTrace) {
   TempDir dir;
   const std::string target = dir.File("a.db");
