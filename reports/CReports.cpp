@@ -142,8 +142,9 @@ void CReports::ListsChanged() {
   articles_.Reset();
   departments_.Reset();
   ShowTotals();
-  charts_->Show(logic_.TopArticles(ReportCharts::kTopArticles), logic_.DepartmentSales());
   const std::string& path = logic_.ReportPath();
+  charts_->SetReportName(path.empty() ? QString() : QFileInfo(QString::fromStdString(path)).fileName());
+  charts_->Show(logic_.TopArticles(ReportCharts::kTopArticles), logic_.DepartmentSales());
   setWindowTitle(path.empty() ? tr("Reports")
                               : tr("Reports - %1").arg(QFileInfo(QString::fromStdString(path)).fileName()));
 }

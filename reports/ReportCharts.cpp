@@ -1,6 +1,7 @@
 #include "ReportCharts.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QAbstractBarSeries>
 #include <QBarCategoryAxis>
@@ -9,6 +10,7 @@
 #include <QChartView>
 #include <QVBoxLayout>
 #include <QHorizontalBarSeries>
+#include <QPainter>
 #include <QPixmap>
 #include <QBuffer>
 #include <QValueAxis>
@@ -19,6 +21,35 @@
 namespace {
 constexpr qsizetype kNameChars = 22;
 }  // namespace
+
+QLocale ReportCharts::FiguresLocale() {
+  // The decimal point of the rest of the program, with the counts' thousands separator.
+  return QLocale(QLocale::English, QLocale::UnitedStates);
+}
+
+ReportCharts::AxisScale ReportCharts::ScaleFor(double highest) {
+  // The figure beside the longest bar needs about a fifth more room.
+  const double wanted = highest > 0 ? highest * 1.25 : 1;
+  const double rough = wanted / 5;
+  const double magnitude = std::pow(10.0, std::floor(std::log10(rough)));
+  double step = magnitude * 10;
+  for (const double factor : {1.0, 2.0, 5.0}) {
+    if (magnitude * factor >= rough) {
+      step = magnitude * factor;
+      break;
+    }
+  }
+  AxisScale scale;
+  scale.intervals = std::max(1, static_cast<int>(std::ceil(wanted / step - 1e-9)));
+  scale.max = step * scale.intervals;
+  scale.decimals = step >= 1 ? 0 : static_cast<int>(std::ceil(-std::log10(step) - 1e-9));
+  return scale;
+}
+
+QString ReportCharts::Caption(const QString& reportName, QDate date) {
+  const QString when = date.toString(Qt::ISODate);
+  return reportName.isEmpty() ? tr("Sales report, %1").arg(when) : tr("Sales report %1, %2").arg(reportName, when);
+}
 
 ReportCharts::BarChart ReportCharts::MakeChart(QWidget* parent) {
   BarChart made;
@@ -37,8 +68,10 @@ ReportCharts::BarChart ReportCharts::MakeChart(QWidget* parent) {
   made.totals = new QValueAxis;
   made.totals->setLabelsFont(small);
   made.totals->setLabelFormat(QStringLiteral("%.0f"));
-  made.totals->setTickCount(5);
   chart->addAxis(made.totals, Qt::AlignBottom);
+  // Axis labels and bar figures with thousands separators.
+  chart->setLocalizeNumbers(true);
+  chart->setLocale(FiguresLocale());
   made.view = new QChartView(chart, parent);
   made.view->setRenderHint(QPainter::Antialiasing);
   made.view->setMinimumSize(480, 240);
@@ -77,8 +110,10 @@ int ReportCharts::Fill(BarChart& chart, const QString& title, const std::vector<
   c->addSeries(series);
   chart.names->clear();
   chart.names->append(names);
-  // Room beside the longest bar for its figure.
-  chart.totals->setRange(0, highest > 0 ? highest * 1.3 : 1);
+  const AxisScale scale = ScaleFor(highest);
+  chart.totals->setRange(0, scale.max);
+  chart.totals->setTickCount(scale.intervals + 1);
+  chart.totals->setLabelFormat(QStringLiteral("%.%1f").arg(scale.decimals));
   series->attachAxis(chart.names);
   series->attachAxis(chart.totals);
   return static_cast<int>(bars.size());
@@ -98,10 +133,29 @@ void ReportCharts::Show(const std::vector<ReportBar>& topArticles, const std::ve
   departmentBars_ = Fill(departments_, tr("Departments by sales total"), departments);
 }
 
-bool ReportCharts::SaveAsPng(const QString& path, QString* error) {
+QImage ReportCharts::Picture(QDate date) const {
+  const QPixmap panel = const_cast<ReportCharts*>(this)->grab();
+  QFont font = this->font();
+  font.setPointSizeF(font.pointSizeF() * 1.3);
+  font.setBold(true);
+  const int band = QFontMetrics(font).height() * 2;
+  const double ratio = panel.devicePixelRatio();
+  QImage picture(panel.width(), panel.height() + qRound(band * ratio), QImage::Format_RGB32);
+  picture.setDevicePixelRatio(ratio);
+  picture.fill(Qt::white);
+  QPainter painter(&picture);
+  painter.setFont(font);
+  painter.setPen(Qt::black);
+  const QRectF caption(0, 0, panel.width() / ratio, band);
+  painter.drawText(caption, Qt::AlignCenter, Caption(reportName_, date));
+  painter.drawPixmap(QPointF(0, band), panel);
+  return picture;
+}
+
+bool ReportCharts::SaveAsPng(const QString& path, QString* error, QDate date) {
   QByteArray png;
   QBuffer buffer(&png);
-  if (!buffer.open(QIODevice::WriteOnly) || !grab().save(&buffer, "PNG")) {
+  if (!buffer.open(QIODevice::WriteOnly) || !Picture(date).save(&buffer, "PNG")) {
     if (error) *error = QStringLiteral("the picture could not be made");
     return false;
   }

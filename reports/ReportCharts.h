@@ -4,6 +4,10 @@
 
 #include <vector>
 
+#include <QDate>
+#include <QImage>
+#include <QLocale>
+#include <QString>
 #include <QWidget>
 
 #include "ReportsLogic.h"
@@ -21,8 +25,26 @@ class ReportCharts : public QWidget {
   explicit ReportCharts(QWidget* parent = nullptr);
 
   void Show(const std::vector<ReportBar>& topArticles, const std::vector<ReportBar>& departments);
-  // The panel as a PNG picture; the file is replaced only when the picture is complete.
-  bool SaveAsPng(const QString& path, QString* error);
+  // The name of the report file shown, for the caption of a saved picture.
+  void SetReportName(const QString& name) { reportName_ = name; }
+  // The panel as a PNG picture under a caption (what it shows, the report file,
+  // the date); the file is replaced only when the picture is complete.
+  bool SaveAsPng(const QString& path, QString* error, QDate date = QDate::currentDate());
+  QImage Picture(QDate date) const;
+  static QString Caption(const QString& reportName, QDate date);
+
+  // The sales axis: from 0 to max in intervals of round steps (1, 2 or 5 times
+  // a power of ten), with room beside the longest bar for its figure.
+  struct AxisScale {
+    double max = 1;
+    int intervals = 1;
+    int decimals = 0;  // the steps' decimals, for the labels
+  };
+  static AxisScale ScaleFor(double highest);
+  // Figures as the charts write them: "1,234,567.5".
+  static QLocale FiguresLocale();
+  QValueAxis* ArticleTotalsAxis() const { return articles_.totals; }
+  QValueAxis* DepartmentTotalsAxis() const { return departments_.totals; }
 
   // Bars shown in the article and the department chart.
   int ArticleBars() const { return articleBars_; }
@@ -40,6 +62,7 @@ class ReportCharts : public QWidget {
 
   BarChart articles_;
   BarChart departments_;
+  QString reportName_;
   int articleBars_ = 0;
   int departmentBars_ = 0;
 };

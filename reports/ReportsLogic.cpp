@@ -40,6 +40,16 @@ std::string Line(const char* key, const char* format, double value) {
 ReportsLogic::ReportsLogic(Operator& op, DeviceProfile& profile, RegisterTransfers* transfers)
     : articleRecord(ZeroArticle()), departmentRecord(ZeroDepartment()), op_(op), profile_(profile), transfers_(transfers) {}
 
+void ReportsLogic::ForgetReport() {
+  reportFile_.Close();
+  reportPath_.clear();
+  articleLines_.clear();
+  articleSlots_.clear();
+  articleRows_.clear();
+  departmentLines_.clear();
+  departmentRows_.clear();
+}
+
 void ReportsLogic::Changed() {
   if (view_) {
     view_->ListsChanged();
@@ -192,7 +202,11 @@ void ReportsLogic::OpenReports() {
   for (;;) {
     const auto path = op_.ChooseFile(ReportChoice(false));
     if (!path) return;
-    reportFile_.Close();
+    if (reportFile_.IsOpen()) {
+      // The earlier report's file is let go: nothing of it may stay on screen.
+      ForgetReport();
+      Changed();
+    }
     if (const IoResult opened = reportFile_.OpenForReading(*path); !opened) {
       op_.Tell(kMsgUnableToOpen, MessageIcon::Warning);
       continue;
@@ -263,14 +277,15 @@ void ReportsLogic::ExportReport() {
     return;
   }
   if (!workbooks_) return;
-  const auto workbook = WorkbookExchange::ChooseWorkbook(op_, true);
+  const auto workbook = WorkbookExchange::ChooseWorkbook(op_, true, reportPath_);
   if (!workbook) return;
+  bool written = false;
   RunTask("Export Report", [&](TransferControl& control) {
-    workbooks_->Export(op_, reportFile_, *workbook, kReportsConverterName, control);
+    written = workbooks_->Export(op_, reportFile_, *workbook, kReportsConverterName, control);
     stopped_ = control.StopRequested();
   });
-  if (stopped_) {
-    statusText_ = "Export cancelled: no workbook was written";
+  if (stopped_ || written) {
+    statusText_ = written ? kMsgWorkbookWritten + *workbook : "Export cancelled: no workbook was written";
     Changed();
   }
 }

@@ -101,6 +101,8 @@ class ReportsLogic {
 
  private:
   void Changed();
+  // Closes the report file and empties the lists, title and charts with it.
+  void ForgetReport();
   // The task sees the members; the window hears of the outcome once it is over.
   void RunTask(const std::string& title, const TaskRunner::Task& task);
   bool ReadParameters();

@@ -9,6 +9,8 @@
 #include <QTableView>
 #include <QPushButton>
 #include <QTest>
+#include <QValueAxis>
+#include <cmath>
 #include <filesystem>
 
 #include "FastTiming.h"
@@ -171,4 +173,85 @@ TEST_F(ReportsWindow, FiguresAsSortableColumnsWithTotalsAndCharts) {
   op.QueueFile(dir.File("chart.png"));
   QTest::mouseClick(Child<QPushButton>(window, "saveChartButton"), Qt::LeftButton);
   EXPECT_FALSE(QImage(QString::fromStdString(dir.File("chart.png"))).isNull());
+}
+
+TEST_F(ReportsWindow, AnIncorrectFileLeavesNothingOfTheEarlierReport) {
+  CReports window(op, profile, &transfers, &workbooks, true);
+  window.show();
+  op.QueueFile(dir.File("sales.db"));
+  QTest::mouseClick(Child<QPushButton>(window, "downloadButton"), Qt::LeftButton);
+  ASSERT_EQ(window.windowTitle(), "Reports - sales.db");
+  ASSERT_GT(window.Charts()->ArticleBars(), 0);
+
+  WriteBytes(dir.File("bad.db"), std::vector<unsigned char>(50, 'x'));
+  op.QueueFile(dir.File("bad.db"));
+  QTest::mouseClick(Child<QPushButton>(window, "openButton"), Qt::LeftButton);
+  EXPECT_EQ(op.AskedTexts().back(), "Incorrect File!");
+  EXPECT_EQ(window.windowTitle(), "Reports");
+  EXPECT_EQ(window.Charts()->ArticleBars(), 0);
+  EXPECT_EQ(window.Charts()->DepartmentBars(), 0);
+  EXPECT_EQ(Child<QTableView>(window, "articleList")->model()->rowCount(), 0);
+  EXPECT_EQ(Child<QTableView>(window, "departmentList")->model()->rowCount(), 0);
+  EXPECT_TRUE(window.Logic().ReportPath().empty());
+
+  // A cancelled dialog keeps the report on screen.
+  op.QueueFile(dir.File("sales.db"));
+  QTest::mouseClick(Child<QPushButton>(window, "openButton"), Qt::LeftButton);
+  ASSERT_EQ(window.windowTitle(), "Reports - sales.db");
+  op.QueueFile(std::nullopt);
+  QTest::mouseClick(Child<QPushButton>(window, "openButton"), Qt::LeftButton);
+  EXPECT_EQ(window.windowTitle(), "Reports - sales.db");
+  EXPECT_GT(window.Charts()->ArticleBars(), 0);
+}
+
+TEST(ReportChartsTest, TheSalesAxisRunsInRoundStepsWithGroupedFigures) {
+  for (const double highest : {0.0, 0.4, 3.0, 9.99, 80.0, 1234.56, 99999.0, 123456.78, 5e6, 987654321.0}) {
+    SCOPED_TRACE(highest);
+    const ReportCharts::AxisScale scale = ReportCharts::ScaleFor(highest);
+    ASSERT_GE(scale.intervals, 1);
+    EXPECT_LE(scale.intervals, 5);
+    // Room for the figure beside the longest bar.
+    EXPECT_GE(scale.max, highest * 1.2);
+    const double step = scale.max / scale.intervals;
+    const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+    EXPECT_TRUE(std::abs(mantissa - 1) < 1e-6 || std::abs(mantissa - 2) < 1e-6 || std::abs(mantissa - 5) < 1e-6)
+        << step;
+    // The labels show the steps exactly, without needless decimals.
+    const QString label = QString::number(step, 'f', scale.decimals);
+    EXPECT_NEAR(label.toDouble(), step, 1e-9) << label.toStdString();
+    if (step >= 1) {
+      EXPECT_EQ(scale.decimals, 0);
+    }
+  }
+  EXPECT_EQ(ReportCharts::ScaleFor(80).max, 100.0);
+  EXPECT_EQ(ReportCharts::ScaleFor(80).intervals, 5);
+  EXPECT_EQ(ReportCharts::FiguresLocale().toString(1234567.5, 'f', 2), "1,234,567.50");
+
+  WorkspaceTestConfig config;
+  ReportCharts charts;
+  charts.Show({{"Bread", 1234.5}, {"Milk", 80}}, {{"Food", 99999}});
+  EXPECT_EQ(charts.ArticleTotalsAxis()->max(), ReportCharts::ScaleFor(1234.5).max);
+  EXPECT_EQ(charts.ArticleTotalsAxis()->tickCount(), ReportCharts::ScaleFor(1234.5).intervals + 1);
+  EXPECT_EQ(charts.DepartmentTotalsAxis()->max(), ReportCharts::ScaleFor(99999).max);
+}
+
+TEST_F(ReportsWindow, ASavedChartSaysWhatItShowsAndWhen) {
+  EXPECT_EQ(ReportCharts::Caption("sales.db", QDate(2026, 1, 5)), "Sales report sales.db, 2026-01-05");
+  CReports window(op, profile, &transfers, &workbooks, true);
+  window.show();
+  op.QueueFile(dir.File("sales.db"));
+  QTest::mouseClick(Child<QPushButton>(window, "downloadButton"), Qt::LeftButton);
+  const QImage panel = window.Charts()->grab().toImage();
+  const QImage picture = window.Charts()->Picture(QDate(2026, 1, 5));
+  ASSERT_GT(picture.height(), panel.height());
+  // The band above the charts carries the caption: it is not blank.
+  const int band = picture.height() - panel.height();
+  bool written = false;
+  for (int y = 0; y < band && !written; ++y) {
+    for (int x = 0; x < picture.width() && !written; ++x) written = picture.pixel(x, y) != qRgb(255, 255, 255);
+  }
+  EXPECT_TRUE(written);
+  op.QueueFile(dir.File("chart.png"));
+  QTest::mouseClick(Child<QPushButton>(window, "saveChartButton"), Qt::LeftButton);
+  EXPECT_EQ(QImage(QString::fromStdString(dir.File("chart.png"))).height(), picture.height());
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -26,6 +27,23 @@ FileChoice DatabaseChoice(bool open) {
   return choice;
 }
 
+// An import keeps the departments the workbook listed; the places it left
+// empty get default departments, as in a new file, and the header is written.
+IoResult CompleteImportedFile(DatabaseFile& file, char taxLetter) {
+  IoResult done = file.WriteHeader();
+  const DepartmentRecord empty = ZeroDepartment();
+  for (std::uint32_t slot = 0; done && slot < kDepartmentSlots; ++slot) {
+    DepartmentRecord department;
+    if (file.ReadDepartment(slot, department) == ReadStatus::Error) {
+      return IoResult::Fail(file.Path() + ": department " + std::to_string(slot + 1) + " could not be read");
+    }
+    if (std::memcmp(&department, &empty, sizeof department) == 0) {
+      done = file.WriteDepartment(slot, DefaultDepartment(slot + 1, taxLetter));
+    }
+  }
+  return done;
+}
+
 MessageIcon IconFor(const std::string& message) {
   return message == kMsgUnableToOpen ? MessageIcon::Warning : MessageIcon::Error;
 }
@@ -36,6 +54,25 @@ namespace {
 // The tax group byte a new article starts with; the editor shows the second
 // tax letter selected for it.
 constexpr char kProposedTaxGroup = static_cast<char>(0xC1);
+
+// What Add New puts into the editor: the article shown last, so that a row of
+// similar articles is typed quickly, but without what belongs to that article
+// alone (its barcode, sales and quantities); a fresh record before any.
+ArticleRecord NewArticleFrom(const std::optional<ArticleRecord>& shown) {
+  ArticleRecord record = ZeroArticle();
+  if (!shown) {
+    record.TAX_GROUP = kProposedTaxGroup;
+    record.OPT_FRACT_QTY = 1;
+    return record;
+  }
+  record = *shown;
+  record.PLUNO = 0;
+  record.BARCODE = 0;
+  record.AMOUNT = record.AMOUNT_DS = record.SOLDQTY = record.SOLDQTY_DS = 0;
+  record.STOCKQTY = record.INITQTY = 0;
+  record.IN_USE = 0;
+  return record;
+}
 }  // namespace
 
 SortKey SortKeyOf(SortMode mode) {
@@ -116,6 +153,16 @@ ArticlesWindowLogic::ArticlesWindowLogic(Operator& op, DeviceProfile& profile, A
 ArticlesWindowLogic::~ArticlesWindowLogic() = default;
 
 void ArticlesWindowLogic::Tell(const std::string& text, MessageIcon icon) { op_.Tell(text, icon); }
+
+std::string ArticlesWindowLogic::ActiveFileText() const {
+  return "Active database file :" + databasePath + (ReadOnly() ? kReadOnlyMark : "");
+}
+
+bool ArticlesWindowLogic::RefuseReadOnly() {
+  if (!ReadOnly()) return false;
+  Tell(databasePath + " may only be read here: it can be looked at and uploaded, not changed.", MessageIcon::Warning);
+  return true;
+}
 
 void ArticlesWindowLogic::UpdateData(bool takeFromControls) {
   if (!takeFromControls) {
@@ -315,6 +362,10 @@ void ArticlesWindowLogic::SortAndRefill() {
 void ArticlesWindowLogic::UpdateEnabled() {
   const bool articles = listKind_ == ListKind::Articles;
   enabled.addNew = enabled.remove = enabled.exportXls = enabled.importXls = enabled.sortOptions = articles;
+  // A file that may only be read is for looking at and uploading.
+  enabled.edit = !ReadOnly();
+  enabled.addNew = enabled.addNew && enabled.edit;
+  enabled.remove = enabled.remove && enabled.edit;
   enabled.filter = articles;
   enabled.openDatabase = true;
   enabled.upload = enabled.download = presence_.Attached();
@@ -362,7 +413,8 @@ void ArticlesWindowLogic::OnInitDialog(bool deviceConnected) {
   }
   if (transfers_) {
     controls.statusText.clear();
-    if (ReadParameters()) controls.statusText = UiText("MSG_DEVICE_OK_MSG");
+    // Reading the parameters is no transfer: the status tells which register answered.
+    if (ReadParameters()) controls.statusText = "Register attached: " + UiText("DV_1");
     UpdateData(false);
   }
   while (op_.Ask(UiText("MSG_DOWNLOAD_QUESTION"), {}, MessageButtons::YesNo, MessageIcon::Question) == Answer::Yes) {
@@ -417,10 +469,12 @@ void ArticlesWindowLogic::OnOpenDatabase() {
     break;
   }
   databaseJustCreated_ = outcome.result == OpenResult::Created;
+  // Another file has departments of its own: no article of the last one is a model.
+  lastShown_.reset();
   ReloadFromFile();
   if (databaseJustCreated_) ReportWrite(database_.WriteNewContents(DefaultDepartmentTaxLetter()), false);
   workRecord = ZeroArticle();
-  controls.statusText = "Active database file :" + databasePath;
+  controls.statusText = ActiveFileText();
   if (controls.viewMode == ViewMode::Departments) ShowDepartments();
   UpdateData(false);
 }
@@ -462,7 +516,7 @@ void ArticlesWindowLogic::ShowArticles() {
   loadedArticleCount = static_cast<std::uint32_t>(outcome.loaded);
   ReportLoad(outcome);
   workRecord = ZeroArticle();
-  controls.statusText = "Active database file :" + databasePath;
+  controls.statusText = ActiveFileText();
   UpdateData(false);
   SortAndRefill();
   UpdateData(false);
@@ -502,6 +556,7 @@ void ArticlesWindowLogic::OnEdit() {
     Tell(kMsgSelectItem, MessageIcon::Warning);
     return;
   }
+  if (RefuseReadOnly()) return;
   auto index = static_cast<std::size_t>(controls.selectedIndex);
 
   if (controls.viewMode == ViewMode::Departments) {
@@ -532,6 +587,7 @@ void ArticlesWindowLogic::OnEdit() {
   }
   const std::uint32_t oldPlu = workRecord.PLUNO;
   const std::int64_t oldBarcode = workRecord.BARCODE;
+  lastShown_ = workRecord;
   articleEditor_->Record() = workRecord;
   articleEditor_->SetDuplicateCheck([this, oldPlu, oldBarcode](const ArticleRecord& edited) {
     return FindDuplicate(edited, true, oldPlu, oldBarcode);
@@ -546,6 +602,7 @@ void ArticlesWindowLogic::OnEdit() {
     }
     workRecord.IN_USE = 1;
     if (ReportWrite(database_.WriteArticle(workSlot, workRecord))) {
+      lastShown_ = workRecord;
       table_.SetEntry(index, workRecord, -1);
       SortAndRefill();
       // The sort may have moved it: the highlight stays on the edited article.
@@ -562,7 +619,7 @@ void ArticlesWindowLogic::OnAddNew() {
     OnOpenDatabase();
     if (!database_.IsOpen()) return;
   }
-  if (!articleEditor_) return;
+  if (!articleEditor_ || RefuseReadOnly()) return;
   if (table_.IsFull()) {
     Tell(CFormat("The table already holds %zu articles, the most it can take. Delete an article before adding "
                  "a new one.",
@@ -570,10 +627,9 @@ void ArticlesWindowLogic::OnAddNew() {
          MessageIcon::Warning);
     return;
   }
-  // A fresh article: nothing of an earlier edit or refusal carries over.
+  // Never from a refused article: that one is in no file.
   ArticleRecord& editorRecord = articleEditor_->Record();
-  editorRecord = ZeroArticle();
-  editorRecord.BARCODE = workRecord.BARCODE;
+  editorRecord = NewArticleFrom(lastShown_);
   const auto freeSlot = database_.FindFreeSlot();
   if (!freeSlot) {
     Tell("The database file could not be read to find a free place for the article.", MessageIcon::Error);
@@ -582,8 +638,6 @@ void ArticlesWindowLogic::OnAddNew() {
   workSlot = *freeSlot;
   table_.SortTable(SortKey::PluNumber);
   editorRecord.PLUNO = table_.FirstFreePlu();
-  editorRecord.TAX_GROUP = kProposedTaxGroup;
-  editorRecord.OPT_FRACT_QTY = 1;
 
   articleEditor_->SetDuplicateCheck(
       [this](const ArticleRecord& edited) { return FindDuplicate(edited, false, 0, 0); });
@@ -595,6 +649,7 @@ void ArticlesWindowLogic::OnAddNew() {
     if (!IsDuplicate(workRecord, false, 0, 0)) {
       workRecord.IN_USE = 1;
       if ((added = ReportWrite(database_.WriteArticle(workSlot, workRecord)))) {
+        lastShown_ = workRecord;
         const std::size_t index = table_.Count();
         table_.SetEntry(index, workRecord, static_cast<std::int32_t>(workSlot));
         table_.EndAt(index + 1);
@@ -627,6 +682,7 @@ void ArticlesWindowLogic::OnDelete() {
     Tell(kMsgSelectItem, MessageIcon::Warning);
     return;
   }
+  if (RefuseReadOnly()) return;
   const auto row = static_cast<std::size_t>(controls.selectedIndex);
   const std::size_t index = *TableIndexOfRow(row);
   // The question names the article, so a wrong highlight is caught before it is too late.
@@ -774,13 +830,15 @@ void ArticlesWindowLogic::OnExportXls() {
     return;
   }
   if (!workbooks_) return;
-  const auto workbook = WorkbookExchange::ChooseWorkbook(op_, true);
+  const auto workbook = WorkbookExchange::ChooseWorkbook(op_, true, databasePath);
   if (!workbook) return;
+  bool written = false;
   RunTask("Export XLS", [&](TransferControl& control) {
-    workbooks_->Export(op_, database_, *workbook, kArticlesConverterName, control);
+    written = workbooks_->Export(op_, database_, *workbook, kArticlesConverterName, control);
     transferStopped = control.StopRequested();
   });
   if (transferStopped) controls.statusText = "Export cancelled: no workbook was written";
+  if (written) controls.statusText = kMsgWorkbookWritten + *workbook;
   UpdateData(false);
 }
 
@@ -788,7 +846,11 @@ void ArticlesWindowLogic::OnImportXls() {
   UpdateData(true);
   if (!workbooks_) return;
   if (database_.IsOpen()) {
-    if (op_.Ask(kMsgImportOverwrite, {}, MessageButtons::YesNo, MessageIcon::Question) != Answer::Yes) {
+    const std::string question = std::string(kMsgImportOverwrite) + "\n\nThe articles and the departments of " +
+                                 std::filesystem::path(databasePath).filename().string() +
+                                 " will be replaced by the workbook's; departments the workbook does not list "
+                                 "become default departments.";
+    if (op_.Ask(question, {}, MessageButtons::YesNo, MessageIcon::Question) != Answer::Yes) {
       openDialogMode = 0;
       fileChosen = 1;
       OnOpenDatabase();
@@ -822,7 +884,7 @@ void ArticlesWindowLogic::OnImportXls() {
   DatabaseFile fresh;
   if (!BeginNewFile(fresh, false)) return;
   if (!ReportWrite(CopyContents(converted, fresh), false)) return;
-  if (!ReportWrite(fresh.WriteNewContents(DefaultDepartmentTaxLetter()), false)) return;
+  if (!ReportWrite(CompleteImportedFile(fresh, DefaultDepartmentTaxLetter()), false)) return;
   converted.Close();
   if (!PutInPlace(fresh)) return;
 
@@ -1039,9 +1101,19 @@ void ArticlesWindowLogic::OnDownload() {
   if (database_.IsOpen()) database_.Close();
   OnOpenDatabase();
   if (!database_.IsOpen() || !transfers_) return;
-  if (op_.Ask(UiText("MSG_DBOVERWIRTE_ATTENTION"), {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) {
-    return;
-  }
+  // The configured text names both tables; the line after it says which go.
+  const bool articlesGo = controls.viewMode == ViewMode::Articles || downloadAll == 1;
+  const bool departmentsGo = controls.viewMode == ViewMode::Departments || downloadAll == 1;
+  const std::string file = std::filesystem::path(databasePath).filename().string();
+  const std::string replaced = articlesGo && departmentsGo ? "The articles and the departments of " + file
+                               : articlesGo                ? "The articles of " + file
+                                                           : "The departments of " + file;
+  const std::string staying = articlesGo && departmentsGo ? "."
+                              : articlesGo                ? "; its departments stay as they are."
+                                                          : "; its articles stay as they are.";
+  const std::string question =
+      UiText("MSG_DBOVERWIRTE_ATTENTION") + "\n\n" + replaced + " will be replaced by the register's" + staying;
+  if (op_.Ask(question, {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) return;
   if (!EnsureParameters()) {
     transferFailed = 1;
     return;

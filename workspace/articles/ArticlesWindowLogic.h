@@ -59,7 +59,7 @@ struct ArticlesWindowControls {
 };
 
 struct ArticlesWindowEnabled {
-  bool addNew = true, remove = true, upload = true, download = true;
+  bool edit = true, addNew = true, remove = true, upload = true, download = true;
   bool exportXls = true, importXls = true, openDatabase = true, sortOptions = true, filter = true;
   bool pluSearchWritable = false, barcodeSearchWritable = false;
 };
@@ -164,6 +164,8 @@ class ArticlesWindowLogic {
   ArticleTable& Table() { return table_; }
   const ArticleTable& Table() const { return table_; }
   DatabaseFile& Database() { return database_; }
+  // The open file may only be read: for looking at and uploading, not for edits.
+  bool ReadOnly() const { return database_.IsOpen() && database_.IsReadOnly(); }
   const DeviceProfile& Profile() const { return profile_; }
 
   // Data exchange with the controls (true: controls to members).
@@ -175,6 +177,10 @@ class ArticlesWindowLogic {
 
  private:
   void Tell(const std::string& text, MessageIcon icon);
+  // "Active database file :PATH", saying so when the file may only be read.
+  std::string ActiveFileText() const;
+  // Refuses a change of a file that may only be read, saying why; true when refused.
+  bool RefuseReadOnly();
   // Tells a failed write; operatorsWork: an edit, add or delete of the operator.
   bool ReportWrite(const IoResult& result, bool operatorsWork = true);
   void ReportLoad(const LoadOutcome& outcome);
@@ -228,6 +234,8 @@ class ArticlesWindowLogic {
 
   ArticleTable table_;
   DatabaseFile database_;
+  // The last article the editor showed that is in the file: Add New starts from it.
+  std::optional<ArticleRecord> lastShown_;
   bool databaseJustCreated_ = false;
   RegisterPresence presence_;
   ListKind listKind_ = ListKind::Articles;
@@ -255,3 +263,4 @@ inline constexpr const char* kMsgImportOverwrite =
 inline constexpr const char* kMsgUnableToOpenDatabase = "Unable to open the database file!";
 inline constexpr const char* kArticlesConverterName = "QuorvexLP";
 inline constexpr const char* kMsgDownloadCancelled = "Download cancelled";
+inline constexpr const char* kReadOnlyMark = " (read-only)";

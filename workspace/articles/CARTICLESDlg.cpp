@@ -61,6 +61,7 @@ CARTICLESDlg::CARTICLESDlg(DeviceProfile& profile, const GroupNames& names, Regi
   InitWorkspaceResources();
   ui_->setupUi(this);
   setWindowIcon(ProgramIcon());
+  baseTitle_ = windowTitle();
 
   Operator* op = parts.op;
   if (!op) {
@@ -180,7 +181,9 @@ void CARTICLESDlg::Wire() {
     connect(option, &QAbstractButton::clicked, this, [this] { logic_->OnSortOption(); });
   }
 
-  connect(ui_->listArticles, &QTableView::doubleClicked, this, [this] { logic_->OnEdit(); });
+  connect(ui_->listArticles, &QTableView::doubleClicked, this, [this] {
+    if (logic_->enabled.edit) logic_->OnEdit();
+  });
   connect(ui_->listArticles->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
     if (section >= 0 && static_cast<std::size_t>(section) < model_->Columns().size()) {
       logic_->OnHeaderClicked(model_->Columns()[static_cast<std::size_t>(section)]);
@@ -197,8 +200,6 @@ void CARTICLESDlg::Wire() {
   auto* find = new QShortcut(QKeySequence::Find, this);
   connect(find, &QShortcut::activated, this, [this] { ui_->editPluSearch->setFocus(Qt::ShortcutFocusReason); });
   ui_->editPluSearch->setToolTip(tr("Type a PLU number to find the article (Ctrl+F)"));
-  ui_->buttonEdit->setToolTip(tr("Edit the selected line (Enter or double-click)"));
-  ui_->buttonDelete->setToolTip(tr("Delete the selected article (Delete)"));
 
   ui_->editPluSearch->installEventFilter(this);
   ui_->editBarcodeSearch->installEventFilter(this);
@@ -307,17 +308,17 @@ void CARTICLESDlg::FollowRegister(std::function<bool()> attached, int intervalMs
 bool CARTICLESDlg::eventFilter(QObject* watched, QEvent* event) {
   if (watched == ui_->editFilter && event->type() == QEvent::KeyPress &&
       static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-    // Escape here clears the filter; it does not close the window.
+    // Escape here clears the filter; only in an empty filter does it close the window.
     if (!ui_->editFilter->text().isEmpty()) {
       ui_->editFilter->clear();
       logic_->OnFilterCleared();
+      return true;
     }
-    return true;
   }
   if (watched == ui_->listArticles && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      logic_->OnEdit();
+      if (logic_->enabled.edit) logic_->OnEdit();
       return true;
     }
     if (key == Qt::Key_Delete && logic_->enabled.remove) {
@@ -396,8 +397,16 @@ void CARTICLESDlg::ListChanged() {
 
 void CARTICLESDlg::EnabledChanged() {
   const ArticlesWindowEnabled& on = logic_->enabled;
+  // A file that may only be read says so where the operator looks first.
+  const bool readOnly = logic_->ReadOnly();
+  setWindowTitle(readOnly ? baseTitle_ + QString::fromUtf8(kReadOnlyMark) : baseTitle_);
+  const QString onlyRead = readOnly ? tr("The database file may only be read") : QString();
+  ui_->buttonEdit->setEnabled(on.edit);
+  ui_->buttonEdit->setToolTip(on.edit ? tr("Edit the selected line (Enter or double-click)") : onlyRead);
   ui_->buttonAddNew->setEnabled(on.addNew);
+  ui_->buttonAddNew->setToolTip(readOnly ? onlyRead : QString());
   ui_->buttonDelete->setEnabled(on.remove);
+  ui_->buttonDelete->setToolTip(on.remove ? tr("Delete the selected article (Delete)") : onlyRead);
   ui_->buttonUpload->setEnabled(on.upload);
   ui_->buttonDownload->setEnabled(on.download);
   // A greyed-out transfer button says why.

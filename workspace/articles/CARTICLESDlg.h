@@ -113,6 +113,7 @@ class CARTICLESDlg : public QDialog, private ArticlesWindowView {
   QButtonGroup* sortGroup_ = nullptr;
   WorkbookHooks workbook_;
   std::string startDatabase_;
+  QString baseTitle_;  // the title of the layout; a read-only file is added to it
   const bool deviceConnected_;
   // Column widths by column, as the operator left them (kept between runs).
   std::map<int, int> columnWidths_;

@@ -94,6 +94,7 @@ std::optional<std::string> QtOperator::ChooseFile(const FileChoice& choice) {
   } else if (!lastFolder.isEmpty() && QDir(lastFolder).exists()) {
     dialog.setDirectory(lastFolder);
   }
+  if (!choice.proposedName.empty()) dialog.selectFile(QString::fromStdString(choice.proposedName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const QString chosen = dialog.selectedFiles().constFirst();
   settings->setValue(QStringLiteral("files/lastFolder"), QFileInfo(chosen).absolutePath());

@@ -26,6 +26,8 @@ struct FileChoice {
   // A name under which the chosen file is remembered between runs and proposed
   // the next time ("database", "report"); empty: only its folder is remembered.
   std::string remember;
+  // A file name (without folder) the dialog proposes, e.g. "shop.xlsx"; empty: none.
+  std::string proposedName;
 };
 
 class Operator {

@@ -1,5 +1,7 @@
 #include "WorkbookExchange.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <unistd.h>
 
@@ -7,13 +9,25 @@ WorkbookExchange::WorkbookExchange(ConverterLauncher& launcher, std::string star
                                    std::vector<std::string> converterFolders)
     : launcher_(launcher), startDirectory_(std::move(startDirectory)), converterFolders_(std::move(converterFolders)) {}
 
-std::optional<std::string> WorkbookExchange::ChooseWorkbook(Operator& op, bool save) {
+std::string WorkbookExchange::XlsxName(const std::string& typed) {
+  std::filesystem::path path(typed);
+  std::string extension = path.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension == ".xlsx") return typed;
+  // The other workbook suffixes name formats this file is not in.
+  if (extension == ".xls" || extension == ".ods") return path.replace_extension(".xlsx").string();
+  return typed + ".xlsx";
+}
+
+std::optional<std::string> WorkbookExchange::ChooseWorkbook(Operator& op, bool save, const std::string& source) {
   FileChoice choice;
   choice.kind = save ? FileChoice::Kind::Save : FileChoice::Kind::Open;
   choice.title = save ? "Export to workbook" : "Import from workbook";
   if (save) {
     choice.filters = {{"Excel workbook", "*.xlsx"}};
     choice.defaultExtension = "xlsx";
+    if (!source.empty()) choice.proposedName = std::filesystem::path(source).stem().string() + ".xlsx";
   } else {
     choice.filters = {{"Workbooks", "*.xlsx *.ods *.xls"}, {"*.*", "*.*"}};
     choice.mustExist = true;
@@ -21,7 +35,18 @@ std::optional<std::string> WorkbookExchange::ChooseWorkbook(Operator& op, bool s
   choice.confirmOverwrite = save;
   for (;;) {
     auto path = op.ChooseFile(choice);
-    if (!path || !path->empty()) return path;
+    if (!path) return path;
+    if (path->empty()) continue;
+    if (!save) return path;
+    const std::string named = XlsxName(*path);
+    // The dialog asked about the name typed, not about this one.
+    std::error_code ec;
+    if (named != *path && std::filesystem::exists(named, ec) &&
+        op.Ask(std::filesystem::path(named).filename().string() + " already exists.\nDo you want to replace it?", {},
+               MessageButtons::YesNo, MessageIcon::Warning) != Answer::Yes) {
+      continue;
+    }
+    return named;
   }
 }
 

@@ -17,6 +17,7 @@ inline constexpr const char* kTransferFileName = "tmpDBTransfer";
 inline constexpr const char* kPrivateFolderName = "quillbay-articles";
 inline constexpr const char* kMsgUnableToOpenTmp = "Unable to open the tmp file!";
 inline constexpr const char* kMsgCreateProcessFailed = "ERROR: CreateProcess failed!";
+inline constexpr const char* kMsgWorkbookWritten = "Workbook written: ";
 inline constexpr const char* kMsgConverterTimedOut =
     "The converter did not finish in time and was stopped; no file was changed.";
 
@@ -30,8 +31,14 @@ class WorkbookExchange {
   WorkbookExchange& operator=(const WorkbookExchange&) = delete;
 
   // Asks for a workbook to write (save) or to read until the person names one
-  // or cancels (nullopt).
-  static std::optional<std::string> ChooseWorkbook(Operator& op, bool save);
+  // or cancels (nullopt). A workbook to write gets the suffix of what the
+  // converter writes (see XlsxName); the dialog proposes the name of source
+  // (the database or report file) with it.
+  static std::optional<std::string> ChooseWorkbook(Operator& op, bool save, const std::string& source = {});
+  // The name a written workbook gets: the converter writes Office Open XML,
+  // which spreadsheet programs refuse or warn about under another suffix.
+  // "prices.xls" -> "prices.xlsx", "prices" -> "prices.xlsx".
+  static std::string XlsxName(const std::string& typed);
 
   // The transfer file of the run under way; empty between runs.
   const std::string& TransferPath() const { return transferPath_; }

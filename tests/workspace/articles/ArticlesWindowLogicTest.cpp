@@ -163,6 +163,131 @@ TEST_F(ArticlesWindow, AddNewProposesTheFirstFreePluAndKeepsTheSortOrder) {
   EXPECT_EQ(std::filesystem::file_size(dir.File("shop.db")), 25620u + 3 * 184);
 }
 
+TEST_F(ArticlesWindow, AddNewStartsFromTheArticleShownWithoutItsOwnFigures) {
+  OpenWith({});
+  // An article with every field set, as a download brings it.
+  ArticleRecord cola = ZeroArticle();
+  cola.PLUNO = 7;
+  SetName(cola.NAME, "Cola 0.5l");
+  cola.TAX_GROUP = 'A';
+  cola.SING_PRICE = 1.5;
+  cola.MAX_PRICE = 1.4;
+  cola.AMOUNT = 150;
+  cola.AMOUNT_DS = 7;
+  cola.SOLDQTY = 100;
+  cola.SOLDQTY_DS = 5;
+  cola.BARCODE = 5449000000996;
+  cola.DEPARTMENT = 3;
+  cola.STOCKQTY = 12;
+  cola.INITQTY = 30;
+  cola.STOCK_GROUP = 2;
+  cola.MEASURE_UNIT = 1;
+  cola.OPT_FRACT_QTY = 0;
+  cola.OPT_SINGTRANS = 1;
+  cola.OPT_FREEPRICE = 1;
+  cola.PLUNOLINK = 9;
+  cola.IN_USE = 1;
+  ASSERT_TRUE(window.Database().WriteArticle(1, cola));
+  window.ShowArticles();
+  window.controls.selectedIndex = 0;
+  editor.edits.push_back([](ArticleRecord&) { return false; });  // looked at, cancelled
+  window.OnEdit();
+
+  const auto expectModel = [](const ArticleRecord& shown, const ArticleRecord& model, std::uint32_t plu) {
+    EXPECT_EQ(shown.PLUNO, plu);
+    EXPECT_EQ(NameOf(shown.NAME), NameOf(model.NAME));
+    EXPECT_EQ(shown.TAX_GROUP, model.TAX_GROUP);
+    EXPECT_EQ(shown.SING_PRICE, model.SING_PRICE);
+    EXPECT_EQ(shown.MAX_PRICE, model.MAX_PRICE);
+    EXPECT_EQ(shown.DEPARTMENT, model.DEPARTMENT);
+    EXPECT_EQ(shown.STOCK_GROUP, model.STOCK_GROUP);
+    EXPECT_EQ(shown.MEASURE_UNIT, model.MEASURE_UNIT);
+    EXPECT_EQ(shown.OPT_FRACT_QTY, model.OPT_FRACT_QTY);
+    EXPECT_EQ(shown.OPT_SINGTRANS, model.OPT_SINGTRANS);
+    EXPECT_EQ(shown.OPT_FREEPRICE, model.OPT_FREEPRICE);
+    EXPECT_EQ(shown.PLUNOLINK, model.PLUNOLINK);
+    // What belongs to the shown article alone does not carry over.
+    EXPECT_EQ(shown.BARCODE, 0);
+    EXPECT_EQ(shown.AMOUNT, 0.0);
+    EXPECT_EQ(shown.AMOUNT_DS, 0.0);
+    EXPECT_EQ(shown.SOLDQTY, 0.0);
+    EXPECT_EQ(shown.SOLDQTY_DS, 0.0);
+    EXPECT_EQ(shown.STOCKQTY, 0.0);
+    EXPECT_EQ(shown.INITQTY, 0.0);
+    EXPECT_EQ(shown.IN_USE, 0u);
+  };
+
+  // A refused article (its PLU number is taken) is given up and is never the model.
+  editor.edits.push_back(Set(7, "Refused", 0));
+  window.OnAddNew();
+  ASSERT_EQ(editor.shown.size(), 2u);
+  expectModel(editor.shown.back(), cola, 1);
+  window.OnAddNew();  // nothing scripted: cancelled
+  expectModel(editor.shown.back(), cola, 1);
+
+  // An article added becomes the next model.
+  editor.edits.push_back([](ArticleRecord& r) {
+    SetName(r.NAME, "Cola 1l");
+    r.SING_PRICE = 2.5;
+    r.STOCKQTY = 4;
+    return true;
+  });
+  window.OnAddNew();
+  ASSERT_EQ(window.ListCount(), 2u);
+  ArticleRecord big = cola;
+  SetName(big.NAME, "Cola 1l");
+  big.SING_PRICE = 2.5;
+  window.OnAddNew();
+  expectModel(editor.shown.back(), big, 2);
+
+  // Another database file starts afresh.
+  op.QueueFile(dir.File("other.db"));
+  window.OnOpenDatabase();
+  window.OnAddNew();
+  EXPECT_EQ(editor.shown.back().NAME[0], '\0');
+  EXPECT_EQ(static_cast<unsigned char>(editor.shown.back().TAX_GROUP), 0xC1);
+  EXPECT_EQ(editor.shown.back().OPT_FRACT_QTY, 1);
+  EXPECT_EQ(editor.shown.back().DEPARTMENT, 0);
+}
+
+TEST_F(ArticlesWindow, AFileThatMayOnlyBeReadGreysTheEditsAndSaysSo) {
+  OpenWith({{1, "Milk", 0}, {2, "Bread", 0}}, "ro.db");
+  EXPECT_TRUE(window.enabled.edit);
+  EXPECT_TRUE(window.enabled.addNew);
+  op.QueueFile(dir.File("other.db"));
+  window.OnOpenDatabase();
+  const std::string path = dir.File("ro.db");
+  const auto before = ReadBytes(path);
+  if (!MakeUnwritable(path)) GTEST_SKIP() << "cannot protect a file here";
+  op.QueueFile(path);
+  window.OnOpenDatabase();
+  EXPECT_TRUE(window.ReadOnly());
+  EXPECT_EQ(window.controls.statusText, "Active database file :" + path + " (read-only)");
+  EXPECT_FALSE(window.enabled.edit);
+  EXPECT_FALSE(window.enabled.addNew);
+  EXPECT_FALSE(window.enabled.remove);
+  EXPECT_TRUE(window.enabled.exportXls);  // looking at it is fine
+
+  // A command that gets through anyway is refused before any editor or question.
+  const std::size_t asked = op.Asked().size();
+  window.controls.selectedIndex = 0;
+  window.OnEdit();
+  window.OnAddNew();
+  window.OnDelete();
+  EXPECT_EQ(editor.shown.size(), 2u);  // the two additions before
+  EXPECT_EQ(op.Asked().size(), asked + 3);
+  EXPECT_NE(op.Asked().back().text.find("may only be read"), std::string::npos) << op.Asked().back().text;
+  window.ShowArticles();
+  EXPECT_EQ(window.controls.statusText, "Active database file :" + path + " (read-only)");
+  SetImmutable(path, false);
+  EXPECT_EQ(ReadBytes(path), before);
+  EXPECT_EQ(window.ListCount(), 2u);
+
+  // Departments too: Edit is greyed in their list.
+  window.OnSelectDepartments();
+  EXPECT_FALSE(window.enabled.edit);
+}
+
 TEST_F(ArticlesWindow, DuplicatesAreRefusedAndNothingIsWritten) {
   OpenWith({{1, "Milk", 5901234123457}, {2, "Bread", 0}, {3, "Tea", 0}});
   const auto before = ReadBytes(dir.File("shop.db"));
@@ -174,7 +299,8 @@ TEST_F(ArticlesWindow, DuplicatesAreRefusedAndNothingIsWritten) {
   EXPECT_EQ(ReadBytes(dir.File("shop.db")), before);
   EXPECT_TRUE(IsAllZero(window.workRecord));
 
-  // The next Add New starts afresh; a duplicate PLU number is corrected in place.
+  // The next Add New starts from the last article stored, not the refused one;
+  // a duplicate PLU number is corrected in place.
   editor.edits.push_back(Set(2, "Bread again", 0));
   editor.edits.push_back([](ArticleRecord& r) {
     r.PLUNO = 8;
@@ -182,7 +308,7 @@ TEST_F(ArticlesWindow, DuplicatesAreRefusedAndNothingIsWritten) {
   });
   window.OnAddNew();
   EXPECT_EQ(editor.shown.back().BARCODE, 0);
-  EXPECT_EQ(editor.shown.back().NAME[0], '\0');
+  EXPECT_EQ(NameOf(editor.shown.back().NAME), "Tea");
   EXPECT_EQ(editor.refused.back(), DuplicateField::PluNumber);
   ASSERT_EQ(window.ListCount(), 4u);
   EXPECT_EQ(window.ListLine(3), "00008 : 0000000000000 : Bread again");

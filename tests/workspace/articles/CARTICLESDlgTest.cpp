@@ -32,6 +32,7 @@
 #include "ScriptedOperator.h"
 #include "TempDir.h"
 #include "UiText.h"
+#include "WindowSettings.h"
 #include "WorkspaceTestConfig.h"
 
 QT_BEGIN_NAMESPACE
@@ -423,4 +424,75 @@ TEST(CARTICLESDlgTransferTest, TheWindowRepaintsShowsProgressAndClosesOnlyAfterT
   EXPECT_TRUE(window.Logic().transferStopped);
   EXPECT_EQ(Bytes(path), before);
   EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
+}
+
+TEST_F(CARTICLESDlgTest, EscapeClearsTheFilterAndThenClosesTheWindow) {
+  window.Prepare();
+  window.show();
+  op.QueueFile(dir.File("escape.db"));
+  Click("buttonOpenDatabase");
+  editor.edits.push_back(Set(1, "Milk", 0));
+  Click("buttonAddNew");
+  editor.edits.push_back(Set(2, "Bread", 0));
+  Click("buttonAddNew");
+  window.FilterBox()->setFocus();
+  QTest::keyClicks(window.FilterBox(), "mi");
+  EXPECT_EQ(window.Logic().ListCount(), 1u);
+  QTest::keyClick(window.FilterBox(), Qt::Key_Escape);
+  EXPECT_TRUE(window.FilterBox()->text().isEmpty());
+  EXPECT_EQ(window.Logic().ListCount(), 2u);
+  EXPECT_TRUE(window.isVisible());
+  // In the empty filter Escape does what it does everywhere in the window.
+  QTest::keyClick(window.FilterBox(), Qt::Key_Escape);
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_EQ(window.result(), QDialog::Rejected);
+  EXPECT_FALSE(window.Logic().Database().IsOpen());
+}
+
+TEST_F(CARTICLESDlgTest, AFileThatMayOnlyBeReadSaysSoAndGreysTheEdits) {
+  const std::string path = dir.File("ro.db");
+  {
+    DatabaseFile file;
+    ASSERT_EQ(file.OpenDatabase(path, false).result, OpenResult::Created);
+    ASSERT_TRUE(file.WriteNewContents('B'));
+  }
+  if (!MakeUnwritable(path)) GTEST_SKIP() << "cannot protect a file here";
+  window.SetStartDatabase(path);
+  window.Prepare();
+  window.show();
+  SetImmutable(path, false);
+  EXPECT_EQ(window.windowTitle(), "ARTICLES (read-only)");
+  EXPECT_TRUE(Status().endsWith(" (read-only)")) << Status().toStdString();
+  EXPECT_FALSE(window.Button("buttonEdit")->isEnabled());
+  EXPECT_FALSE(window.Button("buttonAddNew")->isEnabled());
+  EXPECT_FALSE(window.Button("buttonDelete")->isEnabled());
+  EXPECT_FALSE(window.Button("buttonEdit")->toolTip().isEmpty());
+  ClickOption("radioDepartments");
+  EXPECT_FALSE(window.Button("buttonEdit")->isEnabled());
+
+  op.QueueFile(dir.File("writable.db"));
+  Click("buttonOpenDatabase");
+  EXPECT_EQ(window.windowTitle(), "ARTICLES");
+  EXPECT_TRUE(window.Button("buttonEdit")->isEnabled());
+}
+
+TEST_F(CARTICLESDlgTest, SizeAndColumnWidthsAreKeptBetweenRuns) {
+  // A settings file of this test only: the other tests' windows keep theirs.
+  const QString shared = window_settings::Open()->fileName();
+  window_settings::UseFile(QString::fromStdString(dir.File("settings.ini")));
+  {
+    CARTICLESDlg first(profile, config.Names(), nullptr, false, nullptr, {&op, &editor, &departments});
+    first.Prepare();
+    first.show();
+    first.resize(913, 677);
+    ASSERT_EQ(first.List()->model()->headerData(2, Qt::Horizontal).toString().toStdString(),
+              ArticlesWindowLogic::ColumnTitle(ListColumn::Name));
+    first.List()->setColumnWidth(2, 321);
+  }
+  CARTICLESDlg second(profile, config.Names(), nullptr, false, nullptr, {&op, &editor, &departments});
+  second.Prepare();
+  second.show();
+  EXPECT_EQ(second.size(), QSize(913, 677));
+  EXPECT_EQ(second.List()->columnWidth(2), 321);
+  window_settings::UseFile(shared);
 }

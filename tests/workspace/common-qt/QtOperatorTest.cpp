@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
 
 #include "QtOperator.h"
+#include "WindowSettings.h"
 
 namespace {
 
@@ -62,6 +67,55 @@ TEST(QtOperatorTest, SaveDialogTakesFiltersSuffixAndOverwriteRule) {
     dialog->reject();
   });
   EXPECT_FALSE(op.ChooseFile(choice));
+}
+
+TEST(QtOperatorTest, FileDialogsStartWhereTheOperatorWasLast) {
+  QTemporaryDir root;
+  ASSERT_TRUE(root.isValid());
+  const QString one = QDir(root.path()).absoluteFilePath("one");
+  const QString two = QDir(root.path()).absoluteFilePath("two");
+  ASSERT_TRUE(QDir().mkpath(one) && QDir().mkpath(two));
+  const QString database = QDir(one).absoluteFilePath("shop.db");
+  QFile(database).open(QIODevice::WriteOnly);
+
+  QtOperator op;
+  FileChoice open;
+  open.title = "Open Database";
+  open.filters = {{".db", "*.db"}};
+  open.mustExist = true;
+  open.remember = "database";
+  OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
+    dialog->setDirectory(one);
+    dialog->selectFile(database);
+    static_cast<QDialog*>(dialog)->accept();  // protected in QFileDialog
+  });
+  EXPECT_EQ(op.ChooseFile(open), database.toStdString());
+
+  // A dialog without a file of its own starts in the last folder, on the name proposed.
+  FileChoice save;
+  save.kind = FileChoice::Kind::Save;
+  save.title = "Export";
+  save.filters = {{"Excel workbook", "*.xlsx"}};
+  save.proposedName = "shop.xlsx";
+  OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
+    EXPECT_EQ(dialog->directory().absolutePath(), one);
+    EXPECT_EQ(QFileInfo(dialog->selectedFiles().value(0)).fileName(), "shop.xlsx");
+    dialog->setDirectory(two);
+    dialog->selectFile(QDir(two).absoluteFilePath("out.xlsx"));
+    static_cast<QDialog*>(dialog)->accept();  // protected in QFileDialog
+  });
+  EXPECT_EQ(op.ChooseFile(save), QDir(two).absoluteFilePath("out.xlsx").toStdString());
+
+  // The database dialog comes back on the database chosen last, wherever the operator went since.
+  OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
+    EXPECT_EQ(dialog->directory().absolutePath(), one);
+    EXPECT_EQ(dialog->selectedFiles().value(0), database);
+    dialog->reject();
+  });
+  EXPECT_FALSE(op.ChooseFile(open));
+  // Kept for the next run.
+  EXPECT_EQ(window_settings::Open()->value("files/database").toString(), database);
+  EXPECT_EQ(window_settings::Open()->value("files/lastFolder").toString(), two);
 }
 
 TEST(QtOperatorTest, WaitCursorNestsAndIsRestored) {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "ArticlesWindowLogic.h"
+#include "Config.h"
 #include "FastTiming.h"
 #include "QtConverterLauncher.h"
 #include "RegisterTransfers.h"
@@ -96,6 +97,11 @@ TEST_F(Workbooks, ExportThenImportRestoresTheArticles) {
   window.controls.selectedIndex = 0;
   window.OnDelete();
   ASSERT_EQ(window.ListCount(), 29u);
+
+  // A department the workbook does not list (it holds the first eight).
+  DepartmentRecord unlisted = DefaultDepartment(151, 'C');
+  SetName(unlisted.NAME, "Not in the workbook");
+  ASSERT_TRUE(window.Database().WriteDepartment(150, unlisted));
   const auto beforeImport = ReadBytes(path);
 
   op.QueueAnswer(Answer::Yes);  // overwrite the current database
@@ -103,11 +109,58 @@ TEST_F(Workbooks, ExportThenImportRestoresTheArticles) {
   window.OnImportXls();
   EXPECT_EQ(Lines(), exported) << testing::PrintToString(op.AskedTexts());
   EXPECT_EQ(ReadBytes(path + ".bak"), beforeImport);
+  // The question says what goes.
+  ASSERT_FALSE(op.Asked().empty());
+  const std::string question = op.Asked()[op.Asked().size() - 1].text;
+  EXPECT_EQ(question.rfind(kMsgImportOverwrite, 0), 0u) << question;
+  EXPECT_NE(question.find("The articles and the departments of shop.db will be replaced"), std::string::npos)
+      << question;
 
-  // The departments are the 200 defaults again, whatever the workbook held.
-  DepartmentRecord first;
-  window.Database().ReadDepartment(0, first);
-  EXPECT_EQ(NameOf(first.NAME), "Department 1");
+  // The departments are the workbook's; the places it left empty get the defaults.
+  DepartmentRecord department;
+  window.Database().ReadDepartment(0, department);
+  EXPECT_EQ(NameOf(department.NAME), "Edited department");
+  EXPECT_EQ(department.TAX_GROUP, 'C');
+  window.Database().ReadDepartment(1, department);
+  EXPECT_EQ(NameOf(department.NAME), "Department 2");
+  window.Database().ReadDepartment(150, department);
+  EXPECT_EQ(NameOf(department.NAME), "Department 151");
+  EXPECT_EQ(department.DEPTNO, 151u);
+  EXPECT_EQ(department.OPT_FRACT_QTY, 1);
+  EXPECT_EQ(department.TAX_GROUP, DefaultDepartmentTaxLetter());
+  EXPECT_TRUE(window.Database().CheckHeader());
+}
+
+TEST_F(Workbooks, AWrittenWorkbookIsNamedForWhatItIs) {
+  struct Case {
+    const char* typed;
+    const char* written;
+  };
+  for (const Case& c :
+       {Case{"prices.xls", "prices.xlsx"}, Case{"prices.XLS", "prices.xlsx"}, Case{"prices.ods", "prices.xlsx"},
+        Case{"prices", "prices.xlsx"}, Case{"prices.2024", "prices.2024.xlsx"}, Case{"prices.xlsx", "prices.xlsx"},
+        Case{"PRICES.XLSX", "PRICES.XLSX"}, Case{"/a.b/prices.xls", "/a.b/prices.xlsx"}}) {
+    EXPECT_EQ(WorkbookExchange::XlsxName(c.typed), c.written) << c.typed;
+  }
+
+  window.SetWorkbookExchange(&exchange);
+  Open(MakeDatabase("shop.db", 3, "Tea"));
+  op.QueueFile(dir.File("prices.xls"));
+  window.OnExportXls();
+  EXPECT_EQ(op.FileChoices().back().proposedName, "shop.xlsx");
+  EXPECT_TRUE(std::filesystem::exists(dir.File("prices.xlsx"))) << testing::PrintToString(op.AskedTexts());
+  EXPECT_FALSE(std::filesystem::exists(dir.File("prices.xls")));
+  EXPECT_EQ(window.controls.statusText, "Workbook written: " + dir.File("prices.xlsx"));
+
+  // The dialog asked about prices.xls; the file that would be replaced is asked about here.
+  const auto written = ReadBytes(dir.File("prices.xlsx"));
+  op.QueueFile(dir.File("prices.xls"));
+  op.QueueAnswer(Answer::No);
+  op.QueueFile(std::nullopt);
+  window.OnExportXls();
+  EXPECT_EQ(op.AskedTexts().back(), "prices.xlsx already exists.\nDo you want to replace it?");
+  EXPECT_EQ(op.FileChoices().size(), 4u);  // the dialog came again
+  EXPECT_EQ(ReadBytes(dir.File("prices.xlsx")), written);
 }
 
 TEST_F(Workbooks, ImportCutsALongerOldFile) {
@@ -268,9 +321,11 @@ TEST_F(Workbooks, ReportExportCarriesTheSalesFigures) {
   reports.DownloadReports();
   engine.Stop();
   const std::string workbook = dir.File("report.xlsx");
-  op.QueueFile(workbook);
+  op.QueueFile(dir.File("report.xls"));
   reports.ExportReport();
   ASSERT_TRUE(std::filesystem::exists(workbook)) << testing::PrintToString(op.AskedTexts());
+  EXPECT_EQ(op.FileChoices().back().proposedName, "report.xlsx");
+  EXPECT_EQ(reports.StatusText(), "Workbook written: " + workbook);
 
   // Read back through the converter: the same articles with their sales.
   DatabaseFile back;
