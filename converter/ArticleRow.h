@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
@@ -19,12 +20,12 @@ class ArticleRow {
   // problems (the cell then holds the nearest it can, or stays empty).
   static Cells FromRecord(const ArticleRecord& record, std::vector<CellProblem>& problems);
 
-  // Fills a zero-filled record from the row's cells, IN_USE set; the first
-  // problem when a cell cannot give its field's value.
-  static std::optional<CellProblem> ToRecord(std::span<const Cell> cells, ArticleRecord& record);
+  // Fills a zero-filled record from the row's cells, IN_USE set; every cell
+  // that cannot give its field's value is a problem (none: the record is good).
+  static std::vector<CellProblem> ToRecord(std::span<const Cell> cells, ArticleRecord& record);
 
-  // Whether a stock or initial quantity is one of the values the register
-  // stores for "not controlled"; such a quantity is written as an empty cell,
-  // and an empty cell reads back as the not-controlled value.
-  static bool IsNotControlledQuantity(double quantity);
+  // Whether a stock or initial quantity is the value the register stores for
+  // "not controlled" under the article's own fractional option; such a
+  // quantity is written as an empty cell, and an empty cell reads back as it.
+  static bool IsNotControlledQuantity(double quantity, std::int32_t fractional);
 };

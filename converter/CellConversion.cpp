@@ -2,8 +2,6 @@
 
 #include <cmath>
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <cstring>
 #include <string_view>
 
@@ -19,52 +17,56 @@ std::string_view Trimmed(std::string_view text) {
   return text;
 }
 
-// Text that is a plain decimal number as a person types one: a sign, digits
-// with at most one full stop, an exponent. No thousands separators, no hex.
-bool IsNumberText(std::string_view text) {
-  std::size_t i = 0, digits = 0;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) ++digits;
-  if (i < text.size() && text[i] == '.')
-    for (++i; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) ++digits;
-  if (digits == 0) return false;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    ++i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    std::size_t exponent = 0;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) ++exponent;
-    if (exponent == 0) return false;
-  }
-  return i == text.size();
+std::string Quoted(const Cell& cell) { return "\"" + cell.text.substr(0, 40) + "\""; }
+
+// What no number cell or number text is: an empty cell, a date, other text.
+std::optional<std::string> NotANumber(const Cell& cell) {
+  if (IsEmptyValue(cell)) return "empty cell where a number belongs";
+  if (cell.IsDate()) return "date or time " + Quoted(cell) + " where a number belongs";
+  return "text " + Quoted(cell) + " where a number belongs";
 }
 
-bool IsEmptyValue(const Cell& cell) { return cell.IsEmpty() || (cell.IsText() && Trimmed(cell.text).empty()); }
+std::string OutOfRange(const std::string& shown, double low, double high) {
+  return "number " + shown + CFormat(" out of range (%.15g to %.15g)", low, high);
+}
 
-// The number a cell holds: a number cell, or a text cell whose whole text is
-// a number (a barcode kept as text for its leading zeros).
+std::string OutOfRange(double value, double low, double high) { return OutOfRange(CFormat("%.15g", value), low, high); }
+
+// A number cell as it is, or a text cell read as a typed number.
 std::optional<std::string> NumberOf(const Cell& cell, double& out) {
-  if (IsEmptyValue(cell)) return "empty cell where a number belongs";
-  if (cell.IsDate()) return "date or time \"" + cell.text.substr(0, 40) + "\" where a number belongs";
-  if (cell.IsNumber()) {
+  if (cell.IsNumber() && std::isfinite(cell.number)) {
     out = cell.number;
     return std::nullopt;
   }
-  const std::string_view text = Trimmed(cell.text);
-  if (IsNumberText(text))
-    if (const auto value = ReadLeadingDouble(text); value && std::isfinite(*value)) {
+  if (cell.IsNumber()) return "not a finite number";
+  if (cell.IsText() && !IsEmptyValue(cell)) {
+    if (const auto value = ReadTypedNumber(cell.text)) {
       out = *value;
       return std::nullopt;
     }
-  return "text \"" + cell.text.substr(0, 40) + "\" where a number belongs";
+  }
+  return NotANumber(cell);
 }
 
-// A number cell whose value the field cannot hold is refused, not saturated.
-std::optional<std::string> TruncatedInRange(const Cell& cell, double low, double high, double& truncated) {
-  double number = 0;
-  if (auto problem = NumberOf(cell, number)) return problem;
-  if (!std::isfinite(number)) return "not a finite number";
-  truncated = std::trunc(number);
-  if (truncated < low || truncated > high) return "number " + CFormat("%.17g", number) + " out of range";
+// A number cell truncated toward zero, or a text cell that is a whole number.
+std::optional<std::string> IntegerOf(const Cell& cell, field_limits::IntegerRange range, std::int64_t& out) {
+  const auto low = static_cast<double>(range.low);
+  const auto high = static_cast<double>(range.high);
+  if (cell.IsText() && !IsEmptyValue(cell)) {
+    // Digits typed as text are taken exactly (a barcode with its leading zeros).
+    if (const auto value = ReadTypedInteger(cell.text)) {
+      if (!range.Holds(*value)) return OutOfRange(std::to_string(*value), low, high);
+      out = *value;
+      return std::nullopt;
+    }
+    if (ReadTypedNumber(cell.text)) return "text " + Quoted(cell) + " where a whole number belongs";
+  }
+  if (!cell.IsNumber()) return NotANumber(cell);
+  if (!std::isfinite(cell.number)) return "not a finite number";
+  const double truncated = std::trunc(cell.number);
+  // The ranges lie within 2^53, where a double still holds every integer.
+  if (truncated < low || truncated > high) return OutOfRange(cell.number, low, high);
+  out = static_cast<std::int64_t>(truncated);
   return std::nullopt;
 }
 
@@ -144,56 +146,47 @@ void PutName(std::span<Cell> row, std::size_t column, const char (&name)[kNameFi
   if (undefined) problems.push_back({column, "a byte of the name has no character in the code page"});
 }
 
-std::optional<std::string> ReadDouble(const Cell& cell, double& out) { return NumberOf(cell, out); }
+bool IsEmptyValue(const Cell& cell) { return cell.IsEmpty() || (cell.IsText() && Trimmed(cell.text).empty()); }
 
-std::optional<std::string> ReadQuantity(const Cell& cell, std::int32_t fractional, double& out) {
-  if (IsEmptyValue(cell)) {
-    out = NotControlledValue(fractional);
-    return std::nullopt;
-  }
-  return NumberOf(cell, out);
-}
-
-std::optional<std::string> ReadInt32(const Cell& cell, std::int32_t& out) {
+std::optional<std::string> ReadDouble(const Cell& cell, double& out, field_limits::DecimalRange range) {
   double value = 0;
-  if (auto problem = TruncatedInRange(cell, -2147483648.0, 2147483647.0, value)) return problem;
-  out = static_cast<std::int32_t>(value);
+  if (auto problem = NumberOf(cell, value)) return problem;
+  if (!range.Holds(value)) return OutOfRange(value, range.low, range.high);
+  out = value;
   return std::nullopt;
 }
 
-std::optional<std::string> ReadUInt32(const Cell& cell, std::uint32_t& out) {
-  double value = 0;
-  if (auto problem = TruncatedInRange(cell, 0.0, 4294967295.0, value)) return problem;
+std::optional<std::string> ReadQuantity(const Cell& cell, std::int32_t fractional, double& out) {
+  const double notControlled = NotControlledValue(fractional);
+  if (IsEmptyValue(cell)) {
+    out = notControlled;
+    return std::nullopt;
+  }
+  return ReadDouble(cell, out, field_limits::Quantity(notControlled));
+}
+
+std::optional<std::string> ReadInt32(const Cell& cell, std::int32_t& out, field_limits::IntegerRange range) {
+  std::int64_t value = 0;
+  if (auto problem = IntegerOf(cell, range, value)) return problem;
+  out = static_cast<std::int32_t>(value);  // the ranges given lie within 32 bits
+  return std::nullopt;
+}
+
+std::optional<std::string> ReadUInt32(const Cell& cell, std::uint32_t& out, field_limits::IntegerRange range) {
+  std::int64_t value = 0;
+  if (auto problem = IntegerOf(cell, range, value)) return problem;
   out = static_cast<std::uint32_t>(value);
   return std::nullopt;
 }
 
-std::optional<std::string> ReadInt64(const Cell& cell, std::int64_t& out) {
-  // Digits typed as text are taken exactly, even past what a double holds.
-  if (cell.IsText()) {
-    const std::string_view text = Trimmed(cell.text);
-    std::int64_t exact = 0;
-    const char* end = text.data() + text.size();
-    const char* begin = text.starts_with('+') ? text.data() + 1 : text.data();
-    if (!text.empty() && std::all_of(begin, end, [](char c) { return (c >= '0' && c <= '9') || c == '-'; })) {
-      const auto [at, ec] = std::from_chars(begin, end, exact);
-      if (ec == std::errc() && at == end) {
-        out = exact;
-        return std::nullopt;
-      }
-    }
-  }
-  double value = 0;
-  // 2^63 itself is one past the largest 64-bit integer.
-  if (auto problem = TruncatedInRange(cell, -9223372036854775808.0, 9223372036854774784.0, value)) return problem;
-  out = static_cast<std::int64_t>(value);
-  return std::nullopt;
+std::optional<std::string> ReadInt64(const Cell& cell, std::int64_t& out, field_limits::IntegerRange range) {
+  return IntegerOf(cell, range, out);
 }
 
 std::optional<std::string> ReadFlag(const Cell& cell, std::int32_t& out) {
   double value = 0;
-  if (auto problem = TruncatedInRange(cell, -HUGE_VAL, HUGE_VAL, value)) return problem;
-  out = value != 0.0 ? 1 : 0;
+  if (auto problem = NumberOf(cell, value)) return problem;
+  out = std::trunc(value) != 0.0 ? 1 : 0;
   return std::nullopt;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "Cell.h"
+#include "FieldLimits.h"
 #include "Records.h"
 
 // A value that a cell could not carry or give, by 0-based column.
@@ -46,16 +48,25 @@ void PutName(std::span<Cell> row, std::size_t column, const char (&name)[kNameFi
 
 // ---- import ----
 
+// An empty cell, or text of blanks only.
+bool IsEmptyValue(const Cell& cell);
+
 // Each returns an empty optional on success, else what is wrong with the cell.
-// Number fields take number cells and text cells whose whole text is a number;
-// empty cells, dates and times and other text are refused.
-std::optional<std::string> ReadDouble(const Cell& cell, double& out);
+// Number fields take number cells as they are (integer fields truncated
+// toward zero) and text cells by the rule for typed numbers (ReadTypedNumber,
+// ReadTypedInteger: "12,5" is 12.5, "1e3" and "12abc" are no numbers); the
+// value must lie within the field's limits. Empty cells, dates and times and
+// other text are refused.
+std::optional<std::string> ReadDouble(const Cell& cell, double& out, field_limits::DecimalRange range);
 // A stock or initial quantity: an empty cell is the not-controlled value for
-// the article's fractional-quantities option.
+// the article's fractional-quantities option, and a number must stay short of it.
 std::optional<std::string> ReadQuantity(const Cell& cell, std::int32_t fractional, double& out);
-std::optional<std::string> ReadInt32(const Cell& cell, std::int32_t& out);
-std::optional<std::string> ReadUInt32(const Cell& cell, std::uint32_t& out);
-std::optional<std::string> ReadInt64(const Cell& cell, std::int64_t& out);
+std::optional<std::string> ReadInt32(const Cell& cell, std::int32_t& out, field_limits::IntegerRange range);
+std::optional<std::string> ReadUInt32(const Cell& cell, std::uint32_t& out, field_limits::IntegerRange range);
+std::optional<std::string> ReadInt64(const Cell& cell, std::int64_t& out, field_limits::IntegerRange range);
+// The whole ranges of the record fields, for fields no one types.
+inline constexpr field_limits::IntegerRange kAnyInt32{-2147483647 - 1, 2147483647};
+inline constexpr field_limits::DecimalRange kAnyDouble{-HUGE_VAL, HUGE_VAL};
 // 1 when the truncated number is not 0, else 0.
 std::optional<std::string> ReadFlag(const Cell& cell, std::int32_t& out);
 // First character of the text; an empty cell gives 0.

@@ -1,12 +1,24 @@
 #include "DepartmentRow.h"
 
-#include "FirstCellProblem.h"
+#include "FieldLimits.h"
+#include "RowCells.h"
 
 namespace {
 
 enum Column : std::size_t {
-  kDeptNo, kTaxGroup, kName, kSingPrice, kStockGroup, kMeasureUnit, kMaxPrice, kMaxAmount,
-  kOptFractQty, kOptSingTrans, kOptFreePrice, kAmount, kSoldQty,
+  kDeptNo,
+  kTaxGroup,
+  kName,
+  kSingPrice,
+  kStockGroup,
+  kMeasureUnit,
+  kMaxPrice,
+  kMaxAmount,
+  kOptFractQty,
+  kOptSingTrans,
+  kOptFreePrice,
+  kAmount,
+  kSoldQty,
 };
 static_assert(kSoldQty + 1 == schema::kDepartmentColumnCount);
 
@@ -30,21 +42,21 @@ DepartmentRow::Cells DepartmentRow::FromRecord(const DepartmentRecord& r, std::v
   return cells;
 }
 
-std::optional<CellProblem> DepartmentRow::ToRecord(std::span<const Cell> c, DepartmentRecord& r) {
+std::vector<CellProblem> DepartmentRow::ToRecord(std::span<const Cell> c, DepartmentRecord& r) {
   r = ZeroDepartment();
-  FirstCellProblem first;
-  first.Check(kDeptNo, cells::ReadUInt32(c[kDeptNo], r.DEPTNO));
-  first.Check(kTaxGroup, cells::ReadTaxGroup(c[kTaxGroup], r.TAX_GROUP));
-  first.Check(kName, cells::ReadName(c[kName], r.NAME));
-  first.Check(kSingPrice, cells::ReadDouble(c[kSingPrice], r.SING_PRICE));
-  first.Check(kStockGroup, cells::ReadInt32(c[kStockGroup], r.STOCK_GROUP));
-  first.Check(kMeasureUnit, cells::ReadInt32(c[kMeasureUnit], r.MEASURE_UNIT));
-  first.Check(kMaxPrice, cells::ReadDouble(c[kMaxPrice], r.MAX_PRICE));
-  first.Check(kMaxAmount, cells::ReadDouble(c[kMaxAmount], r.MAX_AMOUNT));
-  first.Check(kOptFractQty, cells::ReadFlag(c[kOptFractQty], r.OPT_FRACT_QTY));
-  first.Check(kOptSingTrans, cells::ReadFlag(c[kOptSingTrans], r.OPT_SINGTRANS));
-  first.Check(kOptFreePrice, cells::ReadFlag(c[kOptFreePrice], r.OPT_FREEPRICE));
-  first.Check(kAmount, cells::ReadDouble(c[kAmount], r.AMOUNT));
-  first.Check(kSoldQty, cells::ReadDouble(c[kSoldQty], r.SOLDQTY));
-  return first.Take();
+  RowCells row(c, schema::kDepartmentColumns);
+  row.Take(kDeptNo, cells::ReadUInt32, r.DEPTNO, field_limits::kDepartmentNumber);
+  row.Note(kTaxGroup, cells::ReadTaxGroup(c[kTaxGroup], r.TAX_GROUP));
+  row.Note(kName, cells::ReadName(c[kName], r.NAME));
+  row.Take(kSingPrice, cells::ReadDouble, r.SING_PRICE, field_limits::kPrice);
+  row.Take(kStockGroup, cells::ReadInt32, r.STOCK_GROUP, cells::kAnyInt32);
+  row.Take(kMeasureUnit, cells::ReadInt32, r.MEASURE_UNIT, cells::kAnyInt32);
+  row.Take(kMaxPrice, cells::ReadDouble, r.MAX_PRICE, field_limits::kPrice);
+  row.Take(kMaxAmount, cells::ReadDouble, r.MAX_AMOUNT, field_limits::kPrice);
+  row.Take(kOptFractQty, cells::ReadFlag, r.OPT_FRACT_QTY);
+  row.Take(kOptSingTrans, cells::ReadFlag, r.OPT_SINGTRANS);
+  row.Take(kOptFreePrice, cells::ReadFlag, r.OPT_FREEPRICE);
+  row.Take(kAmount, cells::ReadDouble, r.AMOUNT, cells::kAnyDouble);
+  row.Take(kSoldQty, cells::ReadDouble, r.SOLDQTY, cells::kAnyDouble);
+  return std::move(row).Problems();
 }

@@ -18,7 +18,7 @@ class DepartmentRow {
   // The row for a record; values a cell cannot carry faithfully go to problems.
   static Cells FromRecord(const DepartmentRecord& record, std::vector<CellProblem>& problems);
 
-  // Fills a zero-filled record from the row's cells; the first problem when a
-  // cell cannot give its field's value.
-  static std::optional<CellProblem> ToRecord(std::span<const Cell> cells, DepartmentRecord& record);
+  // Fills a zero-filled record from the row's cells; every cell that cannot
+  // give its field's value is a problem (none: the record is good).
+  static std::vector<CellProblem> ToRecord(std::span<const Cell> cells, DepartmentRecord& record);
 };

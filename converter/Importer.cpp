@@ -40,38 +40,52 @@ std::string Place(const char* sheet, std::size_t row, const Importer::Layout& la
 
 }  // namespace
 
+void Importer::Problems::Add(std::string line) {
+  if (shown_.size() < kShown) shown_.push_back(std::move(line));
+  ++count_;
+}
+
+void Importer::Problems::Report(Reporter& reporter) const {
+  for (const std::string& line : shown_) reporter.Line(line);
+  if (count_ > shown_.size()) reporter.Line("... and " + std::to_string(count_ - shown_.size()) + " more problems");
+  reporter.Line("nothing was imported");
+}
+
 std::optional<Importer::Layout> Importer::ReadLayout(WorkbookReader& workbook, const char* sheet,
                                                      std::span<const ColumnSpec> columns) {
   const int index = workbook.FindSheet(sheet);
   if (index < 0) {
     std::string names;
     for (const std::string& name : workbook.SheetNames()) names += (names.empty() ? "" : ", ") + name;
-    reporter_.Line(std::string("the workbook has no sheet ") + sheet + " (its sheets: " +
-                   (names.empty() ? "none" : names) + ")");
+    problems_.Add(std::string("the workbook has no sheet ") + sheet +
+                  " (its sheets: " + (names.empty() ? "none" : names) + ")");
     return std::nullopt;
   }
   Layout layout;
   layout.at.assign(columns.size(), kNoColumn);
   bool duplicate = false;
   std::string error;
-  const bool read = workbook.VisitRows(index, kHeaderWidth, [&](std::size_t row, std::span<const Cell> cells) {
-    if (row != 0) return false;  // the first row holds no names
-    for (std::size_t at = 0; at < cells.size(); ++at) {
-      if (!cells[at].IsText()) continue;
-      for (std::size_t c = 0; c < columns.size(); ++c) {
-        if (!SameColumnName(cells[at].text, columns[c].name)) continue;
-        if (layout.at[c] != kNoColumn) {
-          reporter_.Line(std::string("sheet ") + sheet + ", row 1: columns " + schema::ColumnLetters(layout.at[c]) +
-                         " and " + schema::ColumnLetters(at) + " are both named " + columns[c].name);
-          duplicate = true;
+  const bool read = workbook.VisitRows(
+      index, kHeaderWidth,
+      [&](std::size_t row, std::span<const Cell> cells) {
+        if (row != 0) return false;  // the first row holds no names
+        for (std::size_t at = 0; at < cells.size(); ++at) {
+          if (!cells[at].IsText()) continue;
+          for (std::size_t c = 0; c < columns.size(); ++c) {
+            if (!SameColumnName(cells[at].text, columns[c].name)) continue;
+            if (layout.at[c] != kNoColumn) {
+              problems_.Add(std::string("sheet ") + sheet + ", row 1: columns " + schema::ColumnLetters(layout.at[c]) +
+                            " and " + schema::ColumnLetters(at) + " are both named " + columns[c].name);
+              duplicate = true;
+            }
+            layout.at[c] = at;
+          }
         }
-        layout.at[c] = at;
-      }
-    }
-    return false;  // the first row is all that is wanted here
-  }, error);
+        return false;  // the first row is all that is wanted here
+      },
+      error);
   if (!read) {
-    reporter_.Line(error);
+    problems_.Add(error);
     return std::nullopt;
   }
   if (duplicate) return std::nullopt;
@@ -83,17 +97,17 @@ std::optional<Importer::Layout> Importer::ReadLayout(WorkbookReader& workbook, c
       layout.width = std::max(layout.width, layout.at[c] + 1);
   }
   if (!missing.empty()) {
-    reporter_.Line(std::string("sheet ") + sheet + ", row 1: no column named " + missing +
-                   " (the first row must hold the column names)");
+    problems_.Add(std::string("sheet ") + sheet + ", row 1: no column named " + missing +
+                  " (the first row must hold the column names)");
     return std::nullopt;
   }
   return layout;
 }
 
 template <class Row, class Record>
-bool Importer::ReadRows(WorkbookReader& workbook, const char* sheet, std::span<const ColumnSpec> columns,
+void Importer::ReadRows(WorkbookReader& workbook, const char* sheet, std::span<const ColumnSpec> columns,
                         const Layout& layout, std::size_t maxRows, const char* rowsName, Rows<Record>& rows) {
-  bool ok = true;
+  std::size_t rowCount = 0;
   std::string error;
   std::vector<Cell> ordered(columns.size());
   const bool read = workbook.VisitRows(
@@ -102,33 +116,31 @@ bool Importer::ReadRows(WorkbookReader& workbook, const char* sheet, std::span<c
         if (row == 0) return true;
         for (std::size_t c = 0; c < columns.size(); ++c) ordered[c] = cells[layout.at[c]];
         if (IsBlankRow(ordered)) return true;
-        if (rows.records.size() == maxRows) {
-          reporter_.Line(std::string("sheet ") + sheet + " holds more than " + std::to_string(maxRows) + " " +
-                         rowsName + " rows, more than the register takes; nothing was imported");
-          return ok = false;
+        if (rowCount++ == maxRows) {
+          problems_.Add(std::string("sheet ") + sheet + " holds more than " + std::to_string(maxRows) + " " + rowsName +
+                        " rows, more than the register takes");
+          return false;
         }
         Record record;
-        if (auto problem = Row::ToRecord(ordered, record)) {
-          reporter_.Line(Place(sheet, row, layout, problem->column, columns) + ": " + problem->what);
-          return ok = false;
+        const std::vector<CellProblem> found = Row::ToRecord(ordered, record);
+        for (const CellProblem& problem : found)
+          problems_.Add(Place(sheet, row, layout, problem.column, columns) + ": " + problem.what);
+        if (found.empty()) {
+          rows.records.push_back(record);
+          rows.sheetRows.push_back(row);
         }
-        rows.records.push_back(record);
-        rows.sheetRows.push_back(row);
         return true;
       },
       error);
-  if (!read) reporter_.Line(error);
-  return read && ok;
+  if (!read) problems_.Add(error);
 }
 
-bool Importer::CheckUniqueArticles(const Rows<ArticleRecord>& articles, const Layout& layout) {
+void Importer::CheckUniqueArticles(const Rows<ArticleRecord>& articles, const Layout& layout) {
   enum : std::size_t { kPluColumn = 0, kBarcodeColumn = 4 };
-  constexpr std::size_t kMaxReported = 10;
-  std::size_t found = 0;
   auto report = [&](std::size_t index, std::size_t column, const std::string& what, std::size_t first) {
-    if (found++ < kMaxReported)
-      reporter_.Line(Place(schema::kArticlesSheet, articles.sheetRows[index], layout, column, schema::kArticleColumns) +
-                     ": " + what + " is also in row " + std::to_string(articles.sheetRows[first] + 1));
+    problems_.Add(Place(schema::kArticlesSheet, articles.sheetRows[index], layout, column, schema::kArticleColumns) +
+                  ": " + what + " is also in row " + std::to_string(articles.sheetRows[first] + 1) +
+                  "; the register keeps one article per PLU number and barcode");
   };
   std::map<std::uint32_t, std::size_t> plus;
   std::map<std::int64_t, std::size_t> barcodes;
@@ -140,10 +152,6 @@ bool Importer::CheckUniqueArticles(const Rows<ArticleRecord>& articles, const La
     if (const auto [at, added] = barcodes.emplace(a.BARCODE, i); !added)
       report(i, kBarcodeColumn, "barcode " + CFormat("%.13lld", static_cast<long long>(a.BARCODE)), at->second);
   }
-  if (found > kMaxReported)
-    reporter_.Line("... and " + std::to_string(found - kMaxReported) + " more repeated PLU numbers or barcodes");
-  if (found > 0) reporter_.Line("the register keeps one article per PLU number and barcode; nothing was imported");
-  return found == 0;
 }
 
 bool Importer::WriteOutput(const std::string& databasePath, const std::vector<DepartmentRecord>& departments,
@@ -170,25 +178,28 @@ bool Importer::WriteOutput(const std::string& databasePath, const std::vector<De
 }
 
 int Importer::Run(const std::string& databasePath, const std::string& workbookPath) {
+  problems_ = Problems{};
   Rows<DepartmentRecord> departments;
   Rows<ArticleRecord> articles;
   std::string error;
-  bool ok = false;
   if (auto workbook = WorkbookReader::Open(workbookPath, error)) {
-    // Both sheets' columns are checked before any row is read.
+    // Both sheets' columns are looked for before any row is read; a sheet
+    // whose columns are there is read whole even when the other's are not.
     const auto departmentLayout = ReadLayout(*workbook, schema::kDepartmentsSheet, schema::kDepartmentColumns);
-    const auto articleLayout =
-        departmentLayout ? ReadLayout(*workbook, schema::kArticlesSheet, schema::kArticleColumns) : std::nullopt;
-    ok = articleLayout &&
-         ReadRows<DepartmentRow>(*workbook, schema::kDepartmentsSheet, schema::kDepartmentColumns, *departmentLayout,
-                                 kDepartmentSlots, "department", departments) &&
-         ReadRows<ArticleRow>(*workbook, schema::kArticlesSheet, schema::kArticleColumns, *articleLayout,
-                              ArticleTable::kMaxArticles, "article", articles);
-    if (ok && !CheckUniqueArticles(articles, *articleLayout)) ok = false;
+    const auto articleLayout = ReadLayout(*workbook, schema::kArticlesSheet, schema::kArticleColumns);
+    if (departmentLayout)
+      ReadRows<DepartmentRow>(*workbook, schema::kDepartmentsSheet, schema::kDepartmentColumns, *departmentLayout,
+                              kDepartmentSlots, "department", departments);
+    if (articleLayout) {
+      ReadRows<ArticleRow>(*workbook, schema::kArticlesSheet, schema::kArticleColumns, *articleLayout,
+                           ArticleTable::kMaxArticles, "article", articles);
+      CheckUniqueArticles(articles, *articleLayout);
+    }
   } else {
-    reporter_.Line(error);
+    problems_.Add(error);
   }
-  if (!ok) {
+  if (problems_.Any()) {
+    problems_.Report(reporter_);
     reporter_.Line(kMsgXlsWriteError);
     return 1;  // nothing is written: the target stays as it was
   }

@@ -1,7 +1,8 @@
 // Import: a workbook's DEPARTMENTS and ARTICLES sheets into a database file.
-// Both sheets are read and checked first; only then is the file written, in
-// one step (WriteOutput) into a new file that takes the target's place when
-// complete. On any failure the target stays as it was.
+// Both sheets are read and checked whole first, and every problem found is
+// reported in the one run; only a workbook without any is written, in one step
+// (WriteOutput) into a new file that takes the target's place when complete.
+// On any failure the target stays as it was.
 #pragma once
 
 #include <cstddef>
@@ -38,19 +39,35 @@ class Importer {
   };
 
  private:
-  // Each returns nullopt / false after reporting why the import cannot go on.
+  // What is wrong with the workbook: the first lines are kept for the report,
+  // the rest only counted.
+  class Problems {
+   public:
+    static constexpr std::size_t kShown = 20;
+    void Add(std::string line);
+    bool Any() const { return count_ > 0; }
+    void Report(Reporter& reporter) const;
+
+   private:
+    std::vector<std::string> shown_;
+    std::size_t count_ = 0;
+  };
+
+  // Each adds what it finds wrong to problems_; nullopt when the sheet's
+  // columns cannot be found.
   std::optional<Layout> ReadLayout(WorkbookReader& workbook, const char* sheet, std::span<const ColumnSpec> columns);
-  // Reads the sheet's rows, blank ones skipped, up to the first row that
-  // cannot give a record; more than maxRows rows give no records at all.
+  // Reads every row of the sheet, blank ones skipped; a row with a problem
+  // gives no record. More than maxRows rows end the reading.
   template <class Row, class Record>
-  bool ReadRows(WorkbookReader& workbook, const char* sheet, std::span<const ColumnSpec> columns,
-                const Layout& layout, std::size_t maxRows, const char* rowsName, Rows<Record>& rows);
+  void ReadRows(WorkbookReader& workbook, const char* sheet, std::span<const ColumnSpec> columns, const Layout& layout,
+                std::size_t maxRows, const char* rowsName, Rows<Record>& rows);
   // PLU numbers and non-zero barcodes must each be unique in the register.
-  bool CheckUniqueArticles(const Rows<ArticleRecord>& articles, const Layout& layout);
+  void CheckUniqueArticles(const Rows<ArticleRecord>& articles, const Layout& layout);
   // The only place the database file is written: created (emptied), the
   // records, the header last. Returns false after reporting a failure.
   bool WriteOutput(const std::string& databasePath, const std::vector<DepartmentRecord>& departments,
                    const std::vector<ArticleRecord>& articles);
 
   Reporter& reporter_;
+  Problems problems_;
 };

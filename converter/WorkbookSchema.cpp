@@ -3,12 +3,12 @@
 namespace schema {
 
 const std::array<ColumnSpec, kArticleColumnCount> kArticleColumns = {{
-    {"XLS_PLUNO", ColumnType::Number},
+    {"XLS_PLUNO", ColumnType::Number, nullptr, kRequired},
     {"XLS_TAX_GROUP", ColumnType::Text},
     {"XLS_NAME", ColumnType::Text},
-    {"XLS_SING_PRICE", ColumnType::Number},
+    {"XLS_SING_PRICE", ColumnType::Number, nullptr, kRequired},
     {"XLS_BARCODE", ColumnType::Number, kBarcodeFormat},
-    {"XLS_DEPARTMENT", ColumnType::Number},
+    {"XLS_DEPARTMENT", ColumnType::Number, nullptr, kRequired},
     {"XLS_STOCK_GROUP", ColumnType::Number},
     {"XLS_MEASURE_UNIT", ColumnType::Number},
     {"XLS_MAX_PRICE", ColumnType::Number},
@@ -24,10 +24,10 @@ const std::array<ColumnSpec, kArticleColumnCount> kArticleColumns = {{
 }};
 
 const std::array<ColumnSpec, kDepartmentColumnCount> kDepartmentColumns = {{
-    {"XLS_DEPT_DEPTNO", ColumnType::Number},
+    {"XLS_DEPT_DEPTNO", ColumnType::Number, nullptr, kRequired},
     {"XLS_DEPT_TAX_GROUP", ColumnType::Text},
     {"XLS_DEPT_NAME", ColumnType::Text},
-    {"XLS_DEPT_SING_PRICE", ColumnType::Number},
+    {"XLS_DEPT_SING_PRICE", ColumnType::Number, nullptr, kRequired},
     {"XLS_DEPT_STOCK_GROUP", ColumnType::Number},
     {"XLS_DEPT_MEASURE_UNIT", ColumnType::Number},
     {"XLS_DEPT_MAX_PRICE", ColumnType::Number},
@@ -52,8 +52,8 @@ std::string ColumnLetters(std::size_t column) {
 
 std::string CellPlace(std::string_view sheet, std::size_t row1Based, std::size_t column,
                       std::span<const ColumnSpec> columns) {
-  std::string place = "sheet " + std::string(sheet) + ", row " + std::to_string(row1Based) + ", column " +
-                      ColumnLetters(column);
+  std::string place =
+      "sheet " + std::string(sheet) + ", row " + std::to_string(row1Based) + ", column " + ColumnLetters(column);
   if (column < columns.size()) place += std::string(" (") + columns[column].name + ")";
   return place;
 }

@@ -16,12 +16,17 @@ struct ColumnSpec {
   ColumnType type;
   // Number format shown by a spreadsheet; nullptr for the default.
   const char* numberFormat = nullptr;
+  // A value without a natural zero: an empty cell is refused on import. An
+  // empty cell elsewhere gives 0 (an empty quantity is "not controlled").
+  bool required = false;
 };
 
 namespace schema {
 
 inline constexpr const char* kArticlesSheet = "ARTICLES";
 inline constexpr const char* kDepartmentsSheet = "DEPARTMENTS";
+
+inline constexpr bool kRequired = true;
 
 // Barcodes are shown as the register shows them: 13 digits, zero-filled.
 inline constexpr const char* kBarcodeFormat = "0000000000000";

@@ -51,9 +51,9 @@ fs::path Folder(std::int64_t articles) {
     a.SOLDQTY = n / 1000.0;
     a.BARCODE = 4000000000000 + n;
     a.DEPARTMENT = static_cast<std::int32_t>(n % 200);
-    a.STOCKQTY = n % 3 ? n * 0.5 : kNotControlledWhole;
-    a.INITQTY = 100;
     a.OPT_FRACT_QTY = n % 2;
+    a.STOCKQTY = n % 3 ? n * 0.5 : NotControlledValue(a.OPT_FRACT_QTY);
+    a.INITQTY = 100;
     a.IN_USE = 1;
     if (!db.WriteArticle(n, a)) throw std::runtime_error("cannot write an article");
   }
@@ -77,8 +77,7 @@ long RunQuorvex(const fs::path& folder, const std::vector<std::string>& argument
   }
   int status = 0;
   rusage usage{};
-  if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != expectedStatus)
-    return -1;
+  if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != expectedStatus) return -1;
   return usage.ru_maxrss;
 }
 
@@ -135,8 +134,10 @@ fs::path WorkbookIn(const fs::path& folder, const std::string& extension) {
     const auto cells = ArticleRow::FromRecord(a, problems);
     articles.rows.emplace_back(cells.begin(), cells.end());
   }
-  if (extension == "ods") benchfiles::WriteOds(path, {departments, articles});
-  else benchfiles::WriteXls(path, {departments, articles});
+  if (extension == "ods")
+    benchfiles::WriteOds(path, {departments, articles});
+  else
+    benchfiles::WriteXls(path, {departments, articles});
   return path;
 }
 
@@ -176,15 +177,27 @@ void BM_ImportRefused(benchmark::State& state, const std::string& which) {
 BENCHMARK(BM_Export)->Arg(4999)->Arg(49999)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_Import)->Arg(4999)->Arg(49999)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK_CAPTURE(BM_ImportFormat, ods, std::string("ods"))
-    ->Arg(49999)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+    ->Arg(49999)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(BM_ImportFormat, xls, std::string("xls"))
-    ->Arg(49999)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+    ->Arg(49999)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(BM_ImportRefused, xlsx_1GiB_sheet, std::string("xlsx_1GiB_sheet"))
-    ->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(BM_ImportRefused, ods_repeated_row, std::string("repeated_article.ods"))
-    ->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(BM_ImportRefused, xlsx_100MiB_sheet, std::string("bomb_sheet.xlsx"))
-    ->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -35,16 +35,14 @@ class Export : public ::testing::Test {
 };
 
 TEST_F(Export, TheArticlesWindowsArgumentListWritesBothSheets) {
-  WriteDatabase(db, TwoHundredDepartments(),
-                {MakeArticle(1, "Milk", 'A', 1.19), MakeArticle(2, "Bread", 'B', 2.5)});
+  WriteDatabase(db, TwoHundredDepartments(), {MakeArticle(1, "Milk", 'A', 1.19), MakeArticle(2, "Bread", 'B', 2.5)});
   for (const char* program : {QUORVEX_PATH, QUORVEX_LP_PATH}) {
     const RunResult result = RunExport(dir, {.program = program});
     ASSERT_EQ(result.status, 0) << result.errors;
     EXPECT_EQ(result.errors, "");
     const Sheet articles = ReadSheet(book, "ARTICLES", kArticleColumns);
     ASSERT_EQ(articles.size(), 3u);
-    for (std::size_t c = 0; c < kArticleColumns; ++c)
-      EXPECT_EQ(articles[0][c].text, schema::kArticleColumns[c].name);
+    for (std::size_t c = 0; c < kArticleColumns; ++c) EXPECT_EQ(articles[0][c].text, schema::kArticleColumns[c].name);
     EXPECT_EQ(articles[1][0].number, 1);
     EXPECT_EQ(articles[1][1].text, "A");
     EXPECT_EQ(articles[1][2].text, "Milk");
@@ -94,20 +92,26 @@ TEST_F(Export, DeletedSlotsAndACutRecordAreNotArticlesButUnusedReportRecordsAre)
   EXPECT_EQ(articles[2][2].text, "Report line");
 }
 
-TEST_F(Export, NotControlledQuantitiesAreWrittenAsEmptyCells) {
-  ArticleRecord a = MakeArticle(1, "a", 'A', 1), b = MakeArticle(2, "b", 'A', 1);
-  a.STOCKQTY = 999999.999;
-  a.INITQTY = 999999999.0;
-  b.STOCKQTY = 999999.998;
-  b.INITQTY = -0.5;
-  WriteDatabase(db, {}, {a, b});
+TEST_F(Export, OnlyTheArticlesOwnNotControlledValueIsWrittenAsAnEmptyCell) {
+  ArticleRecord whole = MakeArticle(1, "a", 'A', 1), fractional = MakeArticle(2, "b", 'A', 1),
+                other = MakeArticle(3, "c", 'A', 1);
+  whole.STOCKQTY = 999999.999;  // a real stock of a whole-unit article
+  whole.INITQTY = 999999999.0;
+  fractional.OPT_FRACT_QTY = 1;
+  fractional.STOCKQTY = 999999.999;
+  fractional.INITQTY = 999999999.0;
+  other.STOCKQTY = 999999.998;
+  other.INITQTY = -0.5;
+  WriteDatabase(db, {}, {whole, fractional, other});
   ASSERT_EQ(RunExport(dir).status, 0);
   const Sheet articles = ReadSheet(book, "ARTICLES", kArticleColumns);
-  ASSERT_EQ(articles.size(), 3u);
-  EXPECT_TRUE(articles[1][15].IsEmpty());
+  ASSERT_EQ(articles.size(), 4u);
+  EXPECT_EQ(articles[1][15].number, 999999.999);
   EXPECT_TRUE(articles[1][16].IsEmpty());
-  EXPECT_EQ(articles[2][15].number, 999999.998);
-  EXPECT_EQ(articles[2][16].number, -0.5);
+  EXPECT_TRUE(articles[2][15].IsEmpty());
+  EXPECT_EQ(articles[2][16].number, 999999999.0);
+  EXPECT_EQ(articles[3][15].number, 999999.998);
+  EXPECT_EQ(articles[3][16].number, -0.5);
   EXPECT_TRUE(HasValidHeader(db));
   EXPECT_EQ(ReadArticles(db)[0].STOCKQTY, 999999.999);  // the file is not changed
 }
@@ -217,8 +221,7 @@ TEST_F(Export, ValuesNoCellCanHoldAreReportedByRowAndColumn) {
   WriteDatabase(db, {}, {MakeArticle(1, "a", 'A', 1), bad, MakeArticle(3, "c", 'A', 3)});
   const RunResult result = RunExport(dir);
   EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.errors.find("sheet ARTICLES, row 3, column D (XLS_SING_PRICE)"), std::string::npos)
-      << result.errors;
+  EXPECT_NE(result.errors.find("sheet ARTICLES, row 3, column D (XLS_SING_PRICE)"), std::string::npos) << result.errors;
   const Sheet articles = ReadSheet(book, "ARTICLES", kArticleColumns);
   ASSERT_EQ(articles.size(), 4u);  // the other rows are all there
   EXPECT_TRUE(articles[2][3].IsEmpty());

@@ -1,6 +1,8 @@
 // Import runs of the real program: workbook in, database file out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "DatabaseFile.h"
 #include "TestSupport.h"
 #include "WorkbookSchema.h"
@@ -28,13 +30,15 @@ class Import : public ::testing::Test {
 
 SheetSpec Departments(std::size_t rows) {
   SheetSpec sheet{"DEPARTMENTS", DepartmentHeader(), {}};
-  for (std::size_t k = 1; k <= rows; ++k) sheet.rows.push_back(DepartmentCells(static_cast<double>(k), "Dept " + std::to_string(k)));
+  for (std::size_t k = 1; k <= rows; ++k)
+    sheet.rows.push_back(DepartmentCells(static_cast<double>(k), "Dept " + std::to_string(k)));
   return sheet;
 }
 
 SheetSpec Articles(std::size_t rows) {
   SheetSpec sheet{"ARTICLES", ArticleHeader(), {}};
-  for (std::size_t n = 1; n <= rows; ++n) sheet.rows.push_back(ArticleCells(static_cast<double>(n), "Article " + std::to_string(n)));
+  for (std::size_t n = 1; n <= rows; ++n)
+    sheet.rows.push_back(ArticleCells(static_cast<double>(n), "Article " + std::to_string(n)));
   return sheet;
 }
 
@@ -122,26 +126,91 @@ TEST_F(Import, HugeNamesAreCutTo49Characters) {
 
 TEST_F(Import, TextInANumberColumnStopsAndLeavesTheTargetAsItWas) {
   SheetSpec articles = Articles(3);
-  articles.rows[1][3] = Cell::Text("1,50");
+  articles.rows[1][3] = Cell::Text("1.50 EUR");
   WriteWorkbook(book, {Departments(2), articles});
   WriteBytes(db, "earlier contents");
   const RunResult result = Convert();
   EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.errors.find("sheet ARTICLES, row 3, column D (XLS_SING_PRICE)"), std::string::npos)
-      << result.errors;
+  EXPECT_NE(result.errors.find("sheet ARTICLES, row 3, column D (XLS_SING_PRICE)"), std::string::npos) << result.errors;
   EXPECT_TRUE(result.HasLine("XLS Database Write Error"));
   EXPECT_EQ(ReadBytes(db), "earlier contents");
 }
 
-TEST_F(Import, AnEmptyNumberCellIsReportedToo) {
+TEST_F(Import, AnEmptyRequiredCellIsReported) {
   SheetSpec departments = Departments(2);
-  departments.rows[1][12] = Cell::Empty();
+  departments.rows[1][3] = Cell::Empty();
   WriteWorkbook(book, {departments, Articles(1)});
   const RunResult result = Convert();
   EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.errors.find("sheet DEPARTMENTS, row 3, column M (XLS_DEPT_SOLDQTY)"), std::string::npos)
+  EXPECT_NE(
+      result.errors.find("sheet DEPARTMENTS, row 3, column D (XLS_DEPT_SING_PRICE): empty cell where a number belongs"),
+      std::string::npos)
       << result.errors;
   ExpectNoDatabase();
+}
+
+TEST_F(Import, ARowAddedByHandNeedsOnlyPluPriceAndDepartment) {
+  SheetSpec articles = Articles(1);
+  std::vector<Cell> added(schema::kArticleColumnCount);
+  added[0] = Cell::Number(77);
+  added[2] = Cell::Text("Added by hand");
+  added[3] = Cell::Text("2,49");
+  added[5] = Cell::Number(0);
+  articles.rows.push_back(added);
+  SheetSpec departments = Departments(1);
+  departments.rows.push_back(std::vector<Cell>(schema::kDepartmentColumnCount));
+  departments.rows.back()[0] = Cell::Number(2);
+  departments.rows.back()[3] = Cell::Number(0);
+  WriteWorkbook(book, {departments, articles});
+  const RunResult result = Convert();
+  ASSERT_EQ(result.status, 0) << result.errors;
+  const auto read = ReadArticles(db);
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[1].PLUNO, 77u);
+  EXPECT_EQ(read[1].SING_PRICE, 2.49);
+  EXPECT_EQ(read[1].AMOUNT, 0);
+  EXPECT_EQ(read[1].SOLDQTY, 0);
+  EXPECT_EQ(read[1].BARCODE, 0);
+  EXPECT_EQ(read[1].STOCKQTY, kNotControlledWhole);
+  EXPECT_EQ(ReadDepartment(db, 1).DEPTNO, 2u);
+  EXPECT_EQ(ReadDepartment(db, 1).SOLDQTY, 0);
+}
+
+TEST_F(Import, EveryProblemOfTheWorkbookIsReportedInOneRun) {
+  SheetSpec departments = Departments(2), articles = Articles(4);
+  departments.rows[0][3] = Cell::Text("free");
+  articles.rows[0][0] = Cell::Empty();
+  articles.rows[0][4] = Cell::Number(1e13);
+  articles.rows[2][3] = Cell::Text("1e3");
+  articles.rows[3][0] = Cell::Number(2);  // the PLU number of row 3
+  WriteWorkbook(book, {departments, articles});
+  WriteBytes(db, "earlier contents");
+  RunResult result = Convert();
+  EXPECT_EQ(result.status, 1);
+  for (const char* line : {
+           "sheet DEPARTMENTS, row 2, column D (XLS_DEPT_SING_PRICE): text \"free\" where a number belongs",
+           "sheet ARTICLES, row 2, column A (XLS_PLUNO): empty cell where a number belongs",
+           "sheet ARTICLES, row 2, column E (XLS_BARCODE): number 10000000000000 out of range (0 to 9999999999999)",
+           "sheet ARTICLES, row 4, column D (XLS_SING_PRICE): text \"1e3\" where a number belongs",
+           "sheet ARTICLES, row 5, column A (XLS_PLUNO): PLU number 2 is also in row 3",
+       }) {
+    EXPECT_NE(result.errors.find(line), std::string::npos) << line << "\n" << result.errors;
+  }
+  EXPECT_TRUE(result.HasLine("nothing was imported")) << result.errors;
+  EXPECT_TRUE(result.HasLine("XLS Database Write Error"));
+  EXPECT_EQ(ReadBytes(db), "earlier contents");
+
+  // Past twenty problems the rest are counted.
+  articles = Articles(25);
+  for (auto& row : articles.rows) row[3] = Cell::Text("n/a");
+  WriteWorkbook(book, {Departments(1), articles});
+  result = Convert();
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 20 + 3) << result.errors;
+  EXPECT_NE(result.errors.find("sheet ARTICLES, row 21, column D"), std::string::npos) << result.errors;
+  EXPECT_EQ(result.errors.find("sheet ARTICLES, row 22, column D"), std::string::npos) << result.errors;
+  EXPECT_TRUE(result.HasLine("... and 5 more problems")) << result.errors;
+  EXPECT_EQ(ReadBytes(db), "earlier contents");
 }
 
 TEST_F(Import, ANameTheCodePageCannotHoldIsReported) {
@@ -204,8 +273,7 @@ TEST_F(Import, AMissingOrRepeatedColumnIsNamedBeforeAnyRecordIsWritten) {
   WriteWorkbook(book, {Departments(2), articles});
   RunResult result = Convert();
   EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.errors.find("sheet ARTICLES, row 1: no column named XLS_TAX_GROUP, XLS_SOLDQTY"),
-            std::string::npos)
+  EXPECT_NE(result.errors.find("sheet ARTICLES, row 1: no column named XLS_TAX_GROUP, XLS_SOLDQTY"), std::string::npos)
       << result.errors;
   ExpectNoDatabase();
 
@@ -237,7 +305,8 @@ TEST_F(Import, FilesThatAreNoWorkbooksMakeNoDatabase) {
       {"truncated workbook", good.substr(0, good.size() / 2)},
       {"zip signature only", "PK\x03\x04"},
       {"foreign OLE2 file", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\0')},
-      {"damaged inside", [&] {
+      {"damaged inside",
+       [&] {
          std::string bad = good;
          for (std::size_t i = 200; i < bad.size() - 200; i += 7) bad[i] = static_cast<char>(bad[i] ^ 0x5A);
          return bad;
@@ -290,7 +359,6 @@ TEST_F(Import, AFullDiskStopsAndLeavesTheTargetAsItWas) {
 
 namespace {
 
-
 // Columns: 0 PLU, 2 name, 3 price, 4 barcode, 9 fractional, 15 stock, 16 initial.
 struct CellCase {
   const char* what;
@@ -306,8 +374,13 @@ TEST_F(ImportCell, EachCellIsTakenOrRefusedWithItsPlace) {
       {"barcode as text keeps its value", 4, Cell::Text("0004006381333931"), nullptr},
       {"PLU as text with blanks", 0, Cell::Text(" 12 "), nullptr},
       {"price as text", 3, Cell::Text("1.5"), nullptr},
-      {"exponent", 3, Cell::Text("1e2"), nullptr},
-      {"decimal comma", 3, Cell::Text("1,5"), "column D (XLS_SING_PRICE): text \"1,5\" where a number belongs"},
+      {"decimal comma", 3, Cell::Text("1,5"), nullptr},
+      {"exponent", 3, Cell::Text("1e2"), "column D (XLS_SING_PRICE): text \"1e2\" where a number belongs"},
+      {"PLU 0", 0, Cell::Number(0), "column A (XLS_PLUNO): number 0 out of range (1 to 2147483647)"},
+      {"PLU as decimal text", 0, Cell::Text("12.5"),
+       "column A (XLS_PLUNO): text \"12.5\" where a whole number belongs"},
+      {"barcode of 19 digits", 4, Cell::Text("1234567890123456789"),
+       "column E (XLS_BARCODE): number 1234567890123456789 out of range"},
       {"hexadecimal", 0, Cell::Text("0x10"), "column A (XLS_PLUNO): text \"0x10\" where a number belongs"},
       {"empty price", 3, Cell::Empty(), "column D (XLS_SING_PRICE): empty cell where a number belongs"},
       {"blank text price", 3, Cell::Text("  "), "column D (XLS_SING_PRICE): empty cell where a number belongs"},
@@ -339,9 +412,8 @@ TEST_F(ImportCell, EachCellIsTakenOrRefusedWithItsPlace) {
     return ReadArticles(db).at(0);
   };
   EXPECT_EQ(read(4, Cell::Text("0004006381333931")).BARCODE, 4006381333931);
-  EXPECT_EQ(read(4, Cell::Text("1234567890123456789")).BARCODE, 1234567890123456789);  // past a double's digits
   EXPECT_EQ(read(0, Cell::Text(" 12 ")).PLUNO, 12u);
-  EXPECT_EQ(read(3, Cell::Text("1e2")).SING_PRICE, 100);
+  EXPECT_EQ(read(3, Cell::Text("1,234")).SING_PRICE, 1.234);
 }
 
 TEST_F(ImportCell, EmptyQuantitiesAreNotControlledByTheFractionalOption) {

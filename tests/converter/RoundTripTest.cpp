@@ -16,7 +16,8 @@ const std::vector<std::string> kNames = {
     "Milk 'fresh'",
     "Say \"cheese\"",
     "O'Neil's \"best\" <b>&amp;</b>",
-    "Cr\xE8me br\xFBl\xE9" "e \x80 2,50",
+    "Cr\xE8me br\xFBl\xE9"
+    "e \x80 2,50",
     "\xC4\xD6\xDC\xE4\xF6\xFC\xDF \x8C\x9C \x8A\x9A \xA9\xAE\xB0",
     std::string(49, 'W'),
     std::string(48, 'x') + "\xE9",
@@ -63,8 +64,11 @@ ArticleRecord VariedArticle(std::uint32_t n, std::mt19937& rng) {
   a.OPT_SINGTRANS = n % 3 == 0;
   a.OPT_FREEPRICE = n % 7 == 0;
   a.PLUNOLINK = n % 9 == 0 ? static_cast<std::int32_t>(n) : 0;
-  // Every fourth article's quantities are not controlled.
-  a.STOCKQTY = n % 4 == 0 ? NotControlledValue(a.OPT_FRACT_QTY) : cents(rng) / 1000.0;
+  // Every fourth article's quantities are not controlled; some whole-unit
+  // articles (n % 8 == 2) really have the fractional articles' value in stock.
+  a.STOCKQTY = n % 4 == 0   ? NotControlledValue(a.OPT_FRACT_QTY)
+               : n % 8 == 2 ? kNotControlledFractional
+                            : cents(rng) / 1000.0;
   a.INITQTY = n % 4 == 0 ? NotControlledValue(a.OPT_FRACT_QTY) : cents(rng) / 1000.0;
   return a;
 }

@@ -1,7 +1,6 @@
 #include "ArticleEditorLogic.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "CFormat.h"
 #include "Config.h"
@@ -17,6 +16,20 @@ namespace {
 // fractional option is exactly 1; a list without selection reads as -1.
 double NotControlledFor(std::int32_t fractional) {
   return fractional == 1 ? kNotControlledFractional : kNotControlledWhole;
+}
+
+// Only what the operator can type into is checked; a greyed-out or read-only
+// field keeps whatever the record held, even a value beyond the limits.
+bool Typable(const EditControl& field) { return field.enabled && !field.readOnly; }
+
+void ShowTypedInteger(EditControl& field, field_limits::IntegerRange range) {
+  if (const auto value = FieldExchange::ReadInteger(field.text, range.low, range.high)) {
+    field.text = FieldExchange::ShowSigned(*value);
+  }
+}
+
+void ShowTypedDecimal(EditControl& field, field_limits::DecimalRange range, std::string (*show)(double)) {
+  if (const auto value = FieldExchange::ReadDecimal(field.text, range.low, range.high)) field.text = show(*value);
 }
 
 }  // namespace
@@ -118,23 +131,27 @@ void ArticleEditorLogic::ShowMembers() {
 
 std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::RefusalReadingControls() {
   const ArticleEditorControls& c = controls_;
-  const auto plu = FieldExchange::ReadInteger(c.pluNumber.text, 1, field_limits::kMaxNumber);
+  const auto plu =
+      FieldExchange::ReadInteger(c.pluNumber.text, field_limits::kPluNumber.low, field_limits::kPluNumber.high);
   if (!plu) return Refusal{ArticleField::PluNumber, FieldExchange::kMsgPositiveInteger};
   record_.PLUNO = static_cast<std::uint32_t>(*plu);
 
   if (auto why = nameSource_.Check(c.name.text)) return Refusal{ArticleField::Name, *why};
   nameText_ = c.name.text;
 
-  const auto barcode = FieldExchange::ReadInteger(c.barcode.text, 0, field_limits::kMaxBarcode);
-  if (!barcode) return Refusal{ArticleField::Barcode, FieldExchange::kMsgInteger};
-  record_.BARCODE = *barcode;
+  if (Typable(c.barcode)) {
+    const auto barcode =
+        FieldExchange::ReadInteger(c.barcode.text, field_limits::kBarcode.low, field_limits::kBarcode.high);
+    if (!barcode) return Refusal{ArticleField::Barcode, FieldExchange::kMsgInteger};
+    record_.BARCODE = *barcode;
+  }
 
   taxText_ = taxLetters_.SelectedLetter(c.taxGroup);
 
-  const auto price1 = FieldExchange::ReadDecimal(c.price1.text, -field_limits::kMaxPrice, field_limits::kMaxPrice);
+  const auto price1 = FieldExchange::ReadDecimal(c.price1.text, field_limits::kPrice.low, field_limits::kPrice.high);
   if (!price1) return Refusal{ArticleField::Price1, FieldExchange::kMsgNumber};
   record_.SING_PRICE = *price1;
-  const auto price2 = FieldExchange::ReadDecimal(c.price2.text, -field_limits::kMaxPrice, field_limits::kMaxPrice);
+  const auto price2 = FieldExchange::ReadDecimal(c.price2.text, field_limits::kPrice.low, field_limits::kPrice.high);
   if (!price2) return Refusal{ArticleField::Price2, FieldExchange::kMsgNumber};
   record_.MAX_PRICE = *price2;
 
@@ -149,16 +166,20 @@ std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::RefusalReadingCon
   stockText_ = c.stockQty.text;
   initialText_ = c.initialQty.text;
   // A read-only quantity is one the box emptied; nothing was typed there.
-  if (!c.stockQty.readOnly && !stockNotControlled_ && !TypedQuantity(stockText_)) {
+  if (Typable(c.stockQty) && !stockNotControlled_ && !TypedQuantity(stockText_)) {
     return Refusal{ArticleField::StockQty, FieldExchange::kMsgNumber};
   }
-  if (!c.initialQty.readOnly && !initialNotControlled_ && !TypedQuantity(initialText_)) {
+  if (Typable(c.initialQty) && !initialNotControlled_ && !TypedQuantity(initialText_)) {
     return Refusal{ArticleField::InitialQty, FieldExchange::kMsgNumber};
   }
 
-  const auto link = FieldExchange::ReadInteger(c.pluLink.text, -field_limits::kMaxNumber - 1, field_limits::kMaxNumber);
-  if (!link) return Refusal{ArticleField::PluLink, FieldExchange::kMsgInteger};
-  pluLinkValue_ = static_cast<std::int32_t>(*link);
+  // Without the register's links the field shows 0 and OK stores 0.
+  if (Typable(c.pluLink)) {
+    const auto link =
+        FieldExchange::ReadInteger(c.pluLink.text, field_limits::kPluLink.low, field_limits::kPluLink.high);
+    if (!link) return Refusal{ArticleField::PluLink, FieldExchange::kMsgInteger};
+    pluLinkValue_ = static_cast<std::int32_t>(*link);
+  }
   return std::nullopt;
 }
 
@@ -184,13 +205,16 @@ void ArticleEditorLogic::ClickQuantity(bool notControlled, EditControl& field, s
 }
 
 std::optional<double> ArticleEditorLogic::TypedQuantity(const std::string& text) const {
-  // Short of the value that means "not controlled", which the box stands for.
-  const double limit = std::nextafter(NotControlledFor(record_.OPT_FRACT_QTY), 0.0);
-  return FieldExchange::ReadDecimal(text, -limit, limit);
+  const auto range = field_limits::Quantity(NotControlledFor(record_.OPT_FRACT_QTY));
+  return FieldExchange::ReadDecimal(text, range.low, range.high);
 }
 
-double ArticleEditorLogic::QuantityToStore(bool notControlled, const std::string& text) const {
-  return notControlled ? NotControlledFor(record_.OPT_FRACT_QTY) : TypedQuantity(text).value_or(0.0);
+double ArticleEditorLogic::QuantityToStore(const EditControl& field, bool notControlled, const std::string& text,
+                                           double stored) const {
+  if (notControlled) return NotControlledFor(record_.OPT_FRACT_QTY);
+  // A quantity the register does not keep is stored back as the record held it.
+  if (!field.enabled) return stored;
+  return TypedQuantity(text).value_or(0.0);
 }
 
 std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::RefusalOnOk() {
@@ -200,11 +224,30 @@ std::optional<ArticleEditorLogic::Refusal> ArticleEditorLogic::RefusalOnOk() {
   }
   nameSource_.Store(nameText_, record_.NAME);
   record_.TAX_GROUP = taxText_.empty() ? '\0' : taxText_[0];
-  record_.STOCKQTY = QuantityToStore(stockNotControlled_, stockText_);
-  record_.INITQTY = QuantityToStore(initialNotControlled_, initialText_);
+  record_.STOCKQTY = QuantityToStore(controls_.stockQty, stockNotControlled_, stockText_, record_.STOCKQTY);
+  record_.INITQTY = QuantityToStore(controls_.initialQty, initialNotControlled_, initialText_, record_.INITQTY);
   isOpen_ = false;
   record_.PLUNOLINK = pluLinkValue_;
   return std::nullopt;
+}
+
+void ArticleEditorLogic::ReformatField(ArticleField field) {
+  ArticleEditorControls& c = controls_;
+  const auto quantity = field_limits::Quantity(NotControlledFor(FieldExchange::ReadPosition(c.fractionalQty)));
+  switch (field) {
+    case ArticleField::PluNumber: return ShowTypedInteger(c.pluNumber, field_limits::kPluNumber);
+    case ArticleField::Barcode: return ShowTypedInteger(c.barcode, field_limits::kBarcode);
+    case ArticleField::Price1: return ShowTypedDecimal(c.price1, field_limits::kPrice, FieldExchange::ShowNumber);
+    case ArticleField::Price2: return ShowTypedDecimal(c.price2, field_limits::kPrice, FieldExchange::ShowNumber);
+    case ArticleField::StockQty:
+      if (Typable(c.stockQty)) ShowTypedDecimal(c.stockQty, quantity, FieldExchange::ShowQuantity);
+      return;
+    case ArticleField::InitialQty:
+      if (Typable(c.initialQty)) ShowTypedDecimal(c.initialQty, quantity, FieldExchange::ShowQuantity);
+      return;
+    case ArticleField::PluLink: return ShowTypedInteger(c.pluLink, field_limits::kPluLink);
+    default: return;  // names and lists are shown as they are
+  }
 }
 
 void ArticleEditorLogic::RefreshFromRecord() {

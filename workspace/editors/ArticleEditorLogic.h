@@ -62,6 +62,10 @@ class ArticleEditorLogic {
   // after the click has been handled with the box state last read.
   std::optional<Refusal> RefusalOnNotControlled(Quantity which);
 
+  // A number field lost the focus: it shows the value as OK will store it
+  // ("1,5" becomes 1.5, " 007" becomes 7); text OK would refuse stays as typed.
+  void ReformatField(ArticleField field);
+
   // Run at every OK until replaced; an empty check accepts everything.
   void SetRecordCheck(RecordCheck check) { recordCheck_ = std::move(check); }
 
@@ -79,7 +83,7 @@ class ArticleEditorLogic {
   void ClickQuantity(bool notControlled, EditControl& field, std::string& text, double& stored);
   // A typed stock or initial quantity, nullopt when it is not one the register takes.
   std::optional<double> TypedQuantity(const std::string& text) const;
-  double QuantityToStore(bool notControlled, const std::string& text) const;
+  double QuantityToStore(const EditControl& field, bool notControlled, const std::string& text, double stored) const;
 
   const DeviceProfile& profile_;
   const GroupNames& names_;

@@ -15,8 +15,7 @@ QString Text(const char* key) { return QString::fromStdString(UiText(key)); }
 
 }  // namespace
 
-CArticleEditor::CArticleEditor(const DeviceProfile& profile, const GroupNames& names, Operator& op,
-                               QWidget* parent)
+CArticleEditor::CArticleEditor(const DeviceProfile& profile, const GroupNames& names, Operator& op, QWidget* parent)
     : EditorDialog(op, parent), ui_(std::make_unique<Ui::ArticleEditor>()), logic_(profile, names) {
   ui_->setupUi(this);
   SetNameField(ui_->editName);
@@ -27,6 +26,22 @@ CArticleEditor::CArticleEditor(const DeviceProfile& profile, const GroupNames& n
           [this] { NotControlledClicked(ArticleEditorLogic::Quantity::Stock); });
   connect(ui_->checkInitialNotControlled, &QCheckBox::clicked, this,
           [this] { NotControlledClicked(ArticleEditorLogic::Quantity::Initial); });
+  // A number shows as it will be stored once the operator leaves its field.
+  const auto reformatOnLeaving = [this](QLineEdit* edit, ArticleField field,
+                                        EditControl ArticleEditorControls::*control) {
+    connect(edit, &QLineEdit::editingFinished, this, [this, edit, field, control] {
+      ReadControls();
+      logic_.ReformatField(field);
+      QtControls::Show(edit, logic_.Controls().*control);
+    });
+  };
+  reformatOnLeaving(ui_->editPluNumber, ArticleField::PluNumber, &ArticleEditorControls::pluNumber);
+  reformatOnLeaving(ui_->editBarcode, ArticleField::Barcode, &ArticleEditorControls::barcode);
+  reformatOnLeaving(ui_->editPrice1, ArticleField::Price1, &ArticleEditorControls::price1);
+  reformatOnLeaving(ui_->editPrice2, ArticleField::Price2, &ArticleEditorControls::price2);
+  reformatOnLeaving(ui_->editStockQty, ArticleField::StockQty, &ArticleEditorControls::stockQty);
+  reformatOnLeaving(ui_->editInitialQty, ArticleField::InitialQty, &ArticleEditorControls::initialQty);
+  reformatOnLeaving(ui_->editPluLink, ArticleField::PluLink, &ArticleEditorControls::pluLink);
 }
 
 CArticleEditor::~CArticleEditor() = default;

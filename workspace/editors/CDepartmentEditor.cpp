@@ -1,5 +1,6 @@
 #include "CDepartmentEditor.h"
 
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "NameValidator.h"
@@ -21,6 +22,18 @@ CDepartmentEditor::CDepartmentEditor(const DeviceProfile& profile, const GroupNa
   ui_->editName->setValidator(new NameValidator(ui_->editName));
   connect(ui_->buttonOk, &QPushButton::clicked, this, &CDepartmentEditor::accept);
   connect(ui_->buttonCancel, &QPushButton::clicked, this, &CDepartmentEditor::reject);
+  // A price shows as it will be stored once the operator leaves its field.
+  const auto reformatOnLeaving = [this](QLineEdit* edit, DepartmentField field,
+                                        EditControl DepartmentEditorControls::*control) {
+    connect(edit, &QLineEdit::editingFinished, this, [this, edit, field, control] {
+      ReadControls();
+      logic_.ReformatField(field);
+      QtControls::Show(edit, logic_.Controls().*control);
+    });
+  };
+  reformatOnLeaving(ui_->editPrice, DepartmentField::Price, &DepartmentEditorControls::price);
+  reformatOnLeaving(ui_->editMaxPrice, DepartmentField::MaxPrice, &DepartmentEditorControls::maxPrice);
+  reformatOnLeaving(ui_->editMaxAmount, DepartmentField::MaxAmount, &DepartmentEditorControls::maxAmount);
 }
 
 CDepartmentEditor::~CDepartmentEditor() = default;

@@ -8,6 +8,15 @@
 #include "FieldLimits.h"
 #include "UiText.h"
 
+namespace {
+
+void ShowTypedPrice(EditControl& field) {
+  const auto value = FieldExchange::ReadDecimal(field.text, field_limits::kPrice.low, field_limits::kPrice.high);
+  if (value) field.text = FieldExchange::ShowNumber(*value);
+}
+
+}  // namespace
+
 DepartmentEditorLogic::DepartmentEditorLogic(const DeviceProfile& profile, const GroupNames& names)
     : profile_(profile), names_(names) {}
 
@@ -65,9 +74,14 @@ std::optional<DepartmentEditorLogic::Refusal> DepartmentEditorLogic::RefusalRead
   if (auto why = nameSource_.Check(c.name.text)) return Refusal{DepartmentField::Name, *why};
   nameText_ = c.name.text;
 
-  const auto number = FieldExchange::ReadInteger(c.departmentNumber.text, 1, field_limits::kMaxDepartmentNumber);
-  if (!number) return Refusal{DepartmentField::DepartmentNumber, FieldExchange::kMsgPositiveInteger};
-  record_.DEPTNO = static_cast<std::uint32_t>(*number);
+  // The department number is the register's own: never typed into, stored
+  // back as it came, 0 of an unused slot included.
+  if (c.departmentNumber.enabled && !c.departmentNumber.readOnly) {
+    const auto number = FieldExchange::ReadInteger(c.departmentNumber.text, field_limits::kDepartmentNumber.low,
+                                                   field_limits::kDepartmentNumber.high);
+    if (!number) return Refusal{DepartmentField::DepartmentNumber, FieldExchange::kMsgPositiveInteger};
+    record_.DEPTNO = static_cast<std::uint32_t>(*number);
+  }
 
   record_.MEASURE_UNIT = FieldExchange::ReadPosition(c.measureUnit);
   record_.STOCK_GROUP = FieldExchange::ReadPosition(c.commodityGroup);
@@ -77,16 +91,27 @@ std::optional<DepartmentEditorLogic::Refusal> DepartmentEditorLogic::RefusalRead
   record_.STAND = FieldExchange::ReadPosition(c.stand);
   taxText_ = taxLetters_.SelectedLetter(c.taxGroup);
 
-  const auto price = FieldExchange::ReadDecimal(c.price.text, -field_limits::kMaxPrice, field_limits::kMaxPrice);
+  const auto price = FieldExchange::ReadDecimal(c.price.text, field_limits::kPrice.low, field_limits::kPrice.high);
   if (!price) return Refusal{DepartmentField::Price, FieldExchange::kMsgNumber};
   record_.SING_PRICE = *price;
-  const auto maxPrice = FieldExchange::ReadDecimal(c.maxPrice.text, -field_limits::kMaxPrice, field_limits::kMaxPrice);
+  const auto maxPrice =
+      FieldExchange::ReadDecimal(c.maxPrice.text, field_limits::kPrice.low, field_limits::kPrice.high);
   if (!maxPrice) return Refusal{DepartmentField::MaxPrice, FieldExchange::kMsgNumber};
   record_.MAX_PRICE = *maxPrice;
-  const auto maxAmount = FieldExchange::ReadDecimal(c.maxAmount.text, -field_limits::kMaxPrice, field_limits::kMaxPrice);
+  const auto maxAmount =
+      FieldExchange::ReadDecimal(c.maxAmount.text, field_limits::kPrice.low, field_limits::kPrice.high);
   if (!maxAmount) return Refusal{DepartmentField::MaxAmount, FieldExchange::kMsgNumber};
   record_.MAX_AMOUNT = *maxAmount;
   return std::nullopt;
+}
+
+void DepartmentEditorLogic::ReformatField(DepartmentField field) {
+  switch (field) {
+    case DepartmentField::Price: return ShowTypedPrice(controls_.price);
+    case DepartmentField::MaxPrice: return ShowTypedPrice(controls_.maxPrice);
+    case DepartmentField::MaxAmount: return ShowTypedPrice(controls_.maxAmount);
+    default: return;  // the name, the read-only number and the lists are shown as they are
+  }
 }
 
 std::optional<DepartmentEditorLogic::Refusal> DepartmentEditorLogic::RefusalOnOk() {

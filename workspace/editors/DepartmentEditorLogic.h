@@ -34,6 +34,8 @@ class DepartmentEditorLogic {
   void Open();
   void ShowMembers();
   std::optional<Refusal> RefusalReadingControls();
+  // A price field lost the focus: it shows the value as OK will store it.
+  void ReformatField(DepartmentField field);
   // nullopt when the window may close with OK; the record then holds the edit.
   std::optional<Refusal> RefusalOnOk();
 

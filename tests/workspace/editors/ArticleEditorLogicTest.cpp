@@ -9,6 +9,7 @@
 #include "DeviceProfile.h"
 #include "FieldExchange.h"
 #include "TempDir.h"
+#include "TypedNumberCases.h"
 #include "UiText.h"
 #include "WorkspaceTestConfig.h"
 
@@ -95,8 +96,7 @@ TEST_F(ArticleEditorLogicTest, ListsFollowTheDefaultProfile) {
   EXPECT_EQ(C().commodityGroup.items[19], "Other");
   ASSERT_EQ(C().department.items.size(), 9u);
   EXPECT_EQ(C().department.items[8], "---");
-  EXPECT_EQ(C().fractionalQty.items,
-            (std::vector<std::string>{UiText("DLG_FRAC_QTY_D"), UiText("DLG_FRAC_QTY_E")}));
+  EXPECT_EQ(C().fractionalQty.items, (std::vector<std::string>{UiText("DLG_FRAC_QTY_D"), UiText("DLG_FRAC_QTY_E")}));
   EXPECT_EQ(C().freePrice.items, (std::vector<std::string>{UiText("DLG_FREE_PRICE_D"), UiText("DLG_FREE_PRICE_E")}));
 }
 
@@ -280,72 +280,144 @@ TEST_F(ArticleEditorLogicTest, AClickWithARefusedFieldKeepsTheBoxAsLastRead) {
 }
 
 // Number fields take a value only when the whole text is one that fits.
-TEST_F(ArticleEditorLogicTest, NumberFieldsTakeWholeNumbersThatFit) {
+TEST_F(ArticleEditorLogicTest, TypedNumbersAreTakenOrRefusedAsTheConverterTakesThem) {
   profile.initialQtyEnabled = 1;
   profile.pluLinkEnabled = 1;
-  struct Case {
+  struct Target {
     EditControl ArticleEditorControls::*control;
-    const char* text;
-    ArticleField refusedField;  // PluNumber with refused false: taken
-    bool refused;
-    double stored;
+    ArticleField field;
   };
-  const auto plu = &ArticleEditorControls::pluNumber;
-  const auto barcode = &ArticleEditorControls::barcode;
-  const auto price = &ArticleEditorControls::price1;
-  const auto stock = &ArticleEditorControls::stockQty;
-  const auto initial = &ArticleEditorControls::initialQty;
-  const auto link = &ArticleEditorControls::pluLink;
-  const Case cases[] = {
-      {plu, " 42 ", ArticleField::PluNumber, false, 42},
-      {plu, "2147483647", ArticleField::PluNumber, false, 2147483647.0},
-      {plu, "0", ArticleField::PluNumber, true, 0},
-      {plu, "-3", ArticleField::PluNumber, true, 0},
-      {plu, "2147483648", ArticleField::PluNumber, true, 0},
-      {plu, "12abc", ArticleField::PluNumber, true, 0},
-      {plu, "1.5", ArticleField::PluNumber, true, 0},
-      {barcode, "0004006381333", ArticleField::Barcode, false, 4006381333.0},
-      {barcode, "9999999999999", ArticleField::Barcode, false, 9999999999999.0},
-      {barcode, "10000000000000", ArticleField::Barcode, true, 0},
-      {barcode, "123456789012345678901234", ArticleField::Barcode, true, 0},
-      {barcode, "-1", ArticleField::Barcode, true, 0},
-      {price, "12,5", ArticleField::Price1, false, 12.5},
-      {price, "12.5", ArticleField::Price1, false, 12.5},
-      {price, "-0,50", ArticleField::Price1, false, -0.5},
-      {price, "1,234.50", ArticleField::Price1, true, 0},
-      {price, "1.234,5", ArticleField::Price1, true, 0},
-      {price, "nan", ArticleField::Price1, true, 0},
-      {price, "inf", ArticleField::Price1, true, 0},
-      {price, "1e999", ArticleField::Price1, true, 0},
-      {price, "1000000000", ArticleField::Price1, true, 0},
-      {stock, "2,5", ArticleField::StockQty, false, 2.5},
-      {stock, "xyz", ArticleField::StockQty, true, 0},
-      {stock, "999999.999", ArticleField::StockQty, true, 0},  // the not-controlled value
-      {stock, "", ArticleField::StockQty, true, 0},
-      {initial, "kg", ArticleField::InitialQty, true, 0},
-      {link, "-42", ArticleField::PluLink, false, -42},
-      {link, "4294967295", ArticleField::PluLink, true, 0},
+  const auto target = [](NumberField field) -> Target {
+    switch (field) {
+      case NumberField::PluNumber: return {&ArticleEditorControls::pluNumber, ArticleField::PluNumber};
+      case NumberField::Barcode: return {&ArticleEditorControls::barcode, ArticleField::Barcode};
+      case NumberField::Price: return {&ArticleEditorControls::price1, ArticleField::Price1};
+      case NumberField::SecondPrice: return {&ArticleEditorControls::price2, ArticleField::Price2};
+      case NumberField::PluLink: return {&ArticleEditorControls::pluLink, ArticleField::PluLink};
+      case NumberField::Quantity: return {&ArticleEditorControls::stockQty, ArticleField::StockQty};
+    }
+    return {};
   };
-  for (const Case& c : cases) {
+  std::vector<TypedNumberCase> cases(std::begin(kTypedNumberCases), std::end(kTypedNumberCases));
+  // What only a field can hold: an empty text (an empty cell is a matter of its column).
+  cases.push_back({NumberField::Price, "", std::nullopt});
+  cases.push_back({NumberField::Quantity, "", std::nullopt});
+  cases.push_back({NumberField::Barcode, "", std::nullopt});
+  for (const TypedNumberCase& c : cases) {
     SCOPED_TRACE(c.text);
-    Open(SampleArticle());
-    (C().*c.control).text = c.text;
+    const Target t = target(c.field);
+    Open(SampleArticle());  // fractional quantities
+    (C().*t.control).text = c.text;
     const auto refusal = editor.RefusalOnOk();
-    ASSERT_EQ(refusal.has_value(), c.refused);
+    ASSERT_EQ(refusal.has_value(), !c.value.has_value());
     if (refusal) {
-      EXPECT_EQ(refusal->field, c.refusedField);
+      EXPECT_EQ(refusal->field, t.field);
       EXPECT_TRUE(editor.IsOpen());
       continue;
     }
     const ArticleRecord& r = editor.Record();
-    const double stored = c.control == plu       ? r.PLUNO
-                          : c.control == barcode ? static_cast<double>(r.BARCODE)
-                          : c.control == price   ? r.SING_PRICE
-                          : c.control == stock   ? r.STOCKQTY
-                          : c.control == initial ? r.INITQTY
-                                                 : r.PLUNOLINK;
-    EXPECT_EQ(stored, c.stored);
+    const double stored = c.field == NumberField::PluNumber     ? r.PLUNO
+                          : c.field == NumberField::Barcode     ? static_cast<double>(r.BARCODE)
+                          : c.field == NumberField::Price       ? r.SING_PRICE
+                          : c.field == NumberField::SecondPrice ? r.MAX_PRICE
+                          : c.field == NumberField::Quantity    ? r.STOCKQTY
+                                                                : r.PLUNOLINK;
+    EXPECT_EQ(stored, *c.value);
   }
+}
+
+TEST_F(ArticleEditorLogicTest, WholeUnitQuantitiesStopShortOfTheirOwnNotControlledValue) {
+  profile.initialQtyEnabled = 1;
+  ArticleRecord whole = SampleArticle();
+  whole.OPT_FRACT_QTY = 0;
+  Open(whole);
+  C().initialQty.text = "999999,999";
+  ASSERT_FALSE(editor.RefusalOnOk());
+  EXPECT_EQ(editor.Record().INITQTY, 999999.999);
+  Open(whole);
+  C().initialQty.text = "999999999";
+  const auto refusal = editor.RefusalOnOk();
+  ASSERT_TRUE(refusal);
+  EXPECT_EQ(refusal->field, ArticleField::InitialQty);
+}
+
+TEST_F(ArticleEditorLogicTest, FieldsTheOperatorCannotChangeAreStoredBackUnchecked) {
+  // An imported article can hold values no one could type: greyed-out fields
+  // keep them, and the rest of the article can still be edited and saved.
+  ArticleRecord imported = SampleArticle();  // fractional quantities
+  imported.INITQTY = 5000000;
+  imported.STOCKQTY = -7000000;
+  imported.BARCODE = 123456789012345678;
+  profile.initialQtyEnabled = 0;
+  profile.stockQtyEnabled = 0;
+  profile.barcodeEnabled = 0;
+  Open(imported);
+  C().price1.text = "3,20";
+  ASSERT_FALSE(editor.RefusalOnOk());
+  EXPECT_EQ(editor.Record().SING_PRICE, 3.2);
+  EXPECT_EQ(editor.Record().INITQTY, 5000000);
+  EXPECT_EQ(editor.Record().STOCKQTY, -7000000);
+  EXPECT_EQ(editor.Record().BARCODE, 123456789012345678);
+
+  // Whatever a greyed-out field shows, it is not read.
+  Open(imported);
+  C().barcode.text = "";
+  C().initialQty.text = "kg";
+  ASSERT_FALSE(editor.RefusalOnOk());
+  EXPECT_EQ(editor.Record().BARCODE, 123456789012345678);
+  EXPECT_EQ(editor.Record().INITQTY, 5000000);
+
+  // A greyed-out quantity that is not controlled stays so under the option chosen.
+  imported.INITQTY = kNotControlledFractional;
+  Open(imported);
+  C().fractionalQty.selected = 0;
+  ASSERT_FALSE(editor.RefusalOnOk());
+  EXPECT_EQ(editor.Record().INITQTY, kNotControlledWhole);
+
+  // Once the register keeps the field, the operator must correct it.
+  profile.initialQtyEnabled = 1;
+  imported.INITQTY = 5000000;
+  Open(imported);
+  EXPECT_EQ(C().initialQty.text, "5000000.000");
+  const auto refusal = editor.RefusalOnOk();
+  ASSERT_TRUE(refusal);
+  EXPECT_EQ(refusal->field, ArticleField::InitialQty);
+}
+
+TEST_F(ArticleEditorLogicTest, LeavingANumberFieldShowsTheValueAsItWillBeStored) {
+  profile.pluLinkEnabled = 1;
+  struct Case {
+    EditControl ArticleEditorControls::*control;
+    ArticleField field;
+    const char* typed;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {&ArticleEditorControls::price1, ArticleField::Price1, "1,234", "1.234"},
+      {&ArticleEditorControls::price2, ArticleField::Price2, " 12,50 ", "12.5"},
+      {&ArticleEditorControls::pluNumber, ArticleField::PluNumber, " +007", "7"},
+      {&ArticleEditorControls::barcode, ArticleField::Barcode, "0004006381333931", "4006381333931"},
+      {&ArticleEditorControls::stockQty, ArticleField::StockQty, "2,5", "2.500"},
+      {&ArticleEditorControls::pluLink, ArticleField::PluLink, "-0", "0"},
+      // Text OK refuses stays as typed, for the operator to correct.
+      {&ArticleEditorControls::price1, ArticleField::Price1, "12,5x", "12,5x"},
+      {&ArticleEditorControls::price1, ArticleField::Price1, "1e3", "1e3"},
+      {&ArticleEditorControls::pluNumber, ArticleField::PluNumber, "99999999999", "99999999999"},
+      {&ArticleEditorControls::stockQty, ArticleField::StockQty, "999999.999", "999999.999"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    Open(SampleArticle());
+    (C().*c.control).text = c.typed;
+    editor.ReformatField(c.field);
+    EXPECT_EQ((C().*c.control).text, c.shown);
+  }
+  // A not-controlled quantity stays empty.
+  ArticleRecord notControlled = SampleArticle();
+  notControlled.STOCKQTY = kNotControlledFractional;
+  Open(notControlled);
+  editor.ReformatField(ArticleField::StockQty);
+  EXPECT_EQ(C().stockQty.text, "");
 }
 
 TEST_F(ArticleEditorLogicTest, EmptyPriceIsRefusedAndTheExchangeStopsThere) {
@@ -371,15 +443,6 @@ TEST_F(ArticleEditorLogicTest, SecondPriceIsRefusedOnItsOwn) {
   ASSERT_TRUE(refusal);
   EXPECT_EQ(refusal->field, ArticleField::Price2);
   EXPECT_EQ(refusal->message, FieldExchange::kMsgNumber);
-}
-
-TEST_F(ArticleEditorLogicTest, DisabledBarcodeStillTakesPartInTheExchange) {
-  profile.barcodeEnabled = 0;
-  Open(SampleArticle());
-  C().barcode.text = "";
-  const auto refusal = editor.RefusalOnOk();
-  ASSERT_TRUE(refusal);
-  EXPECT_EQ(refusal->field, ArticleField::Barcode);
 }
 
 TEST_F(ArticleEditorLogicTest, PluLinkIsZeroAndDisabledWithoutTheSwitch) {

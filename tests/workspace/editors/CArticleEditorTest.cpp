@@ -178,6 +178,28 @@ TEST_F(CArticleEditorTest, NotControlledBoxEmptiesAndLocksTheStockField) {
   EXPECT_EQ(editor.Record().STOCKQTY, 999999999.0);
 }
 
+TEST_F(CArticleEditorTest, ANumberShowsAsItWillBeStoredWhenItsFieldIsLeft) {
+  editor.Record() = Article();
+  editor.Prepare();
+  editor.show();
+  editor.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
+  auto* price = Find<QLineEdit>("editPrice1");
+  auto* stock = Find<QLineEdit>("editStockQty");
+  price->setFocus();
+  price->selectAll();
+  QTest::keyClicks(price, "1,234");
+  stock->setFocus();
+  EXPECT_EQ(price->text(), "1.234");
+  stock->selectAll();
+  QTest::keyClicks(stock, "2,5");
+  price->setFocus();
+  EXPECT_EQ(stock->text(), "2.500");
+  editor.accept();
+  EXPECT_EQ(editor.Record().SING_PRICE, 1.234);
+  EXPECT_EQ(editor.Record().STOCKQTY, 2.5);
+}
+
 TEST_F(CArticleEditorTest, RefreshShowsAReplacedRecordWhileOpen) {
   editor.Record() = Article();
   editor.Prepare();

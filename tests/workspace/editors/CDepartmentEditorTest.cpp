@@ -70,6 +70,19 @@ TEST_F(CDepartmentEditorTest, EmptyMaximumAmountIsRefusedThenOkReturnsTheRecord)
   EXPECT_EQ(editor.Record().TAX_GROUP, 'A');
 }
 
+TEST_F(CDepartmentEditorTest, APriceShowsAsItWillBeStoredWhenItsFieldIsLeft) {
+  editor.Prepare();
+  editor.show();
+  editor.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
+  auto* price = Find<QLineEdit>("editPrice");
+  price->setFocus();
+  price->selectAll();
+  QTest::keyClicks(price, "4,50");
+  Find<QLineEdit>("editName")->setFocus();
+  EXPECT_EQ(price->text(), "4.5");
+}
+
 TEST_F(CDepartmentEditorTest, CancelLeavesTheWindowWithoutOk) {
   editor.Prepare();
   editor.show();

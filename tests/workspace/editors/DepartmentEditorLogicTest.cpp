@@ -65,11 +65,9 @@ TEST_F(DepartmentEditorLogicTest, OpeningShowsTheRecord) {
 
 TEST_F(DepartmentEditorLogicTest, FreePriceListIsReversed) {
   Open(SampleDepartment());
-  EXPECT_EQ(C().freePrice.items,
-            (std::vector<std::string>{UiText("DLG_FREE_PRICE_E"), UiText("DLG_FREE_PRICE_D")}));
+  EXPECT_EQ(C().freePrice.items, (std::vector<std::string>{UiText("DLG_FREE_PRICE_E"), UiText("DLG_FREE_PRICE_D")}));
   EXPECT_EQ(C().freePrice.SelectedText(), UiText("DLG_FREE_PRICE_E"));
-  EXPECT_EQ(C().fractionalQty.items,
-            (std::vector<std::string>{UiText("DLG_FRAC_QTY_D"), UiText("DLG_FRAC_QTY_E")}));
+  EXPECT_EQ(C().fractionalQty.items, (std::vector<std::string>{UiText("DLG_FRAC_QTY_D"), UiText("DLG_FRAC_QTY_E")}));
 
   DepartmentRecord d = SampleDepartment();
   d.OPT_FREEPRICE = 1;
@@ -166,13 +164,22 @@ TEST_F(DepartmentEditorLogicTest, ExchangeStopsAtTheFirstRefusedFieldInOrder) {
   EXPECT_EQ(refusal->field, DepartmentField::Name);
 }
 
-TEST_F(DepartmentEditorLogicTest, BrokenDepartmentNumberIsRefusedAsAPositiveInteger) {
+TEST_F(DepartmentEditorLogicTest, TheZeroNumberOfAnUnusedSlotIsStoredBackUnchanged) {
+  // Short files and workbooks with fewer department rows leave slots numbered 0.
+  DepartmentRecord unused = SampleDepartment();
+  unused.DEPTNO = 0;
+  Open(unused);
+  EXPECT_EQ(C().departmentNumber.text, "0");
+  C().name.text = "Spare";
+  ASSERT_FALSE(editor->RefusalOnOk());
+  EXPECT_EQ(editor->Record().DEPTNO, 0u);
+  EXPECT_EQ(NameOf(editor->Record().NAME), "Spare");
+
+  // The field is never typed into: whatever it holds, the number stays.
   Open(SampleDepartment());
   C().departmentNumber.text = "";
-  const auto refusal = editor->RefusalOnOk();
-  ASSERT_TRUE(refusal);
-  EXPECT_EQ(refusal->field, DepartmentField::DepartmentNumber);
-  EXPECT_EQ(refusal->message, FieldExchange::kMsgPositiveInteger);
+  ASSERT_FALSE(editor->RefusalOnOk());
+  EXPECT_EQ(editor->Record().DEPTNO, 7u);
 }
 
 TEST_F(DepartmentEditorLogicTest, NumberFieldsTakeWholeNumbersThatFit) {
@@ -191,8 +198,7 @@ TEST_F(DepartmentEditorLogicTest, NumberFieldsTakeWholeNumbersThatFit) {
       {&DepartmentEditorControls::maxPrice, "1,000.00", DepartmentField::MaxPrice, true},
       {&DepartmentEditorControls::maxAmount, "99999999999", DepartmentField::MaxAmount, true},
       {&DepartmentEditorControls::maxAmount, "nan", DepartmentField::MaxAmount, true},
-      {&DepartmentEditorControls::departmentNumber, "0", DepartmentField::DepartmentNumber, true},
-      {&DepartmentEditorControls::departmentNumber, "7.0", DepartmentField::DepartmentNumber, true},
+      {&DepartmentEditorControls::maxAmount, "2500,5", DepartmentField::MaxAmount, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -208,6 +214,18 @@ TEST_F(DepartmentEditorLogicTest, NumberFieldsTakeWholeNumbersThatFit) {
   C().price.text = "3,75";
   ASSERT_FALSE(editor->RefusalOnOk());
   EXPECT_EQ(editor->Record().SING_PRICE, 3.75);
+}
+
+TEST_F(DepartmentEditorLogicTest, LeavingAPriceFieldShowsTheValueAsItWillBeStored) {
+  Open(SampleDepartment());
+  C().price.text = "3,75";
+  C().maxPrice.text = " 100,0 ";
+  C().maxAmount.text = "12,5x";
+  for (DepartmentField field : {DepartmentField::Price, DepartmentField::MaxPrice, DepartmentField::MaxAmount})
+    editor->ReformatField(field);
+  EXPECT_EQ(C().price.text, "3.75");
+  EXPECT_EQ(C().maxPrice.text, "100");
+  EXPECT_EQ(C().maxAmount.text, "12,5x");  // refused at OK, kept for correcting
 }
 
 TEST_F(DepartmentEditorLogicTest, OkWritesNameTaxAndNumbers) {
