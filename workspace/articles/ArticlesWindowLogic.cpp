@@ -401,6 +401,16 @@ void ArticlesWindowLogic::OnOpenDatabase() {
       return;
     }
     databasePath = *path;
+    std::error_code missing;
+    if (choosingDownloadFile_ &&
+        std::filesystem::symlink_status(databasePath, missing).type() == std::filesystem::file_type::not_found) {
+      if (const IoResult begun = database_.BeginReplacement(databasePath, {}); !begun) {
+        Tell(std::string(kMsgUnableToOpen) + "\n" + begun.error, MessageIcon::Warning);
+        continue;
+      }
+      outcome = {OpenResult::Created, {}};
+      break;
+    }
     outcome = database_.OpenDatabase(databasePath, openDialogMode == 0);
     if (outcome.result == OpenResult::CannotOpen) {
       if (!outcome.message.empty()) {
@@ -1037,13 +1047,30 @@ void ArticlesWindowLogic::OnDownload() {
   downloadReplacedFile = false;
   transferStopped = false;
   if (database_.IsOpen()) database_.Close();
+  choosingDownloadFile_ = true;
   OnOpenDatabase();
-  if (!database_.IsOpen() || !transfers_) return;
+  choosingDownloadFile_ = false;
+  // A new file the download did not complete is not made.
+  const auto dropUnmadeFile = [this] {
+    if (!database_.Replacing()) return false;
+    database_.Close();
+    EmptyList();
+    return true;
+  };
+  if (!database_.IsOpen() || !transfers_) {
+    dropUnmadeFile();
+    return;
+  }
   if (op_.Ask(UiText("MSG_DBOVERWIRTE_ATTENTION"), {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) {
+    if (dropUnmadeFile()) {
+      controls.statusText = std::string(kMsgDownloadCancelled) + ": " + kMsgNoDatabaseWritten;
+      UpdateData(false);
+    }
     return;
   }
   if (!EnsureParameters()) {
     transferFailed = 1;
+    dropUnmadeFile();
     return;
   }
   EmptyList();
@@ -1085,15 +1112,18 @@ void ArticlesWindowLogic::OnDownload() {
   } else {
     transferFailed = 1;
     // What the task read is not in the file: show the file.
-    const std::string kept = databasePath + " was left as it was";
+    const bool made = !dropUnmadeFile();
+    const std::string kept = made ? databasePath + " was left as it was" : kMsgNoDatabaseWritten;
     const std::string registerError = UiText("MSG_DEVICE_ERROR_MSG");
     if (transferStopped) {
       controls.statusText = std::string(kMsgDownloadCancelled) + ": " + kept;
     } else {
       controls.statusText = begun && controls.statusText == registerError ? registerError + "  -  " + kept : kept;
     }
-    ReloadFromFile();
-    if (controls.viewMode == ViewMode::Departments) ShowDepartments();
+    if (made) {
+      ReloadFromFile();
+      if (controls.viewMode == ViewMode::Departments) ShowDepartments();
+    }
   }
   UpdateData(false);
 }

@@ -229,6 +229,9 @@ class ArticlesWindowLogic {
   ArticleTable table_;
   DatabaseFile database_;
   bool databaseJustCreated_ = false;
+  // Open Database chooses a file to download into: a new one is made only by
+  // a complete download, so until then it is a replacement not yet in place.
+  bool choosingDownloadFile_ = false;
   RegisterPresence presence_;
   ListKind listKind_ = ListKind::Articles;
   std::size_t articleLines_ = 0;
@@ -255,3 +258,4 @@ inline constexpr const char* kMsgImportOverwrite =
 inline constexpr const char* kMsgUnableToOpenDatabase = "Unable to open the database file!";
 inline constexpr const char* kArticlesConverterName = "QuorvexLP";
 inline constexpr const char* kMsgDownloadCancelled = "Download cancelled";
+inline constexpr const char* kMsgNoDatabaseWritten = "no database file was written";
