@@ -280,6 +280,7 @@ void ArticlesWindowLogic::ReportLoad(const LoadOutcome& outcome) {
          MessageIcon::Warning);
   }
   if (outcome.readError) Tell("The database file could not be read to its end:\n" + outcome.error, MessageIcon::Error);
+  cutNotice_ = outcome.cut;
 }
 
 void ArticlesWindowLogic::ReloadFromFile() {
@@ -430,7 +431,8 @@ void ArticlesWindowLogic::OnOpenDatabase() {
   ReloadFromFile();
   if (databaseJustCreated_) ReportWrite(database_.WriteNewContents(DefaultDepartmentTaxLetter()), false);
   workRecord = ZeroArticle();
-  controls.statusText = "Active database file :" + databasePath;
+  // A file cut short opens all the same; the status line says what it lacks.
+  controls.statusText = cutNotice_.empty() ? "Active database file :" + databasePath : cutNotice_;
   if (controls.viewMode == ViewMode::Departments) ShowDepartments();
   UpdateData(false);
 }
@@ -472,7 +474,8 @@ void ArticlesWindowLogic::ShowArticles() {
   loadedArticleCount = static_cast<std::uint32_t>(outcome.loaded);
   ReportLoad(outcome);
   workRecord = ZeroArticle();
-  controls.statusText = "Active database file :" + databasePath;
+  // A file cut short opens all the same; the status line says what it lacks.
+  controls.statusText = cutNotice_.empty() ? "Active database file :" + databasePath : cutNotice_;
   UpdateData(false);
   SortAndRefill();
   UpdateData(false);

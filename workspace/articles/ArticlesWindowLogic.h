@@ -164,6 +164,8 @@ class ArticlesWindowLogic {
   ArticleTable& Table() { return table_; }
   const ArticleTable& Table() const { return table_; }
   DatabaseFile& Database() { return database_; }
+  // What the file opened last lacks when it was cut short; empty when whole.
+  const std::string& CutNotice() const { return cutNotice_; }
   const DeviceProfile& Profile() const { return profile_; }
 
   // Data exchange with the controls (true: controls to members).
@@ -232,6 +234,7 @@ class ArticlesWindowLogic {
   // Open Database chooses a file to download into: a new one is made only by
   // a complete download, so until then it is a replacement not yet in place.
   bool choosingDownloadFile_ = false;
+  std::string cutNotice_;
   RegisterPresence presence_;
   ListKind listKind_ = ListKind::Articles;
   std::size_t articleLines_ = 0;

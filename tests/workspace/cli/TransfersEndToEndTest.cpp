@@ -536,6 +536,66 @@ TEST_F(Transfers, CommandLineTool) {
   std::fclose(err);
 }
 
+TEST_F(Transfers, AFileCutShortOpensAndTheWindowAndTheToolSayWhatItLacks) {
+  StartRegister(cDemoRegister::Contents::Empty);
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  const auto run = [&](std::vector<std::string> args) {
+    ArticlesCli cli({stdin, out, err, false}, FastTiming(), 200);
+    return cli.Run(args);
+  };
+  const auto take = [](std::FILE* file) {
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, file)) text.append(buffer, n);
+    std::rewind(file);
+    ::ftruncate(fileno(file), 0);
+    return text;
+  };
+  std::vector<ArticleRecord> articles;
+  for (std::uint32_t plu = 1; plu <= 30; ++plu) articles.push_back(Article(plu, 0));
+  const struct {
+    std::uint64_t length;
+    std::size_t listed;
+    const char* lacks;
+  } cases[] = {
+      {25620 + 23 * 184 + 90, 23, " ends inside article 24: 23 articles read"},
+      {20 + 7 * 128 + 64, 0, " ends inside department 8: 7 of 200 departments read, no articles"},
+      {25620 + 30 * 184, 30, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.length);
+    const std::string path = MakeDatabase("shop" + std::to_string(c.length) + ".db", articles);
+    std::filesystem::resize_file(path, c.length);
+    const std::string expected = *c.lacks ? path + c.lacks : "";
+
+    ArticlesWindowLogic shown(op, profile, nullptr, nullptr, &transfers);
+    op.QueueFile(path);
+    shown.OnOpenDatabase();
+    ASSERT_TRUE(shown.Database().IsOpen());
+    EXPECT_EQ(shown.Table().Count(), c.listed);
+    EXPECT_EQ(shown.controls.statusText, *c.lacks ? expected : "Active database file :" + path);
+    shown.OnSelectArticles();
+    EXPECT_EQ(shown.controls.statusText, *c.lacks ? expected : "Active database file :" + path);
+    shown.OnClose();
+
+    take(out);
+    take(err);
+    EXPECT_EQ(run({"show", path}), 0);
+    EXPECT_EQ(run({"--register", "demo", "--yes", "upload", path}), 0);
+    const std::string said = take(err);
+    if (*c.lacks) {
+      EXPECT_NE(said.find("articles-cli: " + expected + "\n"), std::string::npos) << said;
+      EXPECT_NE(said.find(expected, said.find(expected) + 1), std::string::npos) << "show and upload both say so";
+    } else {
+      EXPECT_EQ(said.find(" ends "), std::string::npos) << said;
+    }
+  }
+  std::fclose(out);
+  std::fclose(err);
+}
+
 TEST_F(Transfers, CommandLineToolOnReadOnlyFilesAndAFullDisk) {
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
