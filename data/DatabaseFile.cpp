@@ -318,6 +318,8 @@ LoadOutcome DatabaseFile::LoadTable(ArticleTable& table) const {
   if (slots.Failed()) {
     outcome.readError = true;
     outcome.error = slots.Error();
+  } else {
+    outcome.cut = DescribeCut(path_, Length(), outcome.loaded);
   }
   table.EndAt(outcome.loaded);
   return outcome;
@@ -339,6 +341,20 @@ IoResult DatabaseFile::Sync() {
   if (fd_ < 0) return IoResult::Fail("no database file is open");
   if (::fsync(fd_) != 0) return IoResult::Fail(SystemError(path_.c_str()));
   return IoResult::Ok();
+}
+
+std::string DescribeCut(const std::string& path, std::uint64_t length, std::size_t articlesRead) {
+  if (length < kHeaderSize) return {};
+  if (length < kArticleAreaOffset) {
+    const std::uint64_t whole = (length - kDepartmentAreaOffset) / sizeof(DepartmentRecord);
+    const bool inside = (length - kDepartmentAreaOffset) % sizeof(DepartmentRecord) != 0;
+    return path + (inside ? " ends inside department " : " ends before department ") + std::to_string(whole + 1) +
+           ": " + std::to_string(whole) + " of " + std::to_string(kDepartmentSlots) + " departments read, no articles";
+  }
+  const std::uint64_t area = length - kArticleAreaOffset;
+  if (area % sizeof(ArticleRecord) == 0) return {};
+  return path + " ends inside article " + std::to_string(area / sizeof(ArticleRecord) + 1) + ": " +
+         std::to_string(articlesRead) + (articlesRead == 1 ? " article read" : " articles read");
 }
 
 IoResult CopyContents(const DatabaseFile& from, DatabaseFile& to) {

@@ -47,6 +47,7 @@ struct LoadOutcome {
   bool capacityReached = false;   // the file holds more articles than the table can
   bool readError = false;         // a read failed before the end of the file
   std::string error;
+  std::string cut;  // what a file cut short lacks (see DescribeCut); empty when whole
 };
 
 inline constexpr const char* kMsgUnableToOpen = "Unable to open the file!";
@@ -133,6 +134,12 @@ class DatabaseFile {
 // Copies every byte of from, from its start, over to from its start, in blocks
 // of at most 65535 bytes. The target is not shortened.
 IoResult CopyContents(const DatabaseFile& from, DatabaseFile& to);
+
+// What a database file of length bytes lacks when it ends inside its
+// department or article area, naming path ("shop.db ends inside article 24:
+// 23 articles read"); empty when it ends where a record does. Such a file
+// opens all the same, so the operator must hear of it.
+std::string DescribeCut(const std::string& path, std::uint64_t length, std::size_t articlesRead);
 
 bool HeaderIsValid(const unsigned char* header20);
 void FillHeader(unsigned char* header20);

@@ -1,9 +1,11 @@
 // Replaces a file whole, so that a kill, a full disk or a failed register at
 // any moment leaves the old file or the complete new one, never half of each.
-// The new contents go into a private file created beside the target; Commit
-// flushes it, gives it the target's mode, renames it over the target and
-// flushes the folder. Dropping a replacement before Commit removes that file
-// and leaves the target byte for byte as it was.
+// The new contents go into a private file created beside the target, without a
+// name where the file system allows it (so a killed run leaves nothing
+// behind); Commit flushes it, gives it the target's owner, group and mode,
+// names it, renames it over the target and flushes the folder. Dropping a
+// replacement before Commit removes that file and leaves the target byte for
+// byte as it was.
 #pragma once
 
 #include <string>
@@ -22,6 +24,12 @@ class FileReplacement {
     bool lockTarget = true;
     // Before the rename, keep the target's complete contents as target.bak.
     bool keepBackup = false;
+    // The new file has no name until Commit where the file system allows it;
+    // off, it is written under a hidden name as on file systems that do not.
+    bool unnamedTemporary = true;
+    // The file whose owner and group the new file takes; empty: the target's
+    // (none for a private file).
+    std::string ownerFrom = {};
   };
 
   FileReplacement() = default;
@@ -32,7 +40,10 @@ class FileReplacement {
   FileReplacement& operator=(const FileReplacement&) = delete;
 
   // Creates the new file beside target. A link the user made to their file
-  // is resolved first: the real file is the one replaced.
+  // is resolved first: the real file is the one replaced. Refused when the new
+  // file could not keep the target's owner and group, or when the target has
+  // other names (hard links) that would go on showing the old file. Hidden
+  // files left by earlier replacements of target that were killed are removed.
   IoResult Begin(const std::string& target, Options options);
   IoResult Begin(const std::string& target) { return Begin(target, Options{}); }
 
@@ -41,6 +52,7 @@ class FileReplacement {
   int Descriptor() const { return fd_; }
   // The file that is replaced (links resolved).
   const std::string& Target() const { return target_; }
+  // The new file's hidden name; empty while it has none.
   const std::string& TemporaryPath() const { return temporary_; }
 
   // Puts the new file in the target's place. On failure the target is as it was.
@@ -52,6 +64,8 @@ class FileReplacement {
 
  private:
   void CloseAll();
+  IoResult CreateTemporary();
+  IoResult NameTemporary();
 
   int fd_ = -1;
   int targetLock_ = -1;  // the old target, held so that no one opens it meanwhile

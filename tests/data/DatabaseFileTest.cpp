@@ -164,6 +164,41 @@ TEST(DatabaseFile, SlotCutShortEndsTheAreaAndIsReused) {
   EXPECT_EQ(LoadedSlots(file), (std::vector<std::uint32_t>{1, 2, 3}));
 }
 
+TEST(DatabaseFile, AFileCutShortOpensAndSaysWhatItLacks) {
+  TempDir dir;
+  // 25 article slots; slot 5 is free.
+  std::vector<std::uint32_t> plus;
+  for (std::uint32_t n = 1; n <= 25; ++n) plus.push_back(n == 5 ? 0 : n);
+  const auto whole = ReadBytes(MakeDatabase(dir, "whole.db", plus));
+  const struct {
+    std::uint64_t length;
+    std::size_t loaded;
+    const char* lacks;  // after the path; empty for a file that ends where a record does
+  } cases[] = {
+      {20, 0, " ends before department 1: 0 of 200 departments read, no articles"},
+      {20 + 3 * 128 + 19, 0, " ends inside department 4: 3 of 200 departments read, no articles"},
+      {20 + 199 * 128 + 127, 0, " ends inside department 200: 199 of 200 departments read, no articles"},
+      {20 + 5 * 128, 0, " ends before department 6: 5 of 200 departments read, no articles"},
+      {25620, 0, ""},
+      {25620 + 1, 0, " ends inside article 1: 0 articles read"},
+      {25620 + 184 + 183, 1, " ends inside article 2: 1 article read"},
+      {25620 + 23 * 184 + 100, 22, " ends inside article 24: 22 articles read"},
+      {25620 + 25 * 184, 24, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.length);
+    const std::string path = dir.File("cut.db");
+    WriteBytes(path, std::vector<unsigned char>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(c.length)));
+    DatabaseFile file;
+    ASSERT_EQ(file.OpenDatabase(path, false).result, OpenResult::Opened);
+    ArticleTable table;
+    const LoadOutcome outcome = file.LoadTable(table);
+    EXPECT_EQ(outcome.loaded, c.loaded);
+    EXPECT_EQ(outcome.cut, *c.lacks ? path + c.lacks : "");
+    EXPECT_FALSE(outcome.readError);
+  }
+}
+
 TEST(DatabaseFile, ArticleSlotsCrossBlocksAndCountRecordsWithoutInUse) {
   TempDir dir;
   const std::string path = MakeDatabase(dir, "a.db", {});

@@ -155,6 +155,8 @@ ArticlesWindowLogic::~ArticlesWindowLogic() = default;
 void ArticlesWindowLogic::Tell(const std::string& text, MessageIcon icon) { op_.Tell(text, icon); }
 
 std::string ArticlesWindowLogic::ActiveFileText() const {
+  // A file cut short opens all the same; the status line says what it lacks.
+  if (!cutNotice_.empty()) return cutNotice_;
   return "Active database file :" + databasePath + (ReadOnly() ? kReadOnlyMark : "");
 }
 
@@ -327,6 +329,7 @@ void ArticlesWindowLogic::ReportLoad(const LoadOutcome& outcome) {
          MessageIcon::Warning);
   }
   if (outcome.readError) Tell("The database file could not be read to its end:\n" + outcome.error, MessageIcon::Error);
+  cutNotice_ = outcome.cut;
 }
 
 void ArticlesWindowLogic::ReloadFromFile() {
@@ -453,6 +456,16 @@ void ArticlesWindowLogic::OnOpenDatabase() {
       return;
     }
     databasePath = *path;
+    std::error_code missing;
+    if (choosingDownloadFile_ &&
+        std::filesystem::symlink_status(databasePath, missing).type() == std::filesystem::file_type::not_found) {
+      if (const IoResult begun = database_.BeginReplacement(databasePath, {}); !begun) {
+        Tell(std::string(kMsgUnableToOpen) + "\n" + begun.error, MessageIcon::Warning);
+        continue;
+      }
+      outcome = {OpenResult::Created, {}};
+      break;
+    }
     outcome = database_.OpenDatabase(databasePath, openDialogMode == 0);
     if (outcome.result == OpenResult::CannotOpen) {
       if (!outcome.message.empty()) {
@@ -1099,8 +1112,20 @@ void ArticlesWindowLogic::OnDownload() {
   downloadReplacedFile = false;
   transferStopped = false;
   if (database_.IsOpen()) database_.Close();
+  choosingDownloadFile_ = true;
   OnOpenDatabase();
-  if (!database_.IsOpen() || !transfers_) return;
+  choosingDownloadFile_ = false;
+  // A new file the download did not complete is not made.
+  const auto dropUnmadeFile = [this] {
+    if (!database_.Replacing()) return false;
+    database_.Close();
+    EmptyList();
+    return true;
+  };
+  if (!database_.IsOpen() || !transfers_) {
+    dropUnmadeFile();
+    return;
+  }
   // The configured text names both tables; the line after it says which go.
   const bool articlesGo = controls.viewMode == ViewMode::Articles || downloadAll == 1;
   const bool departmentsGo = controls.viewMode == ViewMode::Departments || downloadAll == 1;
@@ -1113,9 +1138,16 @@ void ArticlesWindowLogic::OnDownload() {
                                                           : "; its articles stay as they are.";
   const std::string question =
       UiText("MSG_DBOVERWIRTE_ATTENTION") + "\n\n" + replaced + " will be replaced by the register's" + staying;
-  if (op_.Ask(question, {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) return;
+  if (op_.Ask(question, {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) {
+    if (dropUnmadeFile()) {
+      controls.statusText = std::string(kMsgDownloadCancelled) + ": " + kMsgNoDatabaseWritten;
+      UpdateData(false);
+    }
+    return;
+  }
   if (!EnsureParameters()) {
     transferFailed = 1;
+    dropUnmadeFile();
     return;
   }
   EmptyList();
@@ -1157,15 +1189,18 @@ void ArticlesWindowLogic::OnDownload() {
   } else {
     transferFailed = 1;
     // What the task read is not in the file: show the file.
-    const std::string kept = databasePath + " was left as it was";
+    const bool made = !dropUnmadeFile();
+    const std::string kept = made ? databasePath + " was left as it was" : kMsgNoDatabaseWritten;
     const std::string registerError = UiText("MSG_DEVICE_ERROR_MSG");
     if (transferStopped) {
       controls.statusText = std::string(kMsgDownloadCancelled) + ": " + kept;
     } else {
       controls.statusText = begun && controls.statusText == registerError ? registerError + "  -  " + kept : kept;
     }
-    ReloadFromFile();
-    if (controls.viewMode == ViewMode::Departments) ShowDepartments();
+    if (made) {
+      ReloadFromFile();
+      if (controls.viewMode == ViewMode::Departments) ShowDepartments();
+    }
   }
   UpdateData(false);
 }

@@ -166,6 +166,8 @@ class ArticlesWindowLogic {
   DatabaseFile& Database() { return database_; }
   // The open file may only be read: for looking at and uploading, not for edits.
   bool ReadOnly() const { return database_.IsOpen() && database_.IsReadOnly(); }
+  // What the file opened last lacks when it was cut short; empty when whole.
+  const std::string& CutNotice() const { return cutNotice_; }
   const DeviceProfile& Profile() const { return profile_; }
 
   // Data exchange with the controls (true: controls to members).
@@ -237,6 +239,10 @@ class ArticlesWindowLogic {
   // The last article the editor showed that is in the file: Add New starts from it.
   std::optional<ArticleRecord> lastShown_;
   bool databaseJustCreated_ = false;
+  // Open Database chooses a file to download into: a new one is made only by
+  // a complete download, so until then it is a replacement not yet in place.
+  bool choosingDownloadFile_ = false;
+  std::string cutNotice_;
   RegisterPresence presence_;
   ListKind listKind_ = ListKind::Articles;
   std::size_t articleLines_ = 0;
@@ -264,3 +270,4 @@ inline constexpr const char* kMsgUnableToOpenDatabase = "Unable to open the data
 inline constexpr const char* kArticlesConverterName = "QuorvexLP";
 inline constexpr const char* kMsgDownloadCancelled = "Download cancelled";
 inline constexpr const char* kReadOnlyMark = " (read-only)";
+inline constexpr const char* kMsgNoDatabaseWritten = "no database file was written";

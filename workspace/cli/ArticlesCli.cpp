@@ -268,14 +268,19 @@ int ArticlesCli::Show(const Invocation& call, const DeviceProfile& profile) {
     return kFailed;
   }
   ArticleSlots slots(file);
+  std::size_t shown = 0;
   for (const ArticleSlots::Slot slot : slots) {
     const ArticleRecord& article = slot.record;
     std::fprintf(streams_.out, "%s\n",
                  UiName(ArticleListLine(article.PLUNO, article.BARCODE, NameOf(article.NAME))).c_str());
+    ++shown;
   }
   if (slots.Failed()) {
     std::fprintf(streams_.err, "articles-cli: %s\n", slots.Error().c_str());
     return kFailed;
+  }
+  if (const std::string cut = DescribeCut(call.file, file.Length(), shown); !cut.empty()) {
+    std::fprintf(streams_.err, "articles-cli: %s\n", cut.c_str());
   }
   DepartmentRecord department;
   for (std::uint32_t k = 0; k < profile.departmentCount; ++k) {
@@ -336,6 +341,10 @@ int ArticlesCli::Download(const Invocation& call, ConsoleOperator& op, DevicePro
                                                     : ViewMode::Both;
   window.downloadAll = call.articlesOnly || call.departmentsOnly ? 0 : 1;
   window.OnDownload();
+  // The article area of a file cut short stays as it was unless articles came.
+  if (!window.CutNotice().empty() && (!window.downloadReplacedFile || call.departmentsOnly)) {
+    std::fprintf(streams_.err, "articles-cli: %s\n", window.CutNotice().c_str());
+  }
   std::fprintf(streams_.out, "%s\n", window.controls.statusText.c_str());
   if (!window.Database().IsOpen() || op.Declined() || !window.downloadReplacedFile) return kFailed;
   if (window.downloadAll == 1 || call.articlesOnly) {
@@ -352,6 +361,7 @@ int ArticlesCli::Upload(const Invocation& call, ConsoleOperator& op, DeviceProfi
   op.SetFile(call.file);
   window.OnOpenDatabase();
   if (!window.Database().IsOpen()) return kFailed;
+  if (!window.CutNotice().empty()) std::fprintf(streams_.err, "articles-cli: %s\n", window.CutNotice().c_str());
   window.controls.viewMode = call.departmentsOnly ? ViewMode::Departments : ViewMode::Articles;
   window.OnUpload();
   std::fprintf(streams_.out, "%s\n", window.controls.statusText.c_str());

@@ -365,28 +365,67 @@ TEST_F(Transfers, ADownloadIntoAReadOnlyFileIsRefusedWithAReason) {
   EXPECT_EQ(ReadBytes(path), before);
 }
 
+namespace {
+
+// A runner that asks for the stop once the named part has reached count.
+void StopAt(DirectTaskRunner& runner, std::string what, std::uint64_t count) {
+  runner.onProgress = [what = std::move(what), count](TransferControl& control) {
+    const TransferControl::Progress progress = control.Snapshot();
+    if (progress.what == what && progress.done == count) control.RequestStop();
+  };
+}
+
+}  // namespace
+
 TEST_F(Transfers, ARegisterThatFailsHalfWayLeavesTheFileAsItWas) {
   StartRegister(cDemoRegister::Contents::Sample);
   ASSERT_TRUE(transfers.ReadDeviceParameters());
-  // The 11th request of the download goes unanswered until the exchange gives up.
+  // The request for article 21 goes unanswered until the exchange gives up.
   beforeRequest = [&](int n) {
-    if (n == 12) demo->InjectFault(cDemoRegister::Fault::Vanish);
+    if (n == 21) demo->InjectFault(cDemoRegister::Fault::Vanish);
   };
+  DirectTaskRunner runner;
+  window.SetTaskRunner(&runner);
+  std::uint64_t articlesRead = 0;
+  runner.onProgress = [&](TransferControl& control) { articlesRead = control.Snapshot().done; };
   requests = 0;
   op.QueueFile(dir.File("half.db"));
   op.QueueAnswer(Answer::Ok);
   window.controls.viewMode = ViewMode::Articles;
   window.OnDownload();
-  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_ERROR_MSG") + "  -  " + dir.File("half.db") +
-                                            " was left as it was");
+  EXPECT_EQ(articlesRead, 20u);
+  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_ERROR_MSG") + "  -  no database file was written");
   EXPECT_EQ(window.transferFailed, 1);
   EXPECT_FALSE(window.downloadReplacedFile);
-  // The new file it made stays as made, and the list shows it, not the ten articles that came.
-  EXPECT_EQ(window.Table().Count(), 0u);
-  EXPECT_EQ(std::filesystem::file_size(dir.File("half.db")), 25620u);
-  ArticleRecord eleventh;
-  EXPECT_EQ(window.Database().ReadArticle(11, eleventh), ReadStatus::Short);
+  // A new file is made only by a complete download: none at all, and the list shows none of the twenty.
+  EXPECT_FALSE(std::filesystem::exists(dir.File("half.db")));
+  EXPECT_FALSE(window.Database().IsOpen());
+  EXPECT_EQ(window.ListCount(), 0u);
   demo->Attach();
+
+  // Nor by a cancelled one, nor when the question is answered with Cancel.
+  StopAt(runner, "Articles", 5);
+  op.QueueFile(dir.File("half.db"));
+  op.QueueAnswer(Answer::Ok);
+  window.OnDownload();
+  EXPECT_EQ(window.controls.statusText, "Download cancelled: no database file was written");
+  op.QueueFile(dir.File("half.db"));
+  op.QueueAnswer(Answer::Cancel);
+  window.OnDownload();
+  EXPECT_EQ(window.controls.statusText, "Download cancelled: no database file was written");
+  EXPECT_FALSE(window.Database().IsOpen());
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) ++entries;
+  EXPECT_EQ(entries, 0u);
+  // A complete one makes it.
+  runner.onProgress = nullptr;
+  op.QueueFile(dir.File("half.db"));
+  op.QueueAnswer(Answer::Ok);
+  window.OnDownload();
+  EXPECT_TRUE(window.downloadReplacedFile);
+  EXPECT_EQ(window.Table().Count(), demo->ArticleCount());
+  EXPECT_GT(std::filesystem::file_size(dir.File("half.db")), 25620u);
+  window.SetTaskRunner(nullptr);
 
   // A refused article (a link to a PLU the register does not have) stops the upload there.
   cDemoRegister::Profile linked;
@@ -503,6 +542,7 @@ TEST_F(Transfers, CommandLineTool) {
   const std::string db = dir.File("cli.db");
   EXPECT_EQ(run({"--register", "demo", "params"}), 0);
   EXPECT_EQ(run({"--register", "demo", "download", db}), 1);  // nobody to answer the question
+  EXPECT_FALSE(std::filesystem::exists(db));
   EXPECT_FALSE(std::filesystem::exists(db + ".bak"));
   EXPECT_EQ(run({"--register", "demo", "--yes", "download", db}), 0);
   EXPECT_EQ(run({"show", db}), 0);
@@ -525,6 +565,66 @@ TEST_F(Transfers, CommandLineTool) {
   EXPECT_NE(printed.find("00101 : "), std::string::npos);
   EXPECT_NE(printed.find("0001 : "), std::string::npos);
   EXPECT_NE(printed.find("articles-cli " ARTICLES_VERSION "\n"), std::string::npos);
+  std::fclose(out);
+  std::fclose(err);
+}
+
+TEST_F(Transfers, AFileCutShortOpensAndTheWindowAndTheToolSayWhatItLacks) {
+  StartRegister(cDemoRegister::Contents::Empty);
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  const auto run = [&](std::vector<std::string> args) {
+    ArticlesCli cli({stdin, out, err, false}, FastTiming(), 200);
+    return cli.Run(args);
+  };
+  const auto take = [](std::FILE* file) {
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, file)) text.append(buffer, n);
+    std::rewind(file);
+    ::ftruncate(fileno(file), 0);
+    return text;
+  };
+  std::vector<ArticleRecord> articles;
+  for (std::uint32_t plu = 1; plu <= 30; ++plu) articles.push_back(Article(plu, 0));
+  const struct {
+    std::uint64_t length;
+    std::size_t listed;
+    const char* lacks;
+  } cases[] = {
+      {25620 + 23 * 184 + 90, 23, " ends inside article 24: 23 articles read"},
+      {20 + 7 * 128 + 64, 0, " ends inside department 8: 7 of 200 departments read, no articles"},
+      {25620 + 30 * 184, 30, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.length);
+    const std::string path = MakeDatabase("shop" + std::to_string(c.length) + ".db", articles);
+    std::filesystem::resize_file(path, c.length);
+    const std::string expected = *c.lacks ? path + c.lacks : "";
+
+    ArticlesWindowLogic shown(op, profile, nullptr, nullptr, &transfers);
+    op.QueueFile(path);
+    shown.OnOpenDatabase();
+    ASSERT_TRUE(shown.Database().IsOpen());
+    EXPECT_EQ(shown.Table().Count(), c.listed);
+    EXPECT_EQ(shown.controls.statusText, *c.lacks ? expected : "Active database file :" + path);
+    shown.OnSelectArticles();
+    EXPECT_EQ(shown.controls.statusText, *c.lacks ? expected : "Active database file :" + path);
+    shown.OnClose();
+
+    take(out);
+    take(err);
+    EXPECT_EQ(run({"show", path}), 0);
+    EXPECT_EQ(run({"--register", "demo", "--yes", "upload", path}), 0);
+    const std::string said = take(err);
+    if (*c.lacks) {
+      EXPECT_NE(said.find("articles-cli: " + expected + "\n"), std::string::npos) << said;
+      EXPECT_NE(said.find(expected, said.find(expected) + 1), std::string::npos) << "show and upload both say so";
+    } else {
+      EXPECT_EQ(said.find(" ends "), std::string::npos) << said;
+    }
+  }
   std::fclose(out);
   std::fclose(err);
 }
@@ -583,18 +683,6 @@ TEST_F(Transfers, CommandLineToolOnReadOnlyFilesAndAFullDisk) {
   std::fclose(out);
   std::fclose(err);
 }
-
-namespace {
-
-// A runner that asks for the stop once the named part has reached count.
-void StopAt(DirectTaskRunner& runner, std::string what, std::uint64_t count) {
-  runner.onProgress = [what = std::move(what), count](TransferControl& control) {
-    const TransferControl::Progress progress = control.Snapshot();
-    if (progress.what == what && progress.done == count) control.RequestStop();
-  };
-}
-
-}  // namespace
 
 TEST_F(Transfers, ACancelledDownloadLeavesTheFileByteForByteWhereverItStops) {
   StartRegister(cDemoRegister::Contents::Sample);
