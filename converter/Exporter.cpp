@@ -87,7 +87,7 @@ bool Exporter::WriteArticles(const DatabaseFile& database, XlsxWriter& writer, s
   if (!writer.BeginSheet(schema::kArticlesSheet, columns, error)) return false;
   std::size_t row = 1;
   std::vector<CellProblem> problems;
-  ArticleSlots slots(database);
+  ArticleSlots slots(database, SlotRule::NotAllZero);  // a database or a report file
   for (const ArticleSlots::Slot slot : slots) {
     ++row;
     problems.clear();

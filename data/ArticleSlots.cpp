@@ -10,9 +10,12 @@ namespace {
 constexpr std::size_t kSlotsPerBlock = 1024;
 }  // namespace
 
-bool HoldsArticle(const ArticleRecord& record) { return !IsAllZero(record); }
+bool HoldsArticle(const ArticleRecord& record, SlotRule rule) {
+  return rule == SlotRule::InUse ? record.IN_USE != 0 : !IsAllZero(record);
+}
 
-ArticleSlots::ArticleSlots(const DatabaseFile& file) : file_(file), block_(kSlotsPerBlock) {}
+ArticleSlots::ArticleSlots(const DatabaseFile& file, SlotRule rule)
+    : file_(file), rule_(rule), block_(kSlotsPerBlock) {}
 
 ArticleSlots::Iterator ArticleSlots::begin() {
   blockFirst_ = 1;
@@ -56,7 +59,7 @@ void ArticleSlots::Advance() {
       if (!ReadBlock()) return;
       index_ = 0;
     }
-    if (HoldsArticle(block_[index_])) {
+    if (HoldsArticle(block_[index_], rule_)) {
       number_ = blockFirst_ + static_cast<std::uint32_t>(index_);
       return;
     }

@@ -1,7 +1,8 @@
 // The one walk over the article slots of a database or report file. It reads
-// the article area in blocks and visits only the slots that hold an article:
-// a deleted article leaves an all-zero slot, and report files never set IN_USE,
-// so "holds an article" means "is not all zero".
+// the article area in blocks and visits only the slots its rule picks: the
+// articles in use (IN_USE set) of a database, or every slot that is not all
+// zero, which is what a report file holds (report records never set IN_USE)
+// and what a new article must never overwrite.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +13,13 @@
 
 class DatabaseFile;
 
-bool HoldsArticle(const ArticleRecord& record);
+// Which slots a walk visits.
+enum class SlotRule {
+  InUse,       // IN_USE is set: the articles of a database, listed and uploaded
+  NotAllZero,  // anything but a free slot: report records, and slots a new article must leave alone
+};
+
+bool HoldsArticle(const ArticleRecord& record, SlotRule rule);
 
 class ArticleSlots {
  public:
@@ -37,7 +44,7 @@ class ArticleSlots {
   };
 
   // The file must stay open and unchanged during the walk.
-  explicit ArticleSlots(const DatabaseFile& file);
+  ArticleSlots(const DatabaseFile& file, SlotRule rule);
   ArticleSlots(const ArticleSlots&) = delete;
   ArticleSlots& operator=(const ArticleSlots&) = delete;
 
@@ -56,6 +63,7 @@ class ArticleSlots {
   bool ReadBlock();
 
   const DatabaseFile& file_;
+  SlotRule rule_;
   std::vector<ArticleRecord> block_;
   std::size_t count_ = 0;   // whole records in block_
   std::size_t index_ = 0;   // current record in block_

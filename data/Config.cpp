@@ -3,12 +3,17 @@
 #include "CodePage.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 #include <unistd.h>
+
+// The shipped ARTICLESRW.CONF, compiled in at build time.
+std::string_view BuiltInConfigText();
 
 namespace {
 
@@ -18,14 +23,15 @@ struct Store {
   bool explicitText = false;
   std::filesystem::path loadedFile;
   std::optional<std::vector<std::filesystem::path>> directories;
-  // Values handed out; nodes of an unordered_map never move, so c_str() stays valid.
-  std::unordered_map<std::string, std::string> handedOut;
+  // Values handed out, by the code page they were converted for (empty: not
+  // converted; a mark for an empty file) and key. They are owned here until Reset or LoadText frees them
+  // all; nodes of an unordered_map never move, so c_str() stays valid till then.
+  std::unordered_map<std::string, std::unordered_map<std::string, std::string>> handedOut;
   std::string missing = kMissingConfigText;
   // The file is UTF-8 (as Linux editors save it) rather than in the code page:
-  // values are converted to the code page as they are handed out, and forgotten
-  // when another code page is chosen.
+  // values are converted to the code page as they are handed out.
   bool utf8 = false;
-  std::string convertedFor;
+  bool warned = false;  // the keys the file lacks were named once
 };
 
 // Valid UTF-8 with at least one byte beyond ASCII: text in the code page is
@@ -36,17 +42,58 @@ bool LooksLikeUtf8(std::string_view text) {
 }
 
 Store& TheStore() {
-  static Store* store = new Store;  // lives until the process ends: pointers must stay valid
+  static Store* store = new Store;  // lives until the process ends: lookups may come from any static's destructor
   return *store;
 }
 
-// Values already handed out stay alive for whoever holds them; lookups after a
-// new text must not see them, so they move to a graveyard that is never freed.
-void ForgetHandedOut(Store& store) {
-  static auto* graveyard = new std::vector<std::unordered_map<std::string, std::string>>;
-  if (store.handedOut.empty()) return;
-  graveyard->push_back(std::move(store.handedOut));
-  store.handedOut.clear();
+// The shipped file's text and its keys (the word that starts each entry's line).
+struct BuiltIn {
+  std::string_view text;
+  bool utf8 = false;
+  std::vector<std::string> keys;  // in file order
+  std::unordered_set<std::string_view> known;
+};
+
+const BuiltIn& TheBuiltIn() {
+  static const BuiltIn builtIn = [] {
+    BuiltIn b;
+    b.text = BuiltInConfigText();
+    b.utf8 = LooksLikeUtf8(b.text);
+    std::size_t line = 0;
+    while (line < b.text.size()) {
+      std::size_t next = b.text.find('\n', line);
+      if (next == std::string_view::npos) next = b.text.size();
+      const std::string_view entry = b.text.substr(line, next - line);
+      const std::size_t keyEnd = std::min(
+          entry.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_"), entry.size());
+      if (keyEnd > 0 && entry.find('"', keyEnd) != std::string_view::npos) b.keys.emplace_back(entry.substr(0, keyEnd));
+      line = next + 1;
+    }
+    for (const std::string& key : b.keys) b.known.insert(key);
+    return b;
+  }();
+  return builtIn;
+}
+
+// Whether the lookup rule finds key in text: it occurs, and a double quote follows it.
+bool Occurs(std::string_view text, std::string_view key) {
+  const std::size_t at = key.empty() ? std::string_view::npos : text.find(key);
+  return at != std::string_view::npos && text.find('"', at) != std::string_view::npos;
+}
+
+// One line on standard error naming every key of the shipped file that this file lacks.
+void WarnOfMissingKeys(Store& store) {
+  if (store.warned) return;
+  store.warned = true;
+  std::string missing;
+  std::size_t count = 0;
+  for (const std::string& key : TheBuiltIn().keys) {
+    if (Occurs(store.text, key)) continue;
+    missing += (count++ == 0 ? "" : ", ") + key;
+  }
+  if (count == 0) return;
+  std::fprintf(stderr, "%s lacks %zu %s, shown with the built-in %s: %s\n", store.loadedFile.c_str(), count,
+               count == 1 ? "key" : "keys", count == 1 ? "text" : "texts", missing.c_str());
 }
 
 // Reads the file into store.text when it is empty; false when no file could be read.
@@ -62,7 +109,6 @@ bool EnsureLoaded(Store& store) {
     store.text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     store.utf8 = LooksLikeUtf8(store.text);
     store.loadedFile = path;
-    if (!store.text.empty()) ForgetHandedOut(store);
     return true;
   }
   return false;
@@ -72,18 +118,24 @@ bool EnsureLoaded(Store& store) {
 // closing quote runs to the end of the text.
 std::string_view Lookup(std::string_view text, std::string_view key) {
   std::size_t start = 0;
-  const std::size_t at = key.empty() ? std::string_view::npos : text.find(key);
-  if (at != std::string_view::npos) {
-    const std::size_t quote = text.find('"', at);
-    if (quote != std::string_view::npos) start = quote + 1;
-  }
+  if (Occurs(text, key)) start = text.find('"', text.find(key)) + 1;
   const std::size_t end = text.find('"', start);
   return text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
 }
 
 // A value as the code page spells it.
-std::string InCodePage(Store& store, std::string_view value) {
-  return store.utf8 ? codepage::FromUtf8Replacing(value) : std::string(value);
+std::string InCodePage(bool utf8, std::string_view value) {
+  return utf8 ? codepage::FromUtf8Replacing(value) : std::string(value);
+}
+
+// The file's value; for a key of the shipped file that the file lacks, the
+// shipped text rather than the start of the file.
+std::string ValueOf(const Store& store, std::string_view key) {
+  if (!Occurs(store.text, key)) {
+    const BuiltIn& builtIn = TheBuiltIn();
+    if (builtIn.known.contains(key)) return InCodePage(builtIn.utf8, Lookup(builtIn.text, key));
+  }
+  return InCodePage(store.utf8, Lookup(store.text, key));
 }
 
 }  // namespace
@@ -92,17 +144,15 @@ const char* GetConfigText(const char* key) {
   Store& store = TheStore();
   std::lock_guard lock(store.mutex);
   if (!EnsureLoaded(store)) return store.missing.c_str();
-  if (store.utf8) {
-    if (std::string current = codepage::Current(); current != store.convertedFor) {
-      ForgetHandedOut(store);
-      store.convertedFor = std::move(current);
-    }
-  }
+  // Named at the first text asked for, not at a read of the code page alone (the converter's).
+  if (!store.explicitText && !store.text.empty()) WarnOfMissingKeys(store);
+  // An empty file is read again at the next lookup: what it gave must not
+  // shadow the texts of a file with content, nor be freed by one.
+  const bool converted = store.utf8 || TheBuiltIn().utf8;
+  auto& texts = store.handedOut[(store.text.empty() ? "empty file " : "") + (converted ? codepage::Current() : "")];
   const std::string keyText = key ? key : "";
-  auto found = store.handedOut.find(keyText);
-  if (found == store.handedOut.end()) {
-    found = store.handedOut.emplace(keyText, InCodePage(store, Lookup(store.text, keyText))).first;
-  }
+  auto found = texts.find(keyText);
+  if (found == texts.end()) found = texts.emplace(keyText, ValueOf(store, keyText)).first;
   return found->second.c_str();
 }
 
@@ -137,7 +187,8 @@ void Reset() {
   store.utf8 = false;
   store.explicitText = false;
   store.loadedFile.clear();
-  ForgetHandedOut(store);
+  store.handedOut.clear();
+  store.warned = false;
 }
 
 void LoadText(std::string text) {
@@ -158,7 +209,7 @@ std::optional<std::string> FindValue(const char* key) {
   if (at == std::string_view::npos) return std::nullopt;
   const std::size_t quote = text.find('"', at);
   if (quote == std::string_view::npos) return std::nullopt;
-  return InCodePage(store, Lookup(text, key));
+  return InCodePage(store.utf8, Lookup(text, key));
 }
 
 }  // namespace config

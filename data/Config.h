@@ -1,5 +1,5 @@
 // ARTICLESRW.CONF: every window text, option entry, transfer message, tax letter
-// and group name. Read at the first lookup and kept for the life of the program.
+// and group name. Read at the first lookup and kept until a Reset.
 #pragma once
 
 #include <filesystem>
@@ -12,8 +12,12 @@ inline constexpr const char* kConfigFileName = "ARTICLESRW.CONF";
 inline constexpr const char* kMissingConfigText = "Missing Conf File";
 
 // The value of key: the text between the first double quote at or after the
-// key's first occurrence and the next double quote. The pointer stays valid for
-// the life of the program.
+// key's first occurrence and the next double quote. A key of the shipped file
+// (resources/ARTICLESRW.CONF, compiled in) that this file lacks gets its
+// shipped text; the first file read names such keys once on standard error.
+// The text is owned by the configuration and stays valid until the next
+// config::Reset or config::LoadText, which free every text handed out; the
+// programs load the file once and call neither.
 const char* GetConfigText(const char* key);
 
 namespace config {
@@ -26,10 +30,11 @@ std::vector<std::filesystem::path> DefaultSearchDirectories();
 // The file that was loaded, empty while none is.
 std::filesystem::path LoadedFile();
 
-// Forgets the loaded text (tests, and a restart of the search).
+// Forgets the loaded text and frees every text GetConfigText handed out (tests,
+// and a restart of the search).
 void Reset();
 
-// Uses this text as if it had been read from the file.
+// Uses this text as if it had been read from the file; a Reset first.
 void LoadText(std::string text);
 
 // The value only when the key really occurs and is followed by a quoted value;

@@ -292,7 +292,8 @@ IoResult DatabaseFile::WriteArticle(std::uint32_t slot, const ArticleRecord& rec
 }
 
 std::optional<std::uint32_t> DatabaseFile::FindFreeSlot() const {
-  ArticleSlots slots(*this);
+  // Only an all-zero slot is free: a record without IN_USE may still be someone's data.
+  ArticleSlots slots(*this, SlotRule::NotAllZero);
   std::uint32_t expected = 1;
   for (const ArticleSlots::Slot slot : slots) {
     if (slot.number != expected) return expected;  // a slot without an article before this one
@@ -304,16 +305,13 @@ std::optional<std::uint32_t> DatabaseFile::FindFreeSlot() const {
 
 LoadOutcome DatabaseFile::LoadTable(ArticleTable& table) const {
   LoadOutcome outcome;
-  ArticleSlots slots(*this);
+  ArticleSlots slots(*this, SlotRule::InUse);
   for (const ArticleSlots::Slot slot : slots) {
     if (outcome.loaded >= ArticleTable::kMaxArticles) {
       outcome.capacityReached = true;
       break;
     }
-    // The table ends at an entry without IN_USE; records of report files never set it.
-    ArticleRecord listed = slot.record;
-    listed.IN_USE = 1;
-    table.SetEntry(outcome.loaded++, listed, static_cast<std::int32_t>(slot.number));
+    table.SetEntry(outcome.loaded++, slot.record, static_cast<std::int32_t>(slot.number));
   }
   if (slots.Failed()) {
     outcome.readError = true;

@@ -108,10 +108,10 @@ class DatabaseFile {
   ReadStatus ReadArticle(std::uint32_t slot, ArticleRecord& record) const;
   IoResult WriteArticle(std::uint32_t slot, const ArticleRecord& record);
 
-  // The lowest slot without an article (see ArticleSlots), cut short or past the end.
+  // The lowest all-zero slot, cut short or past the end.
   std::optional<std::uint32_t> FindFreeSlot() const;
 
-  // Rebuilds the table from the slots that hold an article, in slot order.
+  // Rebuilds the table from the articles in use (IN_USE set), in slot order.
   LoadOutcome LoadTable(ArticleTable& table) const;
 
   std::uint64_t Length() const;

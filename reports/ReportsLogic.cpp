@@ -7,6 +7,7 @@
 #include "ArticleSlots.h"
 #include "ArticleTable.h"
 #include "CFormat.h"
+#include "ProgressText.h"
 #include "RegisterTransfers.h"
 #include "UiText.h"
 #include "WorkbookExchange.h"
@@ -105,8 +106,9 @@ void ReportsLogic::DownloadReports() {
     return;
   }
   // The report goes into a new file that takes the chosen one's place only
-  // when complete: a failed or cancelled download leaves an earlier report as
-  // it was, and no file where there was none.
+  // at the end: a cancelled download leaves an earlier report as it was, and no
+  // file where there was none. A register that stops answering half-way still
+  // gives a report of what it sent, departments included.
   reportFile_.Close();
   articleLines_.clear();
   articleSlots_.clear();
@@ -118,6 +120,7 @@ void ReportsLogic::DownloadReports() {
   std::error_code ec;
   const bool existed = std::filesystem::exists(*path, ec);
   bool begun = false, fileFailed = false, placed = false;
+  bool articlesFailed = false, departmentsFailed = false;
   RunTask("Download Reports", [&](TransferControl& control) {
     DatabaseFile fresh;
     if (const IoResult started = fresh.BeginReplacement(*path, {}); !started) {
@@ -131,44 +134,57 @@ void ReportsLogic::DownloadReports() {
       fileFailed = true;
       return true;
     };
-    if (writeFailed(fresh.WriteHeader())) return;
-    control.Begin("Articles", 0);
+    // Cancelled, or the file failed: nothing of this download is kept. A stop
+    // asked for counts whatever the exchange in progress gave.
+    bool halted = writeFailed(fresh.WriteHeader());
+    if (!halted) control.Begin("Articles", 0);
     char state = 0;
-    bool ok = !control.StopRequested() && ReadReportRecord('F', state);
-    for (std::uint32_t slot = 1; ok; ++slot) {
-      if (state == 'F') {
-        statusText_ = UiText("MSG_DEVICE_OK_MSG");
+    for (std::uint32_t slot = 1; !halted; ++slot) {
+      if (control.StopRequested()) {
+        halted = true;
         break;
       }
+      if (!ReadReportRecord(slot == 1 ? 'F' : 'N', state)) {
+        halted = control.StopRequested();
+        articlesFailed = !halted;
+        break;
+      }
+      if (state == 'F') break;
       articleLines_.push_back(
           ArticleListLine(articleRecord.PLUNO, articleRecord.BARCODE, NameOf(articleRecord.NAME)));
       articleSlots_.push_back(slot);
       articleRows_.push_back(articleRecord);
       if (writeFailed(fresh.WriteArticle(slot, articleRecord))) {
-        ok = false;
+        halted = true;
         break;
       }
       control.Advance(slot);
-      ok = !control.StopRequested() && ReadReportRecord('N', state);
     }
-    if (ok) control.Begin("Departments", profile_.departmentCount);
-    for (std::uint32_t k = 0; ok && k < profile_.departmentCount; ++k) {
+    if (!halted) control.Begin("Departments", profile_.departmentCount);
+    for (std::uint32_t k = 0; !halted && k < profile_.departmentCount; ++k) {
       if (control.StopRequested()) {
-        ok = false;
+        halted = true;
         break;
       }
+      bool read = false;
       {
         WaitCursor wait(op_);
-        ok = transfers_->DownloadDepartment(departmentRecord, k);
+        read = transfers_->DownloadDepartment(departmentRecord, k);
       }
-      if (!ok) break;
+      if (!read) {
+        halted = control.StopRequested();
+        departmentsFailed = !halted;
+        break;
+      }
       departmentLines_.push_back(DepartmentLine(departmentRecord));
       departmentRows_.push_back(departmentRecord);
-      if (writeFailed(fresh.WriteDepartment(k, departmentRecord))) ok = false;
+      if (writeFailed(fresh.WriteDepartment(k, departmentRecord))) halted = true;
       control.Advance(k + 1);
     }
-    stopped_ = !ok && !fileFailed && control.StopRequested();
-    if (ok) {
+    stopped_ = halted && !fileFailed;
+    // A register that sent nothing at all leaves an earlier report as it was.
+    const bool received = !articleLines_.empty() || !departmentLines_.empty();
+    if (!halted && (received || !(articlesFailed || departmentsFailed))) {
       const IoResult committed = fresh.CommitReplacement();
       placed = committed.ok;
       if (!placed) writeFailed(committed);
@@ -180,7 +196,22 @@ void ReportsLogic::DownloadReports() {
       fresh.Close();
     }
   });
-  if (!placed) {
+  if (placed) {
+    std::vector<std::string> received;
+    if (articlesFailed) {
+      received.push_back(GroupedCount(articleLines_.size()) +
+                         " articles received before the register stopped answering");
+    }
+    if (departmentsFailed) {
+      received.push_back(GroupedCount(departmentLines_.size()) + " of " + GroupedCount(profile_.departmentCount) +
+                         " departments received" + (articlesFailed ? "" : " before the register stopped answering"));
+    }
+    statusText_ = UiText("MSG_DEVICE_OK_MSG");
+    if (!received.empty()) {
+      statusText_ = UiText("MSG_DEVICE_ERROR_MSG") + "  -  " + received.front();
+      if (received.size() > 1) statusText_ += ", " + received.back();
+    }
+  } else {
     // Nothing of this download is in a file, so none of it is listed.
     articleLines_.clear();
     articleSlots_.clear();
@@ -222,7 +253,7 @@ void ReportsLogic::OpenReports() {
   articleLines_.clear();
   articleSlots_.clear();
   articleRows_.clear();
-  for (const ArticleSlots::Slot slot : ArticleSlots(reportFile_)) {
+  for (const ArticleSlots::Slot slot : ArticleSlots(reportFile_, SlotRule::NotAllZero)) {
     const ArticleRecord& article = slot.record;
     articleLines_.push_back(ArticleListLine(article.PLUNO, article.BARCODE, NameOf(article.NAME)));
     articleSlots_.push_back(slot.number);

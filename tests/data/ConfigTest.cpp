@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <cstring>
+#include <malloc.h>
 
 #include "CodePage.h"
 #include "Config.h"
@@ -134,6 +136,63 @@ TEST_F(Config, UnclosedAndEmptyValuesStayInsideTheText) {
   WriteConfig("no quotes at all");
   EXPECT_STREQ(GetConfigText("X"), "no quotes at all");
   EXPECT_FALSE(config::FindValue("X"));
+}
+
+TEST_F(Config, KeysTheFileLacksTakeTheShippedTextsAndAreNamedOnce) {
+  WriteConfig("CODE_PAGE = \"CP1250\"\nDLG_OK = \"Fine\"\n");
+  testing::internal::CaptureStderr();
+  const struct {
+    const char* key;
+    const char* value;
+  } cases[] = {
+      {"DLG_OK", "Fine"},                                        // in the file
+      {"DLG_CANCEL", "Cancel"},                                  // shipped text
+      {"MSG_DEVICE_OK_MSG", "Transfer completed successfully"},  // shipped text
+      {"STAND_10", "Stand 10"},                                  // shipped text
+      {"TAX_CHARS", "ABCDEFGH"},                                 // shipped text
+      {"NOT_A_KEY", "CODE_PAGE = "},                             // in neither: the start of the file
+  };
+  for (const auto& c : cases) EXPECT_STREQ(GetConfigText(c.key), c.value) << c.key;
+  GroupNames names;
+  names.Load();
+  EXPECT_EQ(names.Stand(0), "Counter");
+  EXPECT_EQ(DefaultDepartmentTaxLetter(), 'B');
+  const std::string warned = testing::internal::GetCapturedStderr();
+
+  // One line that names every key the file lacks, and only those.
+  ASSERT_FALSE(warned.empty());
+  EXPECT_EQ(std::count(warned.begin(), warned.end(), '\n'), 1) << warned;
+  EXPECT_NE(warned.find((dir_.Path() / kConfigFileName).string()), std::string::npos) << warned;
+  for (const auto& key : SystemKeys()) {
+    const bool inFile = key == "DLG_OK" || key == "CODE_PAGE";
+    EXPECT_EQ(std::regex_search(warned, std::regex("[ ,]" + key + "(,|\n)")), !inFile) << key;
+  }
+  testing::internal::CaptureStderr();
+  EXPECT_STREQ(GetConfigText("DLG_ARTICLEMAIN_UPLOAD"), "Upload");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+  // A complete file says nothing.
+  config::Reset();
+  std::ifstream shipped(std::string(ARTICLES_RESOURCES_DIR) + "/" + kConfigFileName, std::ios::binary);
+  WriteConfig(std::string((std::istreambuf_iterator<char>(shipped)), std::istreambuf_iterator<char>()));
+  testing::internal::CaptureStderr();
+  EXPECT_STREQ(GetConfigText("DLG_OK"), "OK");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST_F(Config, ReloadingFreesTheTextsHandedOutBefore) {
+  // Large values make a kept text show in the heap at once.
+  const std::string text = "DLG_X = \"" + std::string(64 * 1024, 'x') + "\"\nDLG_Y = \"y\"";
+  const auto lookups = [&] {
+    config::LoadText(text);
+    EXPECT_EQ(std::strlen(GetConfigText("DLG_X")), 64u * 1024);
+    EXPECT_STREQ(GetConfigText("DLG_OK"), "OK");
+  };
+  lookups();
+  const std::size_t before = mallinfo2().uordblks;
+  if (before == 0) GTEST_SKIP() << "the heap is not glibc's here";
+  for (int i = 0; i < 200; ++i) lookups();
+  EXPECT_LT(mallinfo2().uordblks, before + 1024 * 1024) << "200 reloads kept their texts";
 }
 
 TEST_F(Config, BinaryGarbageNeverReadsPastTheText) {

@@ -199,7 +199,7 @@ TEST(DatabaseFile, AFileCutShortOpensAndSaysWhatItLacks) {
   }
 }
 
-TEST(DatabaseFile, ArticleSlotsCrossBlocksAndCountRecordsWithoutInUse) {
+TEST(DatabaseFile, ArticleSlotsCrossBlocksAndFollowTheirRule) {
   TempDir dir;
   const std::string path = MakeDatabase(dir, "a.db", {});
   DatabaseFile file;
@@ -211,17 +211,38 @@ TEST(DatabaseFile, ArticleSlotsCrossBlocksAndCountRecordsWithoutInUse) {
   ASSERT_TRUE(file.WriteArticle(2051, ZeroArticle()));
   std::filesystem::resize_file(path, file.Length() + 50);  // and a record cut short
 
-  ArticleSlots slots(file);
-  std::vector<std::uint32_t> seen;
-  for (const ArticleSlots::Slot slot : slots) {
-    seen.push_back(slot.number);
-    EXPECT_EQ(slot.record.PLUNO, slot.number == 2050 ? 7u : slot.number);
+  const struct {
+    SlotRule rule;
+    std::vector<std::uint32_t> seen;
+  } cases[] = {{SlotRule::InUse, {1, 1024, 1025, 2049}}, {SlotRule::NotAllZero, {1, 1024, 1025, 2049, 2050}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.rule));
+    ArticleSlots slots(file, c.rule);
+    std::vector<std::uint32_t> seen;
+    for (const ArticleSlots::Slot slot : slots) {
+      seen.push_back(slot.number);
+      EXPECT_EQ(slot.record.PLUNO, slot.number == 2050 ? 7u : slot.number);
+    }
+    EXPECT_EQ(seen, c.seen);
+    EXPECT_FALSE(slots.Failed());
+    EXPECT_EQ(slots.EndSlot(), 2052u);
   }
-  EXPECT_EQ(seen, (std::vector<std::uint32_t>{1, 1024, 1025, 2049, 2050}));
-  EXPECT_FALSE(slots.Failed());
-  EXPECT_EQ(slots.EndSlot(), 2052u);
-  EXPECT_EQ(LoadedSlots(file), seen);
+  // The list holds the articles in use; a new article goes where nothing is.
+  EXPECT_EQ(LoadedSlots(file), cases[0].seen);
   EXPECT_EQ(file.FindFreeSlot(), 2u);
+}
+
+TEST(DatabaseFile, AReportRecordIsNeitherListedNorOverwritten) {
+  TempDir dir;
+  const std::string path = MakeDatabase(dir, "a.db", {});
+  DatabaseFile file;
+  ASSERT_EQ(file.OpenDatabase(path, false).result, OpenResult::Opened);
+  ArticleRecord report = Article(7, "report");
+  report.IN_USE = 0;
+  ASSERT_TRUE(file.WriteArticle(1, report));
+  ASSERT_TRUE(file.WriteArticle(2, Article(8, "in use")));
+  EXPECT_EQ(LoadedSlots(file), (std::vector<std::uint32_t>{2}));
+  EXPECT_EQ(file.FindFreeSlot(), 3u);
 }
 
 TEST(DatabaseFile, LoadingStopsAtTheTableCapacity) {

@@ -915,12 +915,21 @@ void ArticlesWindowLogic::OnUpload() {
   }
   if (!transfers_) return;
   uploadFailed = 0;
+  const bool articles = controls.viewMode == ViewMode::Articles;
+  if (articles && !HasArticleInUse()) {
+    // A report file's records never carry IN_USE: its old prices and stock must not reach the register.
+    controls.statusText = "no article in use in " + std::filesystem::path(database_.Path()).filename().string() +
+                          " \u2014 is it a report file?";
+    uploadFailed = 1;
+    Tell(controls.statusText, MessageIcon::Warning);
+    UpdateData(false);
+    return;
+  }
   // A register plugged in after the window opened tells its limits first.
   if (!EnsureParameters()) {
     uploadFailed = 1;
     return;
   }
-  const bool articles = controls.viewMode == ViewMode::Articles;
   const char* question = articles ? "MSG_PLUREP_ATTENTION" : "MSG_DEPTREP_ATTENTION";
   if (op_.Ask(UiText(question), {}, MessageButtons::OkCancel, MessageIcon::Warning) != Answer::Ok) return;
   RunTask("Upload", [this, articles](TransferControl& control) {
@@ -933,12 +942,18 @@ void ArticlesWindowLogic::OnUpload() {
   UpdateData(false);
 }
 
+bool ArticlesWindowLogic::HasArticleInUse() const {
+  ArticleSlots slots(database_, SlotRule::InUse);
+  // A file that cannot be read is not called empty here; the upload says what failed.
+  return slots.begin() != std::default_sentinel || slots.Failed();
+}
+
 void ArticlesWindowLogic::UploadArticles(TransferControl& control) {
   // The articles the list holds are those in use, the ones sent.
   const std::uint64_t total = table_.Count();
   control.Begin("Articles", total);
   std::uint64_t sent = 0;
-  ArticleSlots slots(database_);
+  ArticleSlots slots(database_, SlotRule::InUse);
   for (const ArticleSlots::Slot slot : slots) {
     if (control.StopRequested()) {
       transferStopped = true;

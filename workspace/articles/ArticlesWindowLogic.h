@@ -218,6 +218,8 @@ class ArticlesWindowLogic {
   void RunTask(const std::string& title, const TaskRunner::Task& task);
   // The parameters, on the runner; true when the register answered.
   bool ReadParameters();
+  // Whether the open file holds an article in use (or could not be read far enough to tell).
+  bool HasArticleInUse() const;
   void UploadArticles(TransferControl& control);
   void UploadDepartments(TransferControl& control);
   // Run by the task: the list lines are collected and shown only afterwards.

@@ -246,7 +246,15 @@ int ArticlesCli::RunCommand(const Invocation& call) {
   } shown{*this, connection.Engine()};
   if (!Connect(connection, choice)) return kFailed;
   if (stop_) return kFailed;
-  RegisterTransfers transfers(connection.Transaction(), profile);
+  TransactionFunction transaction = connection.Transaction();
+  if (requestHook_) {
+    transaction = [this, &connection, inner = std::move(transaction), count = 0](
+                      std::uint16_t command, const std::string& request, std::string& reply) mutable {
+      requestHook_(connection, ++count);
+      return inner(command, request, reply);
+    };
+  }
+  RegisterTransfers transfers(transaction, profile);
   const bool parametersRead = transfers.ReadDeviceParameters();
   if (!parametersRead) std::fprintf(streams_.err, "%s\n", UiText("MSG_DEVICE_ERROR_MSG").c_str());
 
@@ -267,7 +275,13 @@ int ArticlesCli::Show(const Invocation& call, const DeviceProfile& profile) {
     std::fprintf(streams_.err, "articles-cli: %s: %s\n", call.file.c_str(), kMsgIncorrectFile);
     return kFailed;
   }
-  ArticleSlots slots(file);
+  // A database shows its articles in use; a file without any is taken for a
+  // report file, whose records never carry IN_USE, and shows every record it holds.
+  SlotRule rule = SlotRule::InUse;
+  if (ArticleSlots probe(file, SlotRule::InUse); probe.begin() == std::default_sentinel && !probe.Failed()) {
+    rule = SlotRule::NotAllZero;
+  }
+  ArticleSlots slots(file, rule);
   std::size_t shown = 0;
   for (const ArticleSlots::Slot slot : slots) {
     const ArticleRecord& article = slot.record;
@@ -322,8 +336,9 @@ int ArticlesCli::Report(const Invocation& call, ConsoleOperator& op, DeviceProfi
   reports.SetTaskRunner(&runner);
   op.SetFile(call.file);
   reports.DownloadReports();
+  // A register that stopped answering half-way still leaves a report of what it sent (exit status 1).
   const bool ok = reports.ReportFile().IsOpen() && reports.StatusText() == UiText("MSG_DEVICE_OK_MSG");
-  if (ok) {
+  if (reports.ReportFile().IsOpen()) {
     std::fprintf(streams_.out, "%zu articles, %zu departments\n", reports.ArticleLines().size(),
                  reports.DepartmentLines().size());
   }

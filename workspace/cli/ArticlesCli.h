@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -39,6 +40,11 @@ class ArticlesCli {
 
   // args without the program name.
   int Run(const std::vector<std::string>& args);
+
+  // Called before every register request with its number, from 1 (the parameter
+  // read); tests disturb the demo register through it.
+  using RequestHook = std::function<void(RegisterConnection& connection, int request)>;
+  void SetRequestHook(RequestHook hook) { requestHook_ = std::move(hook); }
 
   // SIGINT or SIGTERM arrived (any thread but a signal handler's): the transfer
   // stops after the exchange in progress and Run returns 128 + signal. A second
@@ -80,6 +86,7 @@ class ArticlesCli {
 
   Streams streams_;
   DeviceTiming timing_;
+  RequestHook requestHook_;
   unsigned connectWaitMs_;
 
   std::atomic<bool> stop_{false};

@@ -448,6 +448,75 @@ TEST_F(Transfers, ARegisterThatFailsHalfWayLeavesTheFileAsItWas) {
   EXPECT_FALSE(demo->Article(4));
 }
 
+TEST_F(Transfers, OnlyArticlesInUseAreListedUploadedAndShown) {
+  StartRegister(cDemoRegister::Contents::Sample);
+  ReportsLogic reports(op, profile, &transfers);
+  reports.OnInitDialog(true);
+  const std::string report = dir.File("report.db");
+  op.QueueFile(report);
+  reports.DownloadReports();
+  ASSERT_EQ(reports.StatusText(), UiText("MSG_DEVICE_OK_MSG"));
+  ASSERT_GT(reports.ArticleLines().size(), 0u);
+  reports.Close();
+  demo->RemoveAllArticles();
+
+  ArticleRecord stale = Article(2, 0);
+  stale.IN_USE = 0;  // a record left without the flag: not an article
+  const std::string mixed = MakeDatabase("mixed.db", {Article(1, 0), stale, Article(3, 1)});
+  const struct {
+    std::string path;
+    std::size_t listed;
+    std::string status;
+    std::size_t uploaded;
+  } cases[] = {
+      {report, 0, "no article in use in report.db \u2014 is it a report file?", 0},
+      {mixed, 2, UiText("MSG_DEVICE_OK_MSG"), 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    demo->RemoveAllArticles();
+    const std::uint32_t framesBefore = demo->GetCounters().framesReceived;
+    ArticlesWindowLogic up(op, profile, nullptr, nullptr, &transfers);
+    op.QueueFile(c.path);
+    up.OnOpenDatabase();
+    EXPECT_EQ(up.Table().Count(), c.listed);
+    up.controls.viewMode = ViewMode::Articles;
+    if (c.listed > 0) op.QueueAnswer(Answer::Ok);
+    up.OnUpload();
+    EXPECT_EQ(up.controls.statusText, c.status);
+    EXPECT_EQ(up.uploadFailed, c.listed > 0 ? 0 : 1);
+    EXPECT_EQ(demo->ArticleCount(), c.uploaded);
+    if (c.uploaded == 0) {
+      EXPECT_EQ(demo->GetCounters().framesReceived, framesBefore) << "nothing was sent";
+    }
+    up.OnClose();
+  }
+  EXPECT_FALSE(demo->Article(2));
+
+  // The console lists a database's articles in use, and every record of a report file.
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  const auto show = [&](const std::string& path) {
+    std::rewind(out);
+    ::ftruncate(fileno(out), 0);
+    ArticlesCli cli({stdin, out, err, false}, FastTiming(), 200);
+    EXPECT_EQ(cli.Run({"show", path}), 0);
+    std::rewind(out);
+    std::string text;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, out)) text.append(buffer, n);
+    return text;
+  };
+  const std::string mixedLines = show(mixed);
+  EXPECT_NE(mixedLines.find("00001 : "), std::string::npos);
+  EXPECT_EQ(mixedLines.find("00002 : "), std::string::npos) << mixedLines;
+  EXPECT_NE(mixedLines.find("00003 : "), std::string::npos);
+  const std::string reportLines = show(report);
+  EXPECT_NE(reportLines.find(reports.ArticleLines().front().substr(0, 21)), std::string::npos) << reportLines;
+  std::fclose(out);
+  std::fclose(err);
+}
+
 TEST_F(Transfers, ReportDownloadAndReopen) {
   for (int initial = 0; initial < 2; ++initial) {
     SCOPED_TRACE(initial);
@@ -499,6 +568,101 @@ TEST_F(Transfers, ReportDownloadAndReopen) {
     EXPECT_EQ(reopened.ArticleLines(), articleLines);
     EXPECT_EQ(reopened.DepartmentLines(), departmentLines);
   }
+}
+
+TEST_F(Transfers, AReportDownloadThatFailsHalfWayKeepsWhatCameAndStillReadsTheDepartments) {
+  StartRegister(cDemoRegister::Contents::Sample);
+  ReportsLogic reports(op, profile, &transfers);
+  reports.OnInitDialog(true);
+  ASSERT_EQ(profile.departmentCount, 8u);
+  const int articles = static_cast<int>(demo->ArticleCount());
+  const std::string error = UiText("MSG_DEVICE_ERROR_MSG") + "  -  ";
+  const std::string stopped = " before the register stopped answering";
+  // One request refused until the exchange gives up, or a register that goes away.
+  const auto refuse = [&] { demo->InjectFault(cDemoRegister::Fault::Nak, cDeviceProtocol::kCredits); };
+  const auto vanish = [&] { demo->InjectFault(cDemoRegister::Fault::Vanish); };
+  const struct {
+    const char* name;
+    int request;  // counted from the first article request
+    std::function<void()> fault;
+    std::size_t articles, departments;
+    std::string status;
+  } cases[] = {
+      {"sixth article", 6, refuse, 5, 8, error + "5 articles received" + stopped},
+      {"first article", 1, refuse, 0, 8, error + "0 articles received" + stopped},
+      {"third department", articles + 4, refuse, std::size_t(articles), 2,
+       error + "2 of 8 departments received" + stopped},
+      {"gone after five", 6, vanish, 5, 0, error + "5 articles received" + stopped + ", 0 of 8 departments received"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir.File(std::string(c.name) + ".db");
+    requests = 0;
+    beforeRequest = [&](int n) {
+      if (n == c.request) c.fault();
+    };
+    op.QueueFile(path);
+    reports.DownloadReports();
+    beforeRequest = nullptr;
+    demo->Attach();
+    EXPECT_EQ(reports.StatusText(), c.status);
+    EXPECT_FALSE(reports.Stopped());
+    EXPECT_EQ(reports.ArticleLines().size(), c.articles);
+    EXPECT_EQ(reports.DepartmentLines().size(), c.departments);
+    ASSERT_TRUE(reports.ReportFile().IsOpen());
+    // The departments end a report without articles.
+    EXPECT_EQ(std::filesystem::file_size(path),
+              c.articles > 0 ? 25620u + 184u * c.articles : 20u + 128u * c.departments);
+    if (c.departments > 0) {
+      DepartmentRecord last;
+      reports.ReportFile().ReadDepartment(static_cast<std::uint32_t>(c.departments - 1), last);
+      EXPECT_EQ(last.DEPTNO, c.departments);
+    }
+    const auto lines = reports.ArticleLines();
+    reports.Close();
+    ReportsLogic reopened(op, profile, nullptr);
+    op.QueueFile(path);
+    reopened.OpenReports();
+    EXPECT_EQ(reopened.ArticleLines(), lines);
+  }
+
+  // A register that sends nothing at all leaves an earlier report as it was.
+  const std::string earlier = dir.File("sixth article.db");
+  const auto before = ReadBytes(earlier);
+  beforeRequest = [&](int n) {
+    if (n == 1) vanish();
+  };
+  requests = 0;
+  op.QueueFile(earlier);
+  reports.DownloadReports();
+  beforeRequest = nullptr;
+  demo->Attach();
+  EXPECT_EQ(reports.StatusText(), error + earlier + " was left as it was");
+  EXPECT_FALSE(reports.ReportFile().IsOpen());
+  EXPECT_EQ(ReadBytes(earlier), before);
+
+  // The console tool writes the same report and says it is incomplete.
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  ArticlesCli cli({stdin, out, err, false}, FastTiming(), 200);
+  cli.SetRequestHook([](RegisterConnection& connection, int request) {
+    // The parameter read is request 1: the sixth article request is 7.
+    if (request == 7) {
+      dynamic_cast<cDemoRegister&>(connection.Transport())
+          .InjectFault(cDemoRegister::Fault::Nak, cDeviceProtocol::kCredits);
+    }
+  });
+  const std::string cliReport = dir.File("cli-report.db");
+  EXPECT_EQ(cli.Run({"--register", "demo", "--yes", "report", cliReport}), 1);
+  std::rewind(out);
+  std::string printed;
+  char buffer[4096];
+  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, out)) printed.append(buffer, n);
+  EXPECT_NE(printed.find("5 articles, 8 departments\n" + error + "5 articles received" + stopped), std::string::npos)
+      << printed;
+  EXPECT_EQ(std::filesystem::file_size(cliReport), 25620u + 5 * 184u);
+  std::fclose(out);
+  std::fclose(err);
 }
 
 TEST_F(Transfers, ReportViewLines) {
