@@ -83,7 +83,8 @@ RegisterConnection::RegisterConnection(const RegisterChoice& choice, const Devic
     case RegisterChoice::Kind::Usb: {
       std::optional<LibusbBackend::VendorProduct> only;
       if (choice.vendor && choice.product) only = LibusbBackend::VendorProduct{*choice.vendor, *choice.product};
-      transport_ = std::make_unique<cICLWDUDriver>(std::make_unique<LibusbBackend>(only), timing);
+      transport_ = std::make_unique<cICLWDUDriver>(
+          std::make_unique<LibusbBackend>(only, std::chrono::milliseconds(timing.usbClaimRetryMs)), timing);
       break;
     }
   }
