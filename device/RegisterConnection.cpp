@@ -1,6 +1,7 @@
 #include "RegisterConnection.h"
 
 #include <charconv>
+#include <cstdio>
 
 #include "LibusbBackend.h"
 #include "cDemoRegister.h"
@@ -66,6 +67,19 @@ std::string RegisterChoice::Describe() const {
     case Kind::Usb: break;
   }
   return "the USB register";
+}
+
+std::string RegisterChoice::Address() const {
+  switch (kind) {
+    case Kind::Demo: return "demo";
+    case Kind::Serial:
+      return "serial:" + device + (baud == RegisterChoice{}.baud ? std::string() : "@" + std::to_string(baud));
+    case Kind::Usb: break;
+  }
+  if (!vendor || !product) return "usb";
+  char ids[16];
+  std::snprintf(ids, sizeof ids, ":%04x:%04x", *vendor, *product);
+  return "usb" + std::string(ids);
 }
 
 RegisterConnection::RegisterConnection(const RegisterChoice& choice, const DeviceTiming& timing)

@@ -362,8 +362,14 @@ void ArticlesWindowLogic::OnInitDialog(bool deviceConnected) {
   }
   if (transfers_) {
     controls.statusText.clear();
-    if (ReadParameters()) controls.statusText = UiText("MSG_DEVICE_OK_MSG");
+    const bool answered = ReadParameters();
+    presence_.OpeningRead(answered);
+    // A line or device that is there is no register yet: the download is
+    // offered only to a register that answered.
+    controls.statusText =
+        answered ? UiText("MSG_DEVICE_OK_MSG") : RegisterPresence::NoAnswerText(transfers_->Address());
     UpdateData(false);
+    if (!answered) return;
   }
   while (op_.Ask(UiText("MSG_DOWNLOAD_QUESTION"), {}, MessageButtons::YesNo, MessageIcon::Question) == Answer::Yes) {
     controls.viewMode = ViewMode::Both;
