@@ -19,6 +19,8 @@ struct DeviceTiming {
   std::uint32_t attachPollMs = 10;         // after a device reset, poll for the re-attach ...
   std::uint32_t attachPollCount = 500;     // ... at most this many times
   std::uint32_t resetSettleMs = 1000;      // then let the register settle
+  // A register whose interface another handle holds is tried again this long.
+  std::uint32_t usbClaimRetryMs = 3000;
 
   // Serial port of the settings dialog.
   std::uint32_t serialDrainTimeoutMs = 300;

@@ -8,10 +8,19 @@
 namespace {
 constexpr std::uint8_t kOutEndpoint = 0x03;
 constexpr std::uint8_t kInEndpoint = 0x81;
+
+// Bytes one transaction of the endpoint carries: wMaxPacketSize's low eleven
+// bits, times the extra transactions per microframe that a high-speed
+// interrupt endpoint may announce in bits 11 and 12.
+std::uint32_t PacketBytes(const libusb_endpoint_descriptor& endpoint) {
+  const std::uint32_t size = endpoint.wMaxPacketSize & 0x7FFu;
+  const bool interrupt = (endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) == LIBUSB_TRANSFER_TYPE_INTERRUPT;
+  return interrupt ? size * (1u + ((endpoint.wMaxPacketSize >> 11) & 0x3u)) : size;
+}
 }  // namespace
 
-LibusbBackend::LibusbBackend(std::optional<VendorProduct> only)
-    : only_(only), context_(std::make_shared<LibusbContext>()) {}
+LibusbBackend::LibusbBackend(std::optional<VendorProduct> only, std::chrono::milliseconds claimRetryFor)
+    : only_(only), context_(std::make_shared<LibusbContext>()), retries_(claimRetryFor) {}
 
 LibusbBackend::~LibusbBackend() { Stop(); }
 
@@ -33,8 +42,7 @@ bool LibusbBackend::Start(Notices notices) {
   const int result = libusb_hotplug_register_callback(
       context_->get(),
       static_cast<libusb_hotplug_event>(LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED | LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT),
-      LIBUSB_HOTPLUG_ENUMERATE, vendor, product, LIBUSB_HOTPLUG_MATCH_ANY, &LibusbBackend::OnHotplug, this,
-      &callback_);
+      LIBUSB_HOTPLUG_ENUMERATE, vendor, product, LIBUSB_HOTPLUG_MATCH_ANY, &LibusbBackend::OnHotplug, this, &callback_);
   if (result != LIBUSB_SUCCESS) {
     if (notices_.problem)
       notices_.problem(CFormat("USB attach notices are not available: %s", libusb_error_name(result)));
@@ -57,8 +65,7 @@ void LibusbBackend::Stop() {
     events_.join();
   }
   ReleasePending();
-  for (const Retry& retry : retries_) libusb_unref_device(retry.device);
-  retries_.clear();
+  retries_.Clear(libusb_unref_device);
   if (current_ != nullptr) libusb_unref_device(current_);
   current_ = nullptr;
   currentLink_ = nullptr;
@@ -101,13 +108,9 @@ void LibusbBackend::TakePending() {
   for (const Pending& item : pending) {
     if (item.arrived) {
       if (current_ == nullptr && Arrived(item.device) == Arrival::Busy)
-        retries_.push_back({libusb_ref_device(item.device), std::chrono::steady_clock::now() + kClaimRetryFor});
+        retries_.Add(libusb_ref_device(item.device), std::chrono::steady_clock::now());
     } else if (item.device != current_) {
-      std::erase_if(retries_, [&](const Retry& retry) {
-        if (retry.device != item.device) return false;
-        libusb_unref_device(retry.device);
-        return true;
-      });
+      retries_.Remove(item.device, libusb_unref_device);
     } else {
       libusb_unref_device(current_);
       current_ = nullptr;
@@ -119,22 +122,16 @@ void LibusbBackend::TakePending() {
 }
 
 void LibusbBackend::RetryClaims() {
-  if (retries_.empty()) return;
-  const auto now = std::chrono::steady_clock::now();
-  std::vector<Retry> still;
-  for (const Retry& retry : retries_) {
-    const Arrival arrival = current_ == nullptr ? Arrived(retry.device) : Arrival::Left;
-    if (arrival == Arrival::Busy && now < retry.until) {
-      still.push_back(retry);
-      continue;
-    }
-    if (arrival == Arrival::Busy && notices_.problem)
-      notices_.problem(CFormat("USB register found at bus %d device %d but its interface is in use: %s",
-                               libusb_get_bus_number(retry.device), libusb_get_device_address(retry.device),
-                               libusb_error_name(LIBUSB_ERROR_BUSY)));
-    libusb_unref_device(retry.device);
-  }
-  retries_.swap(still);
+  retries_.Retry(
+      std::chrono::steady_clock::now(),
+      [this](libusb_device* device) { return current_ == nullptr ? Arrived(device) : Arrival::Left; },
+      [this](libusb_device* device) {
+        if (notices_.problem)
+          notices_.problem(CFormat("USB register found at bus %d device %d but its interface is in use: %s",
+                                   libusb_get_bus_number(device), libusb_get_device_address(device),
+                                   libusb_error_name(LIBUSB_ERROR_BUSY)));
+      },
+      libusb_unref_device);
 }
 
 std::optional<LibusbBackend::RegisterEndpoints> LibusbBackend::RegisterInterface(
@@ -149,14 +146,19 @@ std::optional<LibusbBackend::RegisterEndpoints> LibusbBackend::RegisterInterface
       const libusb_interface_descriptor& setting = interface.altsetting[a];
       std::optional<std::uint8_t> out;
       std::optional<std::uint8_t> in;
+      std::uint32_t inPacketSize = 0;
       for (int e = 0; e < setting.bNumEndpoints; ++e) {
         const libusb_endpoint_descriptor& endpoint = setting.endpoint[e];
         if (!usable(endpoint)) continue;
         const auto type = static_cast<std::uint8_t>(endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK);
         if (endpoint.bEndpointAddress == kOutEndpoint) out = type;
-        if (endpoint.bEndpointAddress == kInEndpoint) in = type;
+        if (endpoint.bEndpointAddress == kInEndpoint) {
+          in = type;
+          inPacketSize = PacketBytes(endpoint);
+        }
       }
-      if (out && in) return RegisterEndpoints{setting.bInterfaceNumber, setting.bAlternateSetting, *out, *in};
+      if (out && in)
+        return RegisterEndpoints{setting.bInterfaceNumber, setting.bAlternateSetting, *out, *in, inPacketSize};
     }
   }
   return std::nullopt;
@@ -192,20 +194,20 @@ LibusbBackend::Arrival LibusbBackend::Arrived(libusb_device* device) {
   libusb_device_handle* handle = nullptr;
   const int opened = libusb_open(device, &handle);
   if (opened != 0) {
-    return problem(opened == LIBUSB_ERROR_ACCESS
-                       ? CFormat("USB register found at bus %d device %d but access was denied; see the udev rule.",
-                                 bus, address)
-                       : CFormat("USB register found at bus %d device %d but could not be opened: %s", bus, address,
-                                 libusb_error_name(opened)));
+    return problem(
+        opened == LIBUSB_ERROR_ACCESS
+            ? CFormat("USB register found at bus %d device %d but access was denied; see the udev rule.", bus, address)
+            : CFormat("USB register found at bus %d device %d but could not be opened: %s", bus, address,
+                      libusb_error_name(opened)));
   }
   const bool driverBound = libusb_kernel_driver_active(handle, endpoints->interfaceNumber) == 1;
   switch (Admit(only_.has_value(), driverBound)) {
     case Admission::Leave:
       libusb_close(handle);
-      return problem(CFormat("USB device %04x:%04x at bus %d device %d has a register's endpoints but a kernel driver "
-                             "serves it, so it is left alone; to use it, name it with --register usb:%04x:%04x",
-                             descriptor.idVendor, descriptor.idProduct, bus, address, descriptor.idVendor,
-                             descriptor.idProduct));
+      return problem(
+          CFormat("USB device %04x:%04x at bus %d device %d has a register's endpoints but a kernel driver "
+                  "serves it, so it is left alone; to use it, name it with --register usb:%04x:%04x",
+                  descriptor.idVendor, descriptor.idProduct, bus, address, descriptor.idVendor, descriptor.idProduct));
     case Admission::TakeDetachingDriver: libusb_set_auto_detach_kernel_driver(handle, 1); break;
     case Admission::Take: break;
   }
@@ -218,8 +220,8 @@ LibusbBackend::Arrival LibusbBackend::Arrived(libusb_device* device) {
       libusb_set_interface_alt_setting(handle, endpoints->interfaceNumber, endpoints->altSetting) != 0) {
     libusb_release_interface(handle, endpoints->interfaceNumber);
     libusb_close(handle);
-    return problem(CFormat("USB register found at bus %d device %d but its interface setting %d cannot be chosen",
-                           bus, address, endpoints->altSetting));
+    return problem(CFormat("USB register found at bus %d device %d but its interface setting %d cannot be chosen", bus,
+                           address, endpoints->altSetting));
   }
   if (claimed != 0) {
     libusb_close(handle);
@@ -228,10 +230,10 @@ LibusbBackend::Arrival LibusbBackend::Arrived(libusb_device* device) {
   }
   const auto typeName = [](std::uint8_t type) { return type == LIBUSB_TRANSFER_TYPE_INTERRUPT ? "interrupt" : "bulk"; };
   auto link = std::make_shared<LibusbDeviceLink>(
-      context_, handle, endpoints->interfaceNumber, endpoints->outType, endpoints->inType,
-      CFormat("USB %04x:%04x at bus %d device %d, interface %d, OUT 0x03 %s, IN 0x81 %s", descriptor.idVendor,
-              descriptor.idProduct, bus, address, endpoints->interfaceNumber, typeName(endpoints->outType),
-              typeName(endpoints->inType)));
+      context_, handle, endpoints->interfaceNumber, endpoints->outType, endpoints->inType, endpoints->inPacketSize,
+      CFormat("USB %04x:%04x at bus %d device %d, interface %d, OUT 0x03 %s, IN 0x81 %s of %u-byte packets",
+              descriptor.idVendor, descriptor.idProduct, bus, address, endpoints->interfaceNumber,
+              typeName(endpoints->outType), typeName(endpoints->inType), endpoints->inPacketSize));
   current_ = libusb_ref_device(device);
   currentLink_ = link.get();
   if (notices_.attached) notices_.attached(std::move(link));

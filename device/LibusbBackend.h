@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "ClaimRetries.h"
 #include "LibusbContext.h"
 #include "UsbBackend.h"
 
@@ -29,18 +30,18 @@ class LibusbBackend : public UsbBackend {
     int altSetting = 0;
     std::uint8_t outType = 0;  // LIBUSB_TRANSFER_TYPE_BULK or _INTERRUPT
     std::uint8_t inType = 0;
+    std::uint32_t inPacketSize = 0;  // bytes per transaction of IN 0x81
   };
   // Whether a device that has the register's endpoints is taken.
   enum class Admission { Take, TakeDetachingDriver, Leave };
 
-  // How long a claim refused as busy is tried again: the handle that holds it
-  // may be on its way out.
-  static constexpr std::chrono::milliseconds kClaimRetryFor{3000};
-
   // Without a filter every device whose interface offers OUT 0x03 and IN 0x81
   // is taken for a register, unless a kernel driver serves it; a device named
   // by its ids is taken from its driver if need be.
-  explicit LibusbBackend(std::optional<VendorProduct> only = std::nullopt);
+  // A claim refused as busy is tried again for claimRetryFor: the handle that
+  // holds it may be on its way out.
+  explicit LibusbBackend(std::optional<VendorProduct> only = std::nullopt,
+                         std::chrono::milliseconds claimRetryFor = std::chrono::milliseconds(3000));
   ~LibusbBackend() override;
 
   bool Start(Notices notices) override;
@@ -60,11 +61,7 @@ class LibusbBackend : public UsbBackend {
     bool arrived;
     libusb_device* device;  // referenced while queued
   };
-  struct Retry {
-    libusb_device* device;  // referenced while listed
-    std::chrono::steady_clock::time_point until;
-  };
-  enum class Arrival { Taken, Busy, Left };
+  using Arrival = ClaimRetries<libusb_device*>::Claim;
 
   static int LIBUSB_CALL OnHotplug(libusb_context* context, libusb_device* device, libusb_hotplug_event event,
                                    void* self);
@@ -89,5 +86,5 @@ class LibusbBackend : public UsbBackend {
   // Touched only on the event thread (and by Stop after it ended).
   libusb_device* current_ = nullptr;
   const UsbDeviceLink* currentLink_ = nullptr;
-  std::vector<Retry> retries_;
+  ClaimRetries<libusb_device*> retries_;  // each device referenced while listed
 };

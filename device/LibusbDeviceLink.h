@@ -20,12 +20,13 @@ class LibusbDeviceLink : public UsbDeviceLink {
  public:
   // outType and inType: LIBUSB_TRANSFER_TYPE_BULK or _INTERRUPT, as the endpoints are.
   LibusbDeviceLink(std::shared_ptr<LibusbContext> context, libusb_device_handle* handle, int interfaceNumber,
-                   std::uint8_t outType, std::uint8_t inType, std::string description)
+                   std::uint8_t outType, std::uint8_t inType, std::uint32_t inPacketSize, std::string description)
       : context_(std::move(context)),
         handle_(handle),
         interfaceNumber_(interfaceNumber),
         outType_(outType),
         inType_(inType),
+        inPacketSize_(inPacketSize),
         description_(std::move(description)) {}
   ~LibusbDeviceLink() override {
     libusb_release_interface(handle_, interfaceNumber_);
@@ -34,8 +35,7 @@ class LibusbDeviceLink : public UsbDeviceLink {
   LibusbDeviceLink(const LibusbDeviceLink&) = delete;
   LibusbDeviceLink& operator=(const LibusbDeviceLink&) = delete;
 
-  int Transfer(std::uint8_t endpoint, std::uint8_t* data, int length, int& transferred,
-               unsigned timeoutMs) override {
+  int Transfer(std::uint8_t endpoint, std::uint8_t* data, int length, int& transferred, unsigned timeoutMs) override {
     transferred = 0;
     if (interrupted_) return LIBUSB_ERROR_INTERRUPTED;
     libusb_transfer* transfer = libusb_alloc_transfer(0);
@@ -90,6 +90,7 @@ class LibusbDeviceLink : public UsbDeviceLink {
     for (libusb_transfer* transfer : inFlight_) libusb_cancel_transfer(transfer);
     libusb_interrupt_event_handler(context_->get());
   }
+  std::uint32_t InPacketSize() const override { return inPacketSize_; }
   std::string Describe() const override { return description_; }
 
  private:
@@ -100,6 +101,7 @@ class LibusbDeviceLink : public UsbDeviceLink {
   const int interfaceNumber_;
   const std::uint8_t outType_;
   const std::uint8_t inType_;
+  const std::uint32_t inPacketSize_;
   const std::string description_;
   std::mutex mutex_;
   std::vector<libusb_transfer*> inFlight_;

@@ -1,6 +1,7 @@
 #include "RegisterConnection.h"
 
 #include <charconv>
+#include <cstdio>
 
 #include "LibusbBackend.h"
 #include "cDemoRegister.h"
@@ -68,6 +69,19 @@ std::string RegisterChoice::Describe() const {
   return "the USB register";
 }
 
+std::string RegisterChoice::Address() const {
+  switch (kind) {
+    case Kind::Demo: return "demo";
+    case Kind::Serial:
+      return "serial:" + device + (baud == RegisterChoice{}.baud ? std::string() : "@" + std::to_string(baud));
+    case Kind::Usb: break;
+  }
+  if (!vendor || !product) return "usb";
+  char ids[16];
+  std::snprintf(ids, sizeof ids, ":%04x:%04x", *vendor, *product);
+  return "usb" + std::string(ids);
+}
+
 RegisterConnection::RegisterConnection(const RegisterChoice& choice, const DeviceTiming& timing)
     : choice_(choice), engine_(timing) {
   switch (choice.kind) {
@@ -83,7 +97,8 @@ RegisterConnection::RegisterConnection(const RegisterChoice& choice, const Devic
     case RegisterChoice::Kind::Usb: {
       std::optional<LibusbBackend::VendorProduct> only;
       if (choice.vendor && choice.product) only = LibusbBackend::VendorProduct{*choice.vendor, *choice.product};
-      transport_ = std::make_unique<cICLWDUDriver>(std::make_unique<LibusbBackend>(only), timing);
+      transport_ = std::make_unique<cICLWDUDriver>(
+          std::make_unique<LibusbBackend>(only, std::chrono::milliseconds(timing.usbClaimRetryMs)), timing);
       break;
     }
   }

@@ -27,6 +27,9 @@ struct RegisterChoice {
   // nullopt with the reason in error when the text is none of these.
   static std::optional<RegisterChoice> Parse(std::string_view text, std::string* error);
   std::string Describe() const;
+  // The choice as --register takes it ("serial:/dev/ttyUSB0"), for messages
+  // that name the register the operator asked for.
+  std::string Address() const;
 };
 
 inline constexpr const char* kRegisterOptionHelp =

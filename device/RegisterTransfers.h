@@ -57,6 +57,10 @@ class RegisterTransfers {
   bool UploadArticle(const ArticleRecord& article);
 
   DeviceProfile& Profile() { return profile_; }
+  // The register asked for, as --register names it ("serial:/dev/ttyUSB0"):
+  // messages say which register does not answer.
+  void SetAddress(std::string address) { address_ = std::move(address); }
+  const std::string& Address() const { return address_; }
 
  private:
   int Transact(std::uint16_t command, const std::string& request, std::string& reply);
@@ -64,4 +68,5 @@ class RegisterTransfers {
 
   TransactionFunction transaction_;
   DeviceProfile& profile_;
+  std::string address_;
 };

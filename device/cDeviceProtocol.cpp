@@ -9,6 +9,8 @@
 
 namespace {
 
+bool IsCheckCharacter(std::uint8_t byte) { return byte >= 0x30 && byte <= 0x3F; }
+
 // The request text ends at its first zero byte, as a C string would.
 std::string_view UpToZero(std::string_view text) {
   const auto zero = text.find('\0');
@@ -182,17 +184,50 @@ int cDeviceProtocol::DeviceTransaction(std::uint16_t command, std::string_view r
 }
 
 std::optional<std::size_t> cDeviceProtocol::FrameAt(std::size_t at, std::size_t fill) const {
-  if (fill - at < 2) return std::nullopt;
+  const std::size_t held = fill - at;
+  if (held < 2) return std::nullopt;
   const std::uint8_t len = receive_[at + 1];
   if (len < RegisterFrame::kReplyLenBase) return 0;
   // SOH, the LEN - 0x20 bytes from LEN to the post-amble, four check characters, ETX.
   const std::size_t length = len - 0x20u + 6u;
-  if (fill - at < length) return std::nullopt;
-  const std::size_t textLength = len - RegisterFrame::kReplyLenBase;
-  const bool shaped = receive_[at + length - 1] == RegisterFrame::kETX &&
-                      receive_[at + length - 6] == RegisterFrame::kPostamble &&
-                      receive_[at + 4 + textLength] == RegisterFrame::kSeparator;
-  return shaped ? length : 0;
+  const std::size_t separator = 4u + (len - RegisterFrame::kReplyLenBase);
+  const std::size_t postamble = length - 6;
+  // Every fixed byte that has arrived must be in place, so that a damaged frame
+  // is known as soon as its end is there, not after a silence.
+  const auto arrivedAs = [&](std::size_t offset, auto&& fits) { return offset >= held || fits(receive_[at + offset]); };
+  const auto is = [](std::uint8_t wanted) { return [wanted](std::uint8_t byte) { return byte == wanted; }; };
+  if (!arrivedAs(separator, is(RegisterFrame::kSeparator)) || !arrivedAs(postamble, is(RegisterFrame::kPostamble)) ||
+      !arrivedAs(length - 1, is(RegisterFrame::kETX)))
+    return 0;
+  for (std::size_t offset = postamble + 1; offset < length - 1; ++offset)
+    if (!arrivedAs(offset, IsCheckCharacter)) return 0;
+  if (held < length) return std::nullopt;
+  return length;
+}
+
+bool cDeviceProtocol::EndsAsAFrameEnds(std::size_t at, std::size_t fill) const {
+  // SOH, LEN, SEQ, CMD, then post-amble, four check characters and ETX.
+  if (fill - at < 4 + 6) return false;
+  return receive_[fill - 1] == RegisterFrame::kETX && receive_[fill - 6] == RegisterFrame::kPostamble &&
+         std::all_of(receive_.begin() + static_cast<std::ptrdiff_t>(fill - 5),
+                     receive_.begin() + static_cast<std::ptrdiff_t>(fill - 1), IsCheckCharacter);
+}
+
+bool cDeviceProtocol::HeldFrameFailed(std::size_t at, std::size_t fill) const {
+  const auto shape = FrameAt(at, fill);
+  const bool damaged = shape.has_value();  // never a whole frame here: that was taken
+  // A NAK counts wherever it stands, except among the status bytes of a frame
+  // that may still arrive whole: those may be any value.
+  const std::size_t textLength = damaged ? 0 : receive_[at + 1] - RegisterFrame::kReplyLenBase;
+  for (std::size_t i = at + 1; i < fill; ++i) {
+    if (receive_[i] != RegisterFrame::kNAK) continue;
+    const std::size_t offset = i - at;
+    if (damaged || offset < 5 + textLength || offset >= 5 + textLength + RegisterFrame::kStatusBytes) return true;
+  }
+  // Bytes that end in ETX are the end of the reply unless that ETX may be a
+  // byte of the text or the status of a frame still arriving.
+  if (receive_[fill - 1] != RegisterFrame::kETX) return false;
+  return damaged || EndsAsAFrameEnds(at, fill);
 }
 
 bool cDeviceProtocol::CheckCharactersMatch(std::size_t at, std::size_t length) const {
@@ -268,23 +303,28 @@ cDeviceProtocol::ReadOutcome cDeviceProtocol::TakeBytes(std::size_t& fill) {
       at += *length;
       continue;
     }
-    if (length) {  // no frame starts here after all: look for the next start
-      stray(1);
-      continue;
-    }
-    // A frame start whose end has not arrived. If a complete, valid frame
-    // starts further on, this start was a stray byte (or the rest of a frame
-    // that was cut short) and waiting for it would lose the reply.
+    // A frame start whose end has not arrived, or one that cannot be a frame.
+    // If a complete, valid frame starts further on, this start was a stray
+    // byte (or the rest of a frame that was cut short) and waiting for it
+    // would lose the reply.
     std::size_t next = at + 1;
     for (; next < fill; ++next) {
       if (receive_[next] != RegisterFrame::kSOH) continue;
       const auto inner = FrameAt(next, fill);
       if (inner && *inner > 0 && CheckCharactersMatch(next, *inner)) break;
     }
-    if (next >= fill) break;  // wait for the rest
+    if (next >= fill) break;  // held: the rest may still come
     stray(next - at);
   }
   endStray(at);
+  // What is held from a frame start is a failed reply once its ETX has come
+  // and the frame is damaged, or a NAK stands behind it: waiting for the rest
+  // would cost a silence and a transport reset instead of a resend.
+  if (!outcome.answered && at < fill && HeldFrameFailed(at, fill)) {
+    Trace(RegisterTrace::Event::Received, std::span(receive_).subspan(at, fill - at), "damaged reply or NAK");
+    outcome.failed = true;
+    at = fill;
+  }
   if (outcome.answered) {
     fill = 0;  // what followed the answer belongs to no request
   } else {
@@ -331,11 +371,19 @@ void cDeviceProtocol::ReceiverThread(cDeviceProtocol& engine) {
     }
     emptyReads = 0;
 
-    // SYNs alone while a frame is held are the register saying it is still
-    // busy, not bytes of the frame.
-    if (fill > 0 && std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(fill),
-                                buffer.begin() + static_cast<std::ptrdiff_t>(fill + got),
-                                [](std::uint8_t byte) { return byte == RegisterFrame::kSYN; })) {
+    // SYNs or NAKs alone while a frame is held are the register's own answers,
+    // not bytes of the frame.
+    const auto fresh = std::span(buffer).subspan(fill, got);
+    if (fill > 0 && std::all_of(fresh.begin(), fresh.end(), [](std::uint8_t byte) {
+          return byte == RegisterFrame::kSYN || byte == RegisterFrame::kNAK;
+        })) {
+      if (std::find(fresh.begin(), fresh.end(), RegisterFrame::kNAK) != fresh.end()) {
+        engine.Trace(RegisterTrace::Event::Nak);
+        fill = 0;
+        engine.receiveEnable_.Reset();
+        engine.replyFailed_.Set();
+        continue;
+      }
       engine.Trace(RegisterTrace::Event::Syn);
       engine.deviceWait_.Set();
       continue;

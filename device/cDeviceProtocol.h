@@ -25,9 +25,9 @@ class cDeviceProtocol {
   using ReplyArea = std::array<std::uint8_t, kReplyAreaSize>;
 
   // Exchange results besides 0.
-  static constexpr std::uint32_t kNoReply = 0xFFFFFFFF;        // no register, silence, wait failed
-  static constexpr std::uint32_t kRefusedRepeatedly = 2;       // credits spent on NAKs or bad frames
-  static constexpr std::uint32_t kRequestTooLong = 0xFFFFFFFE; // nothing was sent
+  static constexpr std::uint32_t kNoReply = 0xFFFFFFFF;         // no register, silence, wait failed
+  static constexpr std::uint32_t kRefusedRepeatedly = 2;        // credits spent on NAKs or bad frames
+  static constexpr std::uint32_t kRequestTooLong = 0xFFFFFFFE;  // nothing was sent
   static constexpr int kCredits = 30;
   static constexpr int kSilenceCost = 10;
   static constexpr std::uint32_t kEmptyReadsBeforeFailure = 20;
@@ -78,9 +78,15 @@ class cDeviceProtocol {
   // buffer; a frame not yet complete stays there, moved to its start, and fill
   // becomes its length.
   ReadOutcome TakeBytes(std::size_t& fill);
-  // The length of the well-formed frame (LEN, ETX and the separators in place)
-  // starting at at, 0 when there is none, nullopt when its end has not arrived.
+  // The length of the well-formed frame (LEN, ETX, the separators and the form
+  // of the check characters in place) starting at at; 0 when the bytes there
+  // cannot be one; nullopt when what has arrived may still be its beginning.
   std::optional<std::size_t> FrameAt(std::size_t at, std::size_t fill) const;
+  // The held bytes from at end with a post-amble, four check characters and ETX.
+  bool EndsAsAFrameEnds(std::size_t at, std::size_t fill) const;
+  // The bytes held from the frame start at at, no whole frame, are a failed
+  // reply: damaged and ended by ETX, or with a NAK behind the start.
+  bool HeldFrameFailed(std::size_t at, std::size_t fill) const;
   bool CheckCharactersMatch(std::size_t at, std::size_t length) const;
   // A complete, well-formed frame of the given length at at.
   void TakeFrame(std::size_t at, std::size_t length, ReadOutcome& outcome);

@@ -82,8 +82,8 @@ std::uint32_t cICLWDUDriver::Write(const std::uint8_t* data, std::uint32_t lengt
     const std::uint32_t size = std::min(length - sent, kMaxChunk);
     std::memcpy(chunk.data(), data + sent, size);
     int transferred = 0;
-    const int result = device->Transfer(kOutEndpoint, chunk.data(), static_cast<int>(size), transferred,
-                                            timing_.usbTransferTimeoutMs);
+    const int result =
+        device->Transfer(kOutEndpoint, chunk.data(), static_cast<int>(size), transferred, timing_.usbTransferTimeoutMs);
     const auto taken = static_cast<std::uint32_t>(std::clamp(transferred, 0, static_cast<int>(size)));
     sent += taken;
     if (result == 0 && taken > 0) {
@@ -114,9 +114,11 @@ std::uint32_t cICLWDUDriver::Read(std::uint8_t* buffer, std::uint32_t capacity) 
       return count;
     }
   }
-  std::array<std::uint8_t, kMaxReadTransfer> packets{};
-  const std::uint32_t asked =
-      std::min(kMaxReadTransfer, (capacity + kPacketSize - 1) / kPacketSize * kPacketSize);
+  const std::uint32_t packet = device->InPacketSize() > 0 ? device->InPacketSize() : kDefaultPacketSize;
+  // A frame needs far less; the bound keeps the sum below from overflowing.
+  const std::uint32_t wanted = std::min<std::uint32_t>(capacity, 1u << 16);
+  const std::uint32_t asked = (wanted + packet - 1) / packet * packet;
+  std::vector<std::uint8_t> packets(asked);
   for (int attempt = 0; attempt < kTries; ++attempt) {
     if (CurrentDevice() != device) {
       status_.RecordRead(kStatusDeviceGone);
@@ -124,7 +126,7 @@ std::uint32_t cICLWDUDriver::Read(std::uint8_t* buffer, std::uint32_t capacity) 
     }
     int transferred = 0;
     const int result = device->Transfer(kInEndpoint, packets.data(), static_cast<int>(asked), transferred,
-                                            timing_.usbTransferTimeoutMs);
+                                        timing_.usbTransferTimeoutMs);
     const auto taken = static_cast<std::uint32_t>(std::clamp(transferred, 0, static_cast<int>(asked)));
     // Bytes that came with a time-out are bytes all the same; dropping them
     // would cost the frame.
@@ -186,7 +188,7 @@ void cICLWDUDriver::Reset() {
     std::this_thread::sleep_for(std::chrono::milliseconds(timing_.attachPollMs));
   std::this_thread::sleep_for(std::chrono::milliseconds(timing_.resetSettleMs));
   if (!CurrentDevice()) {
-    Trace(RegisterTrace::Event::Reset, "the register did not come back" +
-                                           (Diagnostic().empty() ? std::string() : ": " + Diagnostic()));
+    Trace(RegisterTrace::Event::Reset,
+          "the register did not come back" + (Diagnostic().empty() ? std::string() : ": " + Diagnostic()));
   }
 }

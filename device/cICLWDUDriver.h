@@ -24,11 +24,11 @@ class cICLWDUDriver : public iCOMDriver {
   // Own status codes beside libusb's errors (which are reported negated).
   static constexpr std::uint32_t kStatusZeroLengthWrite = 0x1000;
   static constexpr std::uint32_t kStatusDeviceGone = 0x1001;
-  // Reads ask the device for whole packets of this size: a register that sends
-  // more than a small capacity asked for would otherwise overflow the transfer
-  // and lose the packet. What does not fit is handed out by the next Read.
-  static constexpr std::uint32_t kPacketSize = 64;
-  static constexpr std::uint32_t kMaxReadTransfer = 512;
+  // Reads ask the device for whole packets of its IN endpoint: a register that
+  // sends more than a small capacity asked for would otherwise overflow the
+  // transfer and lose the packet. What does not fit is handed out by the next
+  // Read. This size stands in when the device names none.
+  static constexpr std::uint32_t kDefaultPacketSize = 64;
 
   // Starts the library at once, so that IsConnected is meaningful from the start.
   explicit cICLWDUDriver(std::unique_ptr<UsbBackend> backend, const DeviceTiming& timing = {});

@@ -77,7 +77,9 @@ bool ReportsLogic::ReadParameters() {
 void ReportsLogic::OnInitDialog(bool deviceConnected) {
   presence_.Start(deviceConnected && transfers_ != nullptr);
   if (presence_.Attached()) {
-    ReadParameters();
+    const bool answered = ReadParameters();
+    presence_.OpeningRead(answered);
+    if (!answered) statusText_ = RegisterPresence::NoAnswerText(transfers_->Address());
   } else {
     statusText_ = "No register attached";
   }

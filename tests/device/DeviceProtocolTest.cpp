@@ -1,6 +1,7 @@
 // The protocol engine against a register played by the test.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -17,7 +18,6 @@ using std::chrono::milliseconds;
 constexpr std::array<std::uint8_t, 6> kOk{0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
 constexpr std::array<std::uint8_t, 6> kRefused{0xA0, 0x80, 0x80, 0x80, 0x80, 0x80};
 
-
 Bytes Reply(std::uint8_t sequence, std::uint8_t command, const std::string& text,
             const std::array<std::uint8_t, 6>& status = kOk) {
   return RegisterFrame::BuildReply(sequence, command, text, status);
@@ -32,7 +32,9 @@ void QueueInPieces(ScriptedTransport& transport, const Bytes& frame, std::size_t
 
 // Answers every request with the given text, echoing its sequence byte and command.
 auto Answering(const std::string& text, const std::array<std::uint8_t, 6>& status = kOk) {
-  return [text, status](const Bytes& frame, ScriptedTransport& self) { self.Queue(Reply(frame[2], frame[3], text, status)); };
+  return [text, status](const Bytes& frame, ScriptedTransport& self) {
+    self.Queue(Reply(frame[2], frame[3], text, status));
+  };
 }
 
 class DeviceProtocolTest : public ::testing::Test {
@@ -180,16 +182,104 @@ TEST_F(DeviceProtocolTest, OneSilenceCostsAResetAndAResend) {
 }
 
 TEST_F(DeviceProtocolTest, SynKeepsTheExchangeWaitingAtNoCost) {
-  // SYNs 30 ms apart, sixteen of them: the whole wait exceeds three silent
-  // periods of 150 ms, but none passes without a SYN.
+  // A SYN every 75 ms, eight of them: the whole wait spans four silent periods
+  // of 150 ms, but none passes without a SYN. (Queue times count from now.)
   transport.onWrite = [](const Bytes& frame, ScriptedTransport& self) {
-    for (int i = 0; i < 16; ++i) self.Queue({RegisterFrame::kSYN}, milliseconds(30));
-    self.Queue(Reply(frame[2], frame[3], "done"), milliseconds(30));
+    for (int i = 1; i <= 8; ++i) self.Queue({RegisterFrame::kSYN}, milliseconds(75 * i));
+    self.Queue(Reply(frame[2], frame[3], "done"), milliseconds(75 * 9));
   };
   std::string reply;
   EXPECT_EQ(engine.DeviceTransaction(0x80, "", reply), 0);
   EXPECT_EQ(reply, "done");
   EXPECT_EQ(transport.Log(), "W");
+}
+
+// Replies spoilt on the way, each followed by the good answer to the resend.
+// The register has sent all it will: waiting for more would cost a silence and
+// a transport reset, where a resend is all it takes.
+const std::vector<std::pair<const char*, std::function<Bytes(Bytes)>>>& DamagedReplies() {
+  static const std::vector<std::pair<const char*, std::function<Bytes(Bytes)>>> damages = {
+      {"LEN one too high", [](Bytes r) { return ++r[1], r; }},
+      {"LEN one too low", [](Bytes r) { return --r[1], r; }},
+      {"LEN with a bit flipped", [](Bytes r) { return r[1] ^= 0x40, r; }},
+      {"separator", [](Bytes r) { return r[r.size() - 13] = 'x', r; }},
+      {"post-amble", [](Bytes r) { return r[r.size() - 6] = 0x06, r; }},
+      {"a byte dropped from the text", [](Bytes r) { return r.erase(r.begin() + 6), r; }},
+      {"a byte dropped from the status", [](Bytes r) { return r.erase(r.end() - 9), r; }},
+      {"cut after a check character that became ETX",
+       [](Bytes r) { return r.resize(r.size() - 4), r.back() = RegisterFrame::kETX, r; }},
+  };
+  return damages;
+}
+
+TEST_F(DeviceProtocolTest, DamagedRepliesCostAResendNotASilence) {
+  for (const auto& [what, damage] : DamagedReplies()) {
+    for (const std::size_t piece : {std::size_t{64}, std::size_t{7}}) {
+      int writes = 0;
+      transport.onWrite = [&writes, &damage, piece](const Bytes& frame, ScriptedTransport& self) {
+        const Bytes reply = Reply(frame[2], frame[3], "payload text");
+        QueueInPieces(self, ++writes == 1 ? damage(reply) : reply, piece);
+      };
+      const std::string before = transport.Log();
+      std::string reply;
+      EXPECT_EQ(engine.DeviceTransaction(0x80, "", reply), 0) << what << " in reads of " << piece;
+      EXPECT_EQ(reply, "payload text") << what;
+      EXPECT_EQ(transport.Log().substr(before.size()), "WW") << what << " in reads of " << piece;
+    }
+  }
+}
+
+TEST_F(DeviceProtocolTest, NakBehindAHeldPartialFrameCostsAResend) {
+  const Bytes partial = Reply(0x21, 0x80, "abcdefgh");
+  const std::vector<std::pair<const char*, std::vector<Bytes>>> cases = {
+      {"in the next read", {Bytes(partial.begin(), partial.begin() + 7), {RegisterFrame::kNAK}}},
+      {"in the same read", {[&] {
+         Bytes read(partial.begin(), partial.begin() + 7);
+         read.push_back(RegisterFrame::kNAK);
+         return read;
+       }()}},
+      {"after a start cut in the status", {Bytes(partial.begin(), partial.begin() + 15), {RegisterFrame::kNAK}}},
+      {"after a lone SOH", {{RegisterFrame::kSOH}, {RegisterFrame::kNAK}}},
+  };
+  for (const auto& [what, reads] : cases) {
+    int writes = 0;
+    transport.onWrite = [&writes, &reads](const Bytes& frame, ScriptedTransport& self) {
+      if (++writes > 1) return self.Queue(Reply(frame[2], frame[3], "second"));
+      for (const Bytes& read : reads) self.Queue(read, milliseconds(5));
+    };
+    const std::string before = transport.Log();
+    std::string reply;
+    EXPECT_EQ(engine.DeviceTransaction(0x80, "", reply), 0) << what;
+    EXPECT_EQ(reply, "second") << what;
+    EXPECT_EQ(transport.Log().substr(before.size()), "WW") << what;
+  }
+}
+
+TEST_F(DeviceProtocolTest, DamagedRepliesCountAsFailedFramesNotAsSilences) {
+  // Three would end the exchange if each cost a silence; twenty-nine are survived.
+  for (const int damaged : {3, 29}) {
+    int writes = 0;
+    transport.onWrite = [&writes, damaged](const Bytes& frame, ScriptedTransport& self) {
+      Bytes reply = Reply(frame[2], frame[3], "at last");
+      if (++writes <= damaged) reply.erase(reply.begin() + 5);
+      self.Queue(reply);
+    };
+    const std::string before = transport.Log();
+    std::string reply;
+    EXPECT_EQ(engine.DeviceTransaction(0x80, "", reply), 0) << damaged;
+    EXPECT_EQ(reply, "at last") << damaged;
+    EXPECT_EQ(transport.Log().substr(before.size()), std::string(static_cast<std::size_t>(damaged) + 1, 'W'));
+  }
+  // The thirtieth ends it, as thirty NAKs do.
+  transport.onWrite = [](const Bytes& frame, ScriptedTransport& self) {
+    Bytes reply = Reply(frame[2], frame[3], "never");
+    reply[reply.size() - 6] = 0x06;
+    self.Queue(reply);
+  };
+  const std::string before = transport.Log();
+  cDeviceProtocol::ReplyArea area{};
+  EXPECT_EQ(engine.Exchange(0x80, "", area), cDeviceProtocol::kRefusedRepeatedly);
+  EXPECT_EQ(transport.Log().substr(before.size()), std::string(31, 'W') + "R");
 }
 
 TEST_F(DeviceProtocolTest, LateAnswerWithEarlierSequenceIsDropped) {
@@ -218,12 +308,9 @@ TEST_F(DeviceProtocolTest, BytesOutsideAFrameAreDropped) {
 // Whatever comes in front of a frame in the same read, the frame is found.
 TEST_F(DeviceProtocolTest, EveryByteOfAReadIsLookedAt) {
   const std::vector<std::pair<const char*, Bytes>> prefixes = {
-      {"SYN", {RegisterFrame::kSYN}},
-      {"two SYNs", {RegisterFrame::kSYN, RegisterFrame::kSYN}},
-      {"NAK", {RegisterFrame::kNAK}},
-      {"stray bytes", {'x', 0x03, 0x7F}},
-      {"a lone SOH", {RegisterFrame::kSOH}},
-      {"a cut frame", {RegisterFrame::kSOH, 0x40, 0x21, 0x80, 'a'}},
+      {"SYN", {RegisterFrame::kSYN}},        {"two SYNs", {RegisterFrame::kSYN, RegisterFrame::kSYN}},
+      {"NAK", {RegisterFrame::kNAK}},        {"stray bytes", {'x', 0x03, 0x7F}},
+      {"a lone SOH", {RegisterFrame::kSOH}}, {"a cut frame", {RegisterFrame::kSOH, 0x40, 0x21, 0x80, 'a'}},
   };
   for (const auto& [what, prefix] : prefixes) {
     transport.onWrite = [prefix = prefix](const Bytes& frame, ScriptedTransport& self) {

@@ -26,7 +26,7 @@ class FakeUsbLink : public std::enable_shared_from_this<FakeUsbLink> {
  public:
   struct Step {
     int result = 0;
-    int transferred = -1;  // -1: everything asked for
+    int transferred = -1;            // -1: everything asked for
     std::vector<std::uint8_t> data;  // for reads
   };
   struct Call {
@@ -42,6 +42,10 @@ class FakeUsbLink : public std::enable_shared_from_this<FakeUsbLink> {
   // What a device reset answers: 0 for a reset in place, after which the handle
   // works on; anything else leaves the handle useless but still open.
   std::atomic<int> resetResult{LIBUSB_ERROR_IO};
+  // The IN endpoint's packet size. A read step's bytes come as one transfer;
+  // when they do not fit the room asked for, the transfer overflows and they
+  // are lost, as with a real device sending a packet larger than that room.
+  std::atomic<std::uint32_t> inPacketSize{64};
 
   void Script(std::uint8_t endpoint, std::vector<Step> steps) {
     {
@@ -143,6 +147,7 @@ class FakeUsbHandle : public UsbDeviceLink {
     interrupted_ = true;
     device_->Wake();
   }
+  std::uint32_t InPacketSize() const override { return device_->inPacketSize; }
   std::string Describe() const override { return "fake register"; }
 
   bool Interrupted() const { return interrupted_; }
@@ -217,6 +222,9 @@ inline int FakeUsbLink::Transfer(FakeUsbHandle& handle, std::uint8_t endpoint, s
   if (hook) hook();
   if (endpoint == 0x03) {
     transferred = step.transferred < 0 ? length : step.transferred;
+  } else if (step.result == 0 && static_cast<int>(step.data.size()) > length) {
+    transferred = 0;
+    return LIBUSB_ERROR_OVERFLOW;
   } else {
     const int count = std::min<int>(length, static_cast<int>(step.data.size()));
     std::copy_n(step.data.begin(), count, data);

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <map>
 #include <numeric>
 #include <thread>
 
+#include "ClaimRetries.h"
 #include "FakeUsb.h"
 #include "LibusbBackend.h"
 #include "RegisterFrame.h"
@@ -133,6 +135,21 @@ TEST_F(UsbTransportTest, ReadsAskForWholePacketsAndKeepWhatDoesNotFit) {
   backend->Unplug();
   PlugRegister();
   EXPECT_EQ(driver->Read(buffer, 4), 0u);
+}
+
+// A high-speed register sends packets of 512 bytes: a read asking for less
+// than one packet would overflow and lose the reply.
+TEST_F(UsbTransportTest, ReadsAskForWholePacketsOfTheRegistersEndpoint) {
+  link->inPacketSize = 512;
+  PlugRegister();
+  const auto reply = Counting(200);
+  link->Script(0x81, {{0, -1, reply}});
+  std::uint8_t buffer[256]{};
+  ASSERT_EQ(driver->Read(buffer, 8), 8u);
+  EXPECT_EQ(link->Calls().back().length, 512);
+  EXPECT_EQ(driver->Read(buffer + 8, 248), 192u);
+  EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + 200), reply);
+  EXPECT_EQ(link->Calls().size(), 1u);
 }
 
 TEST_F(UsbTransportTest, BytesThatCameWithATimeOutAreKept) {
@@ -343,7 +360,7 @@ std::optional<int> RegisterInterfaceOf(std::vector<libusb_endpoint_descriptor> e
   setting.bInterfaceNumber = 2;
   setting.bNumEndpoints = static_cast<std::uint8_t>(endpoints.size());
   setting.endpoint = endpoints.data();
-  libusb_interface interface{};
+  libusb_interface interface {};
   interface.altsetting = &setting;
   interface.num_altsetting = 1;
   libusb_config_descriptor config{};
@@ -367,6 +384,67 @@ TEST(UsbRegisterRule, NeedsOut03AndIn81AsBulkOrInterruptInOneSetting) {
   EXPECT_FALSE(RegisterInterfaceOf({Endpoint(0x03, kIsochronous), Endpoint(0x81, kBulk)}).has_value());
   EXPECT_FALSE(RegisterInterfaceOf({Endpoint(0x83, kBulk), Endpoint(0x01, kBulk)}).has_value());
   EXPECT_FALSE(RegisterInterfaceOf({}).has_value());
+}
+
+// Reads follow the IN endpoint's packet size, read from its descriptor.
+TEST(UsbRegisterRule, TheInEndpointsPacketSizeIsTaken) {
+  const auto packetOf = [](std::uint8_t type, std::uint16_t maxPacketSize) {
+    std::vector<libusb_endpoint_descriptor> endpoints{Endpoint(0x03, LIBUSB_TRANSFER_TYPE_BULK), Endpoint(0x81, type)};
+    endpoints[0].wMaxPacketSize = 8;
+    endpoints[1].wMaxPacketSize = maxPacketSize;
+    libusb_interface_descriptor setting{};
+    setting.bNumEndpoints = 2;
+    setting.endpoint = endpoints.data();
+    libusb_interface interface {};
+    interface.altsetting = &setting;
+    interface.num_altsetting = 1;
+    libusb_config_descriptor config{};
+    config.bNumInterfaces = 1;
+    config.interface = &interface;
+    return LibusbBackend::RegisterInterface(config).value().inPacketSize;
+  };
+  EXPECT_EQ(packetOf(LIBUSB_TRANSFER_TYPE_BULK, 64), 64u);
+  EXPECT_EQ(packetOf(LIBUSB_TRANSFER_TYPE_BULK, 512), 512u);
+  EXPECT_EQ(packetOf(LIBUSB_TRANSFER_TYPE_INTERRUPT, 1024), 1024u);
+  // A high-speed interrupt endpoint with two extra transactions per microframe.
+  EXPECT_EQ(packetOf(LIBUSB_TRANSFER_TYPE_INTERRUPT, (2 << 11) | 1024), 3072u);
+}
+
+// A register whose interface another handle still holds is tried again until
+// the retry time is up, then reported once; one that leaves is let go.
+TEST(UsbClaimRetries, BusyClaimsAreTriedAgainUntilTheRetryTimeIsUp) {
+  using Retries = ClaimRetries<int>;
+  using std::chrono::milliseconds;
+  Retries retries(milliseconds(3000));
+  const auto start = Retries::Clock::now();
+  std::vector<int> released, reported;
+  std::map<int, Retries::Claim> answers;
+  const auto retry = [&](milliseconds after) {
+    retries.Retry(
+        start + after, [&](int device) { return answers.at(device); }, [&](int device) { reported.push_back(device); },
+        [&](int device) { released.push_back(device); });
+  };
+  retries.Add(1, start);  // freed in time
+  retries.Add(2, start);  // held for good
+  retries.Add(3, start);  // unplugged while waiting
+  answers = {{1, Retries::Claim::Busy}, {2, Retries::Claim::Busy}, {3, Retries::Claim::Busy}};
+  retry(milliseconds(100));
+  EXPECT_TRUE(released.empty());
+  retries.Remove(3, [&](int device) { released.push_back(device); });
+  answers[1] = Retries::Claim::Taken;
+  retry(milliseconds(2900));
+  EXPECT_EQ(released, (std::vector<int>{3, 1}));
+  EXPECT_TRUE(reported.empty());
+  retry(milliseconds(3000));
+  EXPECT_EQ(released, (std::vector<int>{3, 1, 2}));
+  EXPECT_EQ(reported, std::vector<int>{2});
+  EXPECT_TRUE(retries.Empty());
+
+  // What is still listed at the end is let go too.
+  retries.Add(4, start);
+  retries.Clear([&](int device) { released.push_back(device); });
+  EXPECT_EQ(released.back(), 4);
+  EXPECT_TRUE(retries.Empty());
 }
 
 // A device found by its endpoints alone is never taken from a kernel driver.

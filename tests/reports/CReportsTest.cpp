@@ -255,3 +255,14 @@ TEST_F(ReportsWindow, ASavedChartSaysWhatItShowsAndWhen) {
   QTest::mouseClick(Child<QPushButton>(window, "saveChartButton"), Qt::LeftButton);
   EXPECT_EQ(QImage(QString::fromStdString(dir.File("chart.png"))).height(), picture.height());
 }
+
+// A register that is there but never answers is named in the status line, not
+// taken for one that answered.
+TEST_F(ReportsWindow, ARegisterThatDoesNotAnswerIsNamed) {
+  RegisterTransfers silent{[](std::uint16_t, const std::string&, std::string&) { return 1; }, profile};
+  silent.SetAddress("serial:/dev/ttyS9");
+  ReportsLogic logic(op, profile, &silent);
+  logic.OnInitDialog(true);
+  EXPECT_EQ(logic.StatusText(), "no register answers on serial:/dev/ttyS9");
+  EXPECT_TRUE(logic.DownloadEnabled());
+}

@@ -20,6 +20,7 @@ CARTICLESApp::CARTICLESApp(ArticlesAppSettings settings, Operator* op) : setting
   }
   connection_ = std::make_unique<RegisterConnection>(settings_.registerChoice, settings_.timing);
   transfers_ = std::make_unique<RegisterTransfers>(connection_->Transaction(), profile_);
+  transfers_->SetAddress(settings_.registerChoice.Address());
   configurations_ = std::make_unique<CConfigurations>(
       SerialPortFunctions{[](const std::string& port, std::uint32_t drainMs, std::uint32_t baud) {
                             return SerialOpen(port, drainMs, baud);

@@ -416,9 +416,15 @@ void ArticlesWindowLogic::OnInitDialog(bool deviceConnected) {
   }
   if (transfers_) {
     controls.statusText.clear();
-    // Reading the parameters is no transfer: the status tells which register answered.
-    if (ReadParameters()) controls.statusText = "Register attached: " + UiText("DV_1");
+    const bool answered = ReadParameters();
+    presence_.OpeningRead(answered);
+    // A line or device that is there is no register yet: the download is
+    // offered only to a register that answered. Reading the parameters is no
+    // transfer: the status tells which register answered.
+    controls.statusText =
+        answered ? "Register attached: " + UiText("DV_1") : RegisterPresence::NoAnswerText(transfers_->Address());
     UpdateData(false);
+    if (!answered) return;
   }
   while (op_.Ask(UiText("MSG_DOWNLOAD_QUESTION"), {}, MessageButtons::YesNo, MessageIcon::Question) == Answer::Yes) {
     controls.viewMode = ViewMode::Both;

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "TaskRunner.h"
 
@@ -20,6 +21,15 @@ class RegisterPresence {
     stale_ = false;
   }
   bool Attached() const { return attached_; }
+
+  // The parameters read as the window opened: a register that did not answer
+  // is asked again before its first transfer.
+  void OpeningRead(bool answered) { stale_ = attached_ && !answered; }
+  // What the status line says when a register is there but does not answer,
+  // as opposed to when none is attached at all.
+  static std::string NoAnswerText(const std::string& address) {
+    return address.empty() ? "no register answers" : "no register answers on " + address;
+  }
   bool Busy() const { return busy_; }
 
   // True when the attached state changed now and the window should say so;

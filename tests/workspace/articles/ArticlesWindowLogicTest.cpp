@@ -3,8 +3,17 @@
 #include <filesystem>
 #include <functional>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <thread>
+
 #include "ArticlesWindowLogic.h"
 #include "Config.h"
+#include "FastTiming.h"
+#include "RegisterConnection.h"
+#include "RegisterTransfers.h"
 #include "UiText.h"
 #include "ScriptedOperator.h"
 #include "TempDir.h"
@@ -692,3 +701,59 @@ TEST_F(ArticlesWindow, EditDeleteAndSearchesActOnTheRowsShown) {
   EXPECT_EQ(window.Table().Count(), 3u);
   EXPECT_FALSE(window.Table().FindByPlu(2).has_value());
 }
+
+namespace {
+
+// Runs each task on a thread of its own, as the window's runner does, and
+// notes what ran where.
+class WorkerRunner : public TaskRunner {
+ public:
+  std::vector<std::string> titles;
+  bool ranOnCaller = false;
+  void Run(const std::string& title, const Task& task) override {
+    titles.push_back(title);
+    const auto caller = std::this_thread::get_id();
+    std::thread worker([&] {
+      ranOnCaller = ranOnCaller || std::this_thread::get_id() == caller;
+      TransferControl control;
+      task(control);
+    });
+    worker.join();
+  }
+};
+
+}  // namespace
+
+// A serial line is there as soon as its device is, but nothing may answer on
+// it: that is no register, so the opening download is not offered, and the
+// status line names the line that stayed silent.
+TEST_F(ArticlesWindow, ASilentSerialLineIsOfferedNoDownload) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string path = ptsname(master);
+  std::string error;
+  const auto choice = RegisterChoice::Parse("serial:" + path, &error);
+  ASSERT_TRUE(choice) << error;
+  DeviceTiming timing = FastTiming();
+  timing.replyWaitMs = 20;
+  {
+    RegisterConnection connection(*choice, timing);
+    connection.Start();
+    ASSERT_TRUE(connection.IsConnected());
+    RegisterTransfers transfers(connection.Transaction(), profile);
+    transfers.SetAddress(choice->Address());
+    ArticlesWindowLogic opened(op, profile, &editor, &departmentEditor, &transfers);
+    WorkerRunner runner;
+    opened.SetTaskRunner(&runner);
+
+    opened.OnInitDialog(connection.IsConnected());
+    EXPECT_TRUE(op.Asked().empty()) << LastMessage(op);
+    EXPECT_EQ(opened.controls.statusText, "no register answers on serial:" + path);
+    EXPECT_EQ(runner.titles, std::vector<std::string>{"Register"});
+    EXPECT_FALSE(runner.ranOnCaller);
+  }
+  close(master);
+}
+
