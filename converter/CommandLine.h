@@ -20,8 +20,11 @@ class CommandLine {
 
   static constexpr std::size_t kMaxSlots = 256;
 
-  // Cuts the arguments (the program name first) into complete slots.
-  static std::vector<Slot> SlotsOf(std::span<const std::string_view> arguments);
+  // Cuts the arguments (the program name first) into complete slots. The keys
+  // of two-character options that got no value (the next option took their
+  // place, or nothing followed) go to unfinished when it is given.
+  static std::vector<Slot> SlotsOf(std::span<const std::string_view> arguments,
+                                   std::vector<std::string>* unfinished = nullptr);
 
   // Slots applied in order: a later one overrides an earlier one of its kind.
   static CommandLine Parse(std::span<const std::string_view> arguments);
@@ -32,4 +35,7 @@ class CommandLine {
   bool version = false;
   std::string databasePath;
   std::string workbookPath;
+  // 'D' or 'U' when such an option got no value (-D -Ishop.db): the mode a
+  // person most likely meant and did not get; 0 otherwise.
+  char unfinishedMode = 0;
 };
