@@ -199,8 +199,8 @@ TEST_F(Export, ADestinationThatIsNoFileIsNotDeletedAndSaysSo) {
 
 TEST_F(Export, AFolderThatDoesNotExistIsAWriteError) {
   WriteDatabase(db, {}, {MakeArticle(1, "a", 'A', 1)});
-  const RunResult result =
-      RunProgram(dir.path(), {"alal", "-DW", "-ItmpDBTransfer.tmp", "-O", (dir / "no such folder" / "out.xlsx").string()});
+  const RunResult result = RunProgram(
+      dir.path(), {"alal", "-DW", "-ItmpDBTransfer.tmp", "-O", (dir / "no such folder" / "out.xlsx").string()});
   EXPECT_EQ(result.status, 1);
   ASSERT_GE(result.errors.size(), 25u);
   EXPECT_EQ(result.errors.substr(result.errors.size() - 25), "XLS Database Write Error\n") << result.errors;
