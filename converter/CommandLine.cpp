@@ -36,6 +36,7 @@ CommandLine CommandLine::Parse(std::span<const std::string_view> arguments) {
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     line.help |= arguments[i] == "--help";
     line.version |= arguments[i] == "--version";
+    line.trace |= arguments[i] == "--trace";
   }
   std::vector<std::string> unfinished;
   for (const Slot& slot : SlotsOf(arguments, &unfinished)) {

@@ -1,6 +1,6 @@
 // The converter's command line: option slots of a key (text after the dash)
 // and a value; only the first character of a key counts (D, U, I, O). Beside
-// the slots, an argument that is exactly --help or --version asks for that.
+// the slots, an argument that is exactly --help, --version or --trace asks for that.
 #pragma once
 
 #include <cstddef>
@@ -33,6 +33,7 @@ class CommandLine {
   ConversionMode mode = ConversionMode::None;
   bool help = false;
   bool version = false;
+  bool trace = false;  // --trace: the workbook libraries' own log lines are shown too
   std::string databasePath;
   std::string workbookPath;
   // 'D' or 'U' when such an option got no value (-D -Ishop.db): the mode a

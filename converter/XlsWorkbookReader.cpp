@@ -15,6 +15,7 @@
 
 #include "CFormat.h"
 #include "CodePage.h"
+#include "LibraryLog.h"
 #include "NumberFormat.h"
 #include "WorkbookFormat.h"
 
@@ -266,6 +267,8 @@ GsfPtr<GsfInput> Child(GsfInfile* file, const char* name) {
 
 std::unique_ptr<XlsWorkbookReader> XlsWorkbookReader::Load(const std::string& contents, std::string& error) {
   static const bool initialised = [] {
+    // The library's own complaints about a damaged file are no messages of ours.
+    library_log::Capture();
     gsf_init();
     return true;
   }();

@@ -6,6 +6,7 @@
 #include "ArticlesVersion.h"
 #include "CommandLine.h"
 #include "Converter.h"
+#include "LibraryLog.h"
 #include "Reporter.h"
 
 namespace {
@@ -14,6 +15,7 @@ constexpr const char* kUsage =
     "Usage: Quorvex -DW -IDB -OWORKBOOK    export the database or report file DB to an .xlsx workbook\n"
     "       Quorvex -UP -IDB -OWORKBOOK    import a workbook (.xlsx, .ods or .xls) into the database file DB\n"
     "       Quorvex --help | --version\n"
+    "       --trace beside -D or -U also shows what the workbook libraries say\n"
     "\n"
     "An option is a dash, a key letter and a value, joined (-Ishop.db) or as the next\n"
     "argument (-I shop.db). -D and -U need a value too, any will do (-DW, -UP): a bare\n"
@@ -47,5 +49,6 @@ int main(int argc, char** argv) {
     return 0;
   }
   Reporter reporter(std::cerr);
+  if (line.trace) library_log::ForwardTo(&reporter);
   return Converter(reporter).Run(argc, argv);
 }
