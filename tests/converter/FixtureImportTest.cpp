@@ -171,8 +171,10 @@ TEST(FixtureImportHostile, EachIsRefusedWithItsReasonOrRead) {
     const char* message;  // nullptr: imports
   };
   const std::vector<Case> cases = {
-      {"bomb_sheet.xlsx", "part xl/worksheets/sheet1.xml is larger than 64 MiB when unpacked"},
-      {"bomb_content.ods", "part content.xml is larger than 64 MiB when unpacked"},
+      {"bomb_sheet.xlsx",
+       "part xl/worksheets/sheet1.xml is larger than 160 MiB when unpacked: the workbook is too large to be imported"},
+      {"bomb_content.ods",
+       "part content.xml is larger than 160 MiB when unpacked: the workbook is too large to be imported"},
       {"repeated_article.ods", "sheet ARTICLES holds more than 49999 article rows"},
       {"password.ods", "the workbook is protected by a password"},
       {"moved_parts.xlsx", nullptr},
@@ -190,6 +192,7 @@ TEST(FixtureImportHostile, EachIsRefusedWithItsReasonOrRead) {
     }
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.errors.find(c.message), std::string::npos) << result.errors;
+    EXPECT_EQ(result.errors.find("damaged"), std::string::npos) << result.errors;
     EXPECT_FALSE(fs::exists(dir / "tmpDBTransfer.tmp"));  // nothing is written for a refused workbook
   }
 }
