@@ -263,6 +263,28 @@ GsfPtr<GsfInput> Child(GsfInfile* file, const char* name) {
   return nullptr;
 }
 
+// Whether the compound file's root directory entry names siblings, which it
+// never may. libgsf reads them all the same, with no parent to hold them, and
+// loses each one (an entry and its name, converted from a stack buffer it
+// fills only in part, so of a length that differs from run to run).
+bool RootEntryHasSiblings(const std::string& contents) {
+  constexpr std::size_t kHeader = 512, kSectorShift = 0x1E, kFirstDirectorySector = 0x30;
+  constexpr std::size_t kEntry = 128, kLeftSibling = 0x44, kRightSibling = 0x48;
+  constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
+  if (contents.size() < kHeader) return false;
+  const Bytes bytes(reinterpret_cast<const unsigned char*>(contents.data()), contents.size());
+  const unsigned shift = U16(bytes, kSectorShift);
+  if (shift < 6 || shift > 30) return false;  // the library refuses such a file itself
+  // Where the library looks for the first entry: behind the 512-byte header.
+  const std::uint64_t at = kHeader + (std::uint64_t{U32(bytes, kFirstDirectorySector)} << shift);
+  if (at > contents.size() || contents.size() - at < kEntry) return false;
+  for (const std::size_t sibling : {kLeftSibling, kRightSibling}) {
+    const std::uint32_t entry = U32(bytes, static_cast<std::size_t>(at) + sibling);
+    if (entry != kNoStream && entry != 0) return true;  // itself: the library skips that
+  }
+  return false;
+}
+
 }  // namespace
 
 std::unique_ptr<XlsWorkbookReader> XlsWorkbookReader::Load(const std::string& contents, std::string& error) {
@@ -274,6 +296,10 @@ std::unique_ptr<XlsWorkbookReader> XlsWorkbookReader::Load(const std::string& co
   }();
   (void)initialised;
   auto reader = std::make_unique<XlsWorkbookReader>();
+  if (RootEntryHasSiblings(contents)) {
+    error = "damaged Excel workbook: the root entry of its directory has siblings";
+    return nullptr;
+  }
   GsfPtr<GsfInput> input(gsf_input_memory_new(reinterpret_cast<const guint8*>(contents.data()),
                                               static_cast<gsf_off_t>(contents.size()), FALSE));
   GError* gerror = nullptr;
