@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
-std::vector<CommandLine::Slot> CommandLine::SlotsOf(std::span<const std::string_view> arguments) {
+std::vector<CommandLine::Slot> CommandLine::SlotsOf(std::span<const std::string_view> arguments,
+                                                    std::vector<std::string>* unfinished) {
   std::vector<Slot> slots;
   Slot current;
   bool open = false;  // a two-character option waits for its value
@@ -8,6 +9,7 @@ std::vector<CommandLine::Slot> CommandLine::SlotsOf(std::span<const std::string_
     const std::string_view argument = arguments[i];
     if (argument.empty() || argument == "-") continue;
     if (argument.front() == '-') {
+      if (open && unfinished) unfinished->push_back(current.key);
       current.key = std::string(argument.substr(1));
       if (argument.size() >= 3) {
         current.value = std::string(argument.substr(2));
@@ -25,6 +27,7 @@ std::vector<CommandLine::Slot> CommandLine::SlotsOf(std::span<const std::string_
       open = false;
     }
   }
+  if (open && unfinished) unfinished->push_back(current.key);
   return slots;
 }
 
@@ -33,8 +36,10 @@ CommandLine CommandLine::Parse(std::span<const std::string_view> arguments) {
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     line.help |= arguments[i] == "--help";
     line.version |= arguments[i] == "--version";
+    line.trace |= arguments[i] == "--trace";
   }
-  for (const Slot& slot : SlotsOf(arguments)) {
+  std::vector<std::string> unfinished;
+  for (const Slot& slot : SlotsOf(arguments, &unfinished)) {
     switch (slot.key.front()) {
       case 'D': line.mode = ConversionMode::Export; break;
       case 'U': line.mode = ConversionMode::Import; break;
@@ -43,6 +48,8 @@ CommandLine CommandLine::Parse(std::span<const std::string_view> arguments) {
       default: break;  // lower case and any other letter mean nothing
     }
   }
+  for (const std::string& key : unfinished)
+    if (key.front() == 'D' || key.front() == 'U') line.unfinishedMode = key.front();
   return line;
 }
 

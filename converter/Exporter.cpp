@@ -45,8 +45,10 @@ int Exporter::Run(const std::string& databasePath, const std::string& workbookPa
   // only when complete: a kill or a full disk leaves the old workbook.
   FileReplacement replacement;
   if (const IoResult begun = replacement.Begin(workbookPath); !begun) {
+    // No workbook can be made there (a missing folder, no right to write in
+    // it): the write fails, as it does when the driver cannot create the file.
     reporter_.Line(begun.error);
-    reporter_.Line(kMsgDestinationCannotOpen);
+    reporter_.Line(kMsgXlsWriteError);
     return 1;
   }
   std::string error;

@@ -182,6 +182,9 @@ std::unique_ptr<OdsWorkbookReader> OdsWorkbookReader::Load(std::string contents,
   } catch (const PasswordProtected& e) {
     error = e.what();
     return nullptr;
+  } catch (const ZipPackage::TooLarge& e) {
+    error = e.what();
+    return nullptr;
   } catch (const std::exception& e) {
     error = std::string("damaged OpenDocument spreadsheet: ") + e.what();
     return nullptr;

@@ -23,6 +23,8 @@ class StringPool {
     return std::string_view(chars_).substr(begin, ends_[i] - begin);
   }
   void reserve(std::size_t count) { ends_.reserve(count); }
+  // The memory the strings take.
+  std::size_t Bytes() const { return chars_.size() + ends_.size() * sizeof(std::uint32_t); }
 
  private:
   std::string chars_;

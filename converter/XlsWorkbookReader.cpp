@@ -14,6 +14,8 @@
 #include <strings.h>
 
 #include "CFormat.h"
+#include "CodePage.h"
+#include "LibraryLog.h"
 #include "NumberFormat.h"
 #include "WorkbookFormat.h"
 
@@ -22,21 +24,50 @@ namespace {
 using Damage = XlsWorkbookReader::Damage;
 using Bytes = std::span<const unsigned char>;
 
-// Record types of the Excel binary file format (BIFF8).
+// Record types of the Excel binary file format (BIFF8, and BIFF5 where they
+// are the same; BIFF5 has no shared strings).
 enum : std::uint16_t {
-  kFormula = 0x0006, kEof = 0x000A, kFilePass = 0x002F, kContinue = 0x003C, kBoundSheet = 0x0085,
-  kMulRk = 0x00BD, kSst = 0x00FC, kLabelSst = 0x00FD, kXf = 0x00E0, kNumber = 0x0203, kLabel = 0x0204,
-  kBoolErr = 0x0205, kString = 0x0207, kRk = 0x027E, kFormat = 0x041E, kBof = 0x0809,
+  kFormula = 0x0006,
+  kEof = 0x000A,
+  kFilePass = 0x002F,
+  kContinue = 0x003C,
+  kCodePage = 0x0042,
+  kBoundSheet = 0x0085,
+  kMulRk = 0x00BD,
+  kRString = 0x00D6,
+  kSst = 0x00FC,
+  kLabelSst = 0x00FD,
+  kXf = 0x00E0,
+  kNumber = 0x0203,
+  kLabel = 0x0204,
+  kBoolErr = 0x0205,
+  kString = 0x0207,
+  kRk = 0x027E,
+  kFormat = 0x041E,
+  kBof = 0x0809,
 };
 constexpr std::uint16_t kBiff8 = 0x0600;
+constexpr std::uint16_t kBiff5 = 0x0500;        // Excel 5.0 and Excel 95 (BIFF7) alike
+constexpr std::uint16_t kWindowsLatin1 = 1252;  // a BIFF5 workbook without a CODEPAGE record
+
+// The name the system's converter knows a CODEPAGE record's value by; empty
+// for UTF-16, which only BIFF8 uses.
+std::string CodePageName(std::uint16_t id) {
+  switch (id) {
+    case 367: return "ASCII";
+    case 1200: return "";
+    case 10000:
+    case 32768: return "MACINTOSH";
+    case 32769: return "CP1252";
+    default: return "CP" + std::to_string(id);
+  }
+}
 
 std::uint16_t U16(Bytes b, std::size_t at) {
   if (b.size() < 2 || at > b.size() - 2) throw Damage{"a record is shorter than its contents"};
   return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
 }
-std::uint32_t U32(Bytes b, std::size_t at) {
-  return U16(b, at) | static_cast<std::uint32_t>(U16(b, at + 2)) << 16;
-}
+std::uint32_t U32(Bytes b, std::size_t at) { return U16(b, at) | static_cast<std::uint32_t>(U16(b, at + 2)) << 16; }
 double F64(Bytes b, std::size_t at) {
   const std::uint64_t bits = U32(b, at) | static_cast<std::uint64_t>(U32(b, at + 4)) << 32;
   double value;
@@ -180,6 +211,16 @@ class Pieces {
     return Utf8Of(units);
   }
 
+  // A BIFF5 string: a character count of 8 or 16 bits and as many bytes of
+  // the code page.
+  std::string ByteString(bool wideCount, const std::array<std::string, 256>& codePage) {
+    const std::size_t count = wideCount ? Word() : Byte();
+    std::string text;
+    text.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) text += codePage[Byte()];
+    return text;
+  }
+
  private:
   Bytes Current() const { return pieces_[piece_]; }
   void NextPiece() {
@@ -222,15 +263,43 @@ GsfPtr<GsfInput> Child(GsfInfile* file, const char* name) {
   return nullptr;
 }
 
+// Whether the compound file's root directory entry names siblings, which it
+// never may. libgsf reads them all the same, with no parent to hold them, and
+// loses each one (an entry and its name, converted from a stack buffer it
+// fills only in part, so of a length that differs from run to run).
+bool RootEntryHasSiblings(const std::string& contents) {
+  constexpr std::size_t kHeader = 512, kSectorShift = 0x1E, kFirstDirectorySector = 0x30;
+  constexpr std::size_t kEntry = 128, kLeftSibling = 0x44, kRightSibling = 0x48;
+  constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
+  if (contents.size() < kHeader) return false;
+  const Bytes bytes(reinterpret_cast<const unsigned char*>(contents.data()), contents.size());
+  const unsigned shift = U16(bytes, kSectorShift);
+  if (shift < 6 || shift > 30) return false;  // the library refuses such a file itself
+  // Where the library looks for the first entry: behind the 512-byte header.
+  const std::uint64_t at = kHeader + (std::uint64_t{U32(bytes, kFirstDirectorySector)} << shift);
+  if (at > contents.size() || contents.size() - at < kEntry) return false;
+  for (const std::size_t sibling : {kLeftSibling, kRightSibling}) {
+    const std::uint32_t entry = U32(bytes, static_cast<std::size_t>(at) + sibling);
+    if (entry != kNoStream && entry != 0) return true;  // itself: the library skips that
+  }
+  return false;
+}
+
 }  // namespace
 
 std::unique_ptr<XlsWorkbookReader> XlsWorkbookReader::Load(const std::string& contents, std::string& error) {
   static const bool initialised = [] {
+    // The library's own complaints about a damaged file are no messages of ours.
+    library_log::Capture();
     gsf_init();
     return true;
   }();
   (void)initialised;
   auto reader = std::make_unique<XlsWorkbookReader>();
+  if (RootEntryHasSiblings(contents)) {
+    error = "damaged Excel workbook: the root entry of its directory has siblings";
+    return nullptr;
+  }
   GsfPtr<GsfInput> input(gsf_input_memory_new(reinterpret_cast<const guint8*>(contents.data()),
                                               static_cast<gsf_off_t>(contents.size()), FALSE));
   GError* gerror = nullptr;
@@ -240,15 +309,15 @@ std::unique_ptr<XlsWorkbookReader> XlsWorkbookReader::Load(const std::string& co
     if (gerror) g_error_free(gerror);
     return nullptr;
   }
+  // Excel 5.0 and 95 name the stream Book; some programs write their BIFF5 as Workbook.
   GsfPtr<GsfInput> stream = Child(file.get(), "Workbook");
+  if (!stream) stream = Child(file.get(), "Book");
   if (!stream) {
     // An .xlsx saved with a password is an encrypted package inside a compound file.
     if (Child(file.get(), "EncryptedPackage") || Child(file.get(), "EncryptionInfo"))
       error = kPasswordProtected;
-    else if (Child(file.get(), "Book"))
-      error = "an Excel 5.0/95 workbook cannot be read: save it as Excel 97-2003 (.xls), .xlsx or .ods";
     else
-      error = "damaged Excel 97-2003 workbook: it has no Workbook stream";
+      error = "damaged Excel workbook: it has no Workbook or Book stream";
     return nullptr;
   }
   const gsf_off_t size = gsf_input_size(stream.get());
@@ -271,24 +340,34 @@ std::unique_ptr<XlsWorkbookReader> XlsWorkbookReader::Load(const std::string& co
     error = e.what();
     return nullptr;
   } catch (const Damage& d) {
-    error = "damaged Excel 97-2003 workbook: " + d.what;
+    error = std::string("damaged ") + reader->Kind() + ": " + d.what;
     return nullptr;
   }
   return reader;
+}
+
+const char* XlsWorkbookReader::Kind() const {
+  return byteStrings_ ? "Excel 5.0/95 workbook" : "Excel 97-2003 workbook";
 }
 
 void XlsWorkbookReader::ReadGlobals() {
   Records records(stream_, 0);
   Record record;
   if (!records.Next(record) || record.type != kBof) throw Damage{"it does not begin with a BOF record"};
-  if (U16(record.data, 0) != kBiff8)
-    throw Damage{"it is not in the Excel 97-2003 format (version " + CFormat("0x%04X", U16(record.data, 0)) + ")"};
+  const std::uint16_t version = U16(record.data, 0);
+  byteStrings_ = version == kBiff5;
+  if (version != kBiff8 && version != kBiff5)
+    throw Damage{"it is in no Excel format from 5.0 to 2003 (version " + CFormat("0x%04X", version) + ")"};
+  std::uint16_t codePage = kWindowsLatin1;
   std::vector<std::uint16_t> xfFormats;
   std::map<std::uint16_t, bool> customDate;
+  std::map<std::uint16_t, Bytes> byteFormats;  // BIFF5: decoded once the code page is known
+  std::vector<Bytes> byteNames;
   bool ended = false;
   while (!ended && records.Next(record)) {
     switch (record.type) {
       case kFilePass: throw PasswordProtected();
+      case kCodePage: codePage = U16(record.data, 0); break;
       case kSst: {
         std::vector<Bytes> pieces{record.data};
         for (Bytes more : records.Continuations()) pieces.push_back(more);
@@ -302,20 +381,39 @@ void XlsWorkbookReader::ReadGlobals() {
       case kXf: xfFormats.push_back(U16(record.data, 2)); break;
       case kFormat: {
         const std::uint16_t id = U16(record.data, 0);
-        Pieces code({record.data.subspan(2)});
-        customDate[id] = numfmt::IsDateCode(code.UnicodeString(true));
+        if (byteStrings_) {
+          byteFormats[id] = record.data.subspan(2);
+        } else {
+          Pieces code({record.data.subspan(2)});
+          customDate[id] = numfmt::IsDateCode(code.UnicodeString(true));
+        }
         break;
       }
       case kBoundSheet: {
         const std::uint32_t offset = U32(record.data, 0);
         if (record.data.size() < 6) throw Damage{"a sheet record is cut short"};
-        Pieces name({record.data.subspan(6)});
-        sheets_.push_back({name.UnicodeString(false), offset});
+        if (byteStrings_) {
+          byteNames.push_back(record.data.subspan(6));
+          sheets_.push_back({std::string(), offset});
+        } else {
+          Pieces name({record.data.subspan(6)});
+          sheets_.push_back({name.UnicodeString(false), offset});
+        }
         break;
       }
       case kEof: ended = true; break;
       default: break;
     }
+  }
+  if (byteStrings_) {
+    const std::string name = CodePageName(codePage);
+    auto table = name.empty() ? std::nullopt : codepage::TableOf(name);
+    if (!table) throw Damage{"its texts are in code page " + std::to_string(codePage) + ", which cannot be read here"};
+    codePage_ = std::move(*table);
+    for (std::size_t i = 0; i < byteNames.size(); ++i)
+      sheets_[i].name = Pieces({byteNames[i]}).ByteString(false, codePage_);
+    for (const auto& [id, code] : byteFormats)
+      customDate[id] = numfmt::IsDateCode(Pieces({code}).ByteString(false, codePage_));
   }
   for (const std::uint16_t id : xfFormats) {
     const auto custom = customDate.find(id);
@@ -337,6 +435,10 @@ void XlsWorkbookReader::WalkCells(std::size_t offset, std::size_t columns, const
   // A formula whose text comes in the STRING record after it waits here.
   bool pending = false;
   std::uint16_t pendingRow = 0, pendingColumn = 0;
+  // A cell's text: Unicode in BIFF8, bytes of the code page in BIFF5.
+  auto Text = [&](Pieces pieces) {
+    return byteStrings_ ? pieces.ByteString(true, codePage_) : pieces.UnicodeString(true);
+  };
   auto place = [&](Bytes data, Cell cell) {
     const std::uint16_t column = U16(data, 2);
     if (column < columns) sink(U16(data, 0), column, std::move(cell));
@@ -362,8 +464,9 @@ void XlsWorkbookReader::WalkCells(std::size_t offset, std::size_t columns, const
           const std::uint16_t xf = U16(d, 4 + 6 * i);
           const double value = FromRk(U32(d, 6 + 6 * i));
           if (column >= columns) break;
-          sink(U16(d, 0), static_cast<std::uint16_t>(column),
-               xf < dateFormats_.size() && dateFormats_[xf] ? Cell::Date(CFormat("%.15g", value)) : Cell::Number(value));
+          sink(
+              U16(d, 0), static_cast<std::uint16_t>(column),
+              xf < dateFormats_.size() && dateFormats_[xf] ? Cell::Date(CFormat("%.15g", value)) : Cell::Number(value));
         }
         break;
       }
@@ -373,11 +476,12 @@ void XlsWorkbookReader::WalkCells(std::size_t offset, std::size_t columns, const
         place(d, Cell::Text(std::string(strings_[index])));
         break;
       }
-      case kLabel: {
+      case kLabel:
+      case kRString: {  // RSTRING: a text with formatting runs after it, which are left out
         if (d.size() < 6) throw Damage{"a LABEL record is cut short"};
         std::vector<Bytes> pieces{d.subspan(6)};
         for (Bytes more : records.Continuations()) pieces.push_back(more);
-        place(d, Cell::Text(Pieces(std::move(pieces)).UnicodeString(true)));
+        place(d, Cell::Text(Text(Pieces(std::move(pieces)))));
         break;
       }
       case kBoolErr: {
@@ -409,7 +513,7 @@ void XlsWorkbookReader::WalkCells(std::size_t offset, std::size_t columns, const
         if (!pending) break;  // a STRING record that no formula waits for
         std::vector<Bytes> pieces{d};
         for (Bytes more : records.Continuations()) pieces.push_back(more);
-        std::string text = Pieces(std::move(pieces)).UnicodeString(true);
+        std::string text = Text(Pieces(std::move(pieces)));
         if (pendingColumn < columns) sink(pendingRow, pendingColumn, Cell::Text(std::move(text)));
         pending = false;
         break;

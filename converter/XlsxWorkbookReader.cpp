@@ -135,6 +135,10 @@ struct TextCollector {
   }
 };
 
+// A real workbook's shared strings are a few megabytes (49,999 names of 49
+// characters are 2.5 MB).
+constexpr std::size_t kMaxSharedStrings = std::size_t{64} << 20;
+
 struct SharedStringsHandler : sax::AttributeHandler {
   StringPool& strings;
   TextCollector collector;
@@ -152,6 +156,11 @@ struct SharedStringsHandler : sax::AttributeHandler {
   }
   void end_element(const parser_element& e) {
     if (e.name == "si") {
+      // The table stays while a sheet part of up to the part cap is read:
+      // its own size is bounded too, or a bomb of empty items could double that.
+      if (strings.Bytes() > kMaxSharedStrings)
+        throw ZipPackage::TooLarge("the shared strings take more than " + std::to_string(kMaxSharedStrings >> 20) +
+                                   " MiB: the workbook is too large to be imported");
       strings.Add(ooxml::DecodeEscapes(collector.text));
       inItem = false;
     } else if (inItem) {
@@ -327,6 +336,9 @@ std::unique_ptr<XlsxWorkbookReader> XlsxWorkbookReader::Load(std::string content
   auto reader = std::make_unique<XlsxWorkbookReader>();
   try {
     reader->ReadStructure(std::move(contents));
+  } catch (const ZipPackage::TooLarge& e) {
+    error = e.what();
+    return nullptr;
   } catch (const std::exception& e) {
     error = std::string("damaged Office Open XML workbook: ") + e.what();
     return nullptr;
@@ -355,6 +367,9 @@ bool XlsxWorkbookReader::VisitRows(int sheet, std::size_t columns, const RowVisi
     SheetHandler handler(sharedStrings_, dateStyles_, visit, columns);
     sax::Parse(xml, handler);
   } catch (const StopWalk&) {
+  } catch (const ZipPackage::TooLarge& e) {
+    error = "sheet " + wanted.name + ": " + e.what();
+    return false;
   } catch (const std::exception& e) {
     error = "damaged sheet " + wanted.name + ": " + e.what();
     return false;

@@ -82,22 +82,31 @@ bool ZipPackage::ReadPart(std::string_view part, std::vector<unsigned char>& buf
   const std::size_t available = zip.size() - data;
   const std::size_t compressed = entry->compressed < available ? entry->compressed : available;
   const std::string_view input = zip.substr(data, compressed);
-  const std::string tooLarge = "part " + name + " is larger than " + MiB(maxPartSize_) + " when unpacked";
+  // Deflate makes at most 1032 bytes of one; a claim beyond that, or a stored
+  // part claiming more than the file holds, is a lie rather than a large part.
+  constexpr std::uint64_t kMostInflated = 1032;
+  if ((entry->method == 0 && entry->uncompressed != input.size()) ||
+      (entry->method == 8 && entry->uncompressed > kMostInflated * input.size() + 64))
+    Damaged("part " + name + " claims " + std::to_string(entry->uncompressed) + " bytes, more than its " +
+            std::to_string(input.size()) + " packed bytes can hold");
+  if (entry->uncompressed > maxPartSize_)
+    throw TooLarge("part " + name + " is larger than " + MiB(maxPartSize_) +
+                   " when unpacked: the workbook is too large to be imported");
 
   // What was unpacked must be what the directory promised, to the byte.
-  auto check = [&](std::size_t size) {
-    if (size != entry->uncompressed ||
-        crc32(0, buffer.data(), static_cast<uInt>(size)) != entry->crc)
-      Damaged("part " + name + " is not what the archive's directory says it is");
+  const std::string notAsSaid = "part " + name + " is not what the archive's directory says it is";
+  const auto size = static_cast<std::size_t>(entry->uncompressed);
+  auto check = [&](std::size_t produced) {
+    if (produced != size || crc32(0, buffer.data(), static_cast<uInt>(produced)) != entry->crc) Damaged(notAsSaid);
   };
   if (entry->method == 0) {
-    if (input.size() > maxPartSize_) Damaged(tooLarge);
     buffer.reserve(input.size() + 2);
     buffer.assign(input.begin(), input.end());
     check(buffer.size());
     return true;
   }
-  if (entry->method != 8) Damaged("part " + name + " is packed in an unknown way (" + std::to_string(entry->method) + ")");
+  if (entry->method != 8)
+    Damaged("part " + name + " is packed in an unknown way (" + std::to_string(entry->method) + ")");
 
   z_stream z{};
   if (inflateInit2(&z, -MAX_WBITS) != Z_OK) Damaged("cannot unpack part " + name);
@@ -105,9 +114,9 @@ bool ZipPackage::ReadPart(std::string_view part, std::vector<unsigned char>& buf
     z_stream& z;
     ~End() { inflateEnd(&z); }
   } end{z};
-  // The declared size is only a first guess, never more than the cap.
-  std::size_t capacity = static_cast<std::size_t>(std::min<std::uint64_t>(entry->uncompressed, maxPartSize_)) + 2;
-  buffer.resize(std::max<std::size_t>(capacity, 4096));
+  // Room for the declared size and one byte more, which only a part that
+  // unpacks to more than it says reaches; the two bytes behind stay free.
+  buffer.resize(size + 3);
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
   std::size_t left = input.size();
   std::size_t produced = 0;
@@ -117,16 +126,12 @@ bool ZipPackage::ReadPart(std::string_view part, std::vector<unsigned char>& buf
       z.avail_in = static_cast<uInt>(chunk);
       left -= chunk;
     }
-    if (produced + 2 >= buffer.size()) {
-      if (produced >= maxPartSize_) Damaged(tooLarge);
-      buffer.resize(std::min(buffer.size() * 2, maxPartSize_ + 3));
-    }
-    const std::size_t room = std::min<std::size_t>(buffer.size() - 2 - produced, 1u << 30);
+    const std::size_t room = size + 1 - produced;
     z.next_out = buffer.data() + produced;
     z.avail_out = static_cast<uInt>(room);
     const int rc = inflate(&z, Z_NO_FLUSH);
     produced += room - z.avail_out;
-    if (produced > maxPartSize_) Damaged(tooLarge);
+    if (produced > size) Damaged(notAsSaid);
     if (rc == Z_STREAM_END) break;
     if (rc == Z_BUF_ERROR && z.avail_in == 0 && left == 0) Damaged("part " + name + " is cut short");
     if (rc != Z_OK && rc != Z_BUF_ERROR) Damaged("part " + name + " cannot be unpacked");

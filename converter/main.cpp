@@ -6,19 +6,23 @@
 #include "ArticlesVersion.h"
 #include "CommandLine.h"
 #include "Converter.h"
+#include "LibraryLog.h"
 #include "Reporter.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: Quorvex -D -IDB -OWORKBOOK     export the database or report file DB to an .xlsx workbook\n"
-    "       Quorvex -U -IDB -OWORKBOOK     import a workbook (.xlsx, .ods or .xls) into the database file DB\n"
+    "Usage: Quorvex -DW -IDB -OWORKBOOK    export the database or report file DB to an .xlsx workbook\n"
+    "       Quorvex -UP -IDB -OWORKBOOK    import a workbook (.xlsx, .ods or .xls) into the database file DB\n"
     "       Quorvex --help | --version\n"
+    "       --trace beside -D or -U also shows what the workbook libraries say\n"
     "\n"
     "An option is a dash, a key letter and a value, joined (-Ishop.db) or as the next\n"
-    "argument (-I shop.db). Only the first letter of the key counts, a later option\n"
-    "overrides an earlier one, and other words are skipped. Without -D or -U nothing is\n"
-    "done. Problems are reported on standard error, one line each, with exit status 1.\n";
+    "argument (-I shop.db). -D and -U need a value too, any will do (-DW, -UP): a bare\n"
+    "-D followed by -IDB is replaced by it. Only the first letter of the key counts, a\n"
+    "later option overrides an earlier one, and other words are skipped. Without -D or\n"
+    "-U nothing is done. Problems are reported on standard error, one line each, with\n"
+    "exit status 1.\n";
 
 }  // namespace
 
@@ -35,10 +39,16 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (line.mode == ConversionMode::None) {
-    // Nothing to convert still ends well, as it always did; a person gets a hint.
-    std::cerr << "Quorvex: nothing to do without -D (export) or -U (import); see Quorvex --help\n";
+    // Nothing to convert still ends well, as it always did; a person gets a hint,
+    // and a -D or -U whose slot the next option took is named.
+    if (line.unfinishedMode != 0)
+      std::cerr << "Quorvex: -" << line.unfinishedMode << " needs a value, as in -" << line.unfinishedMode
+                << (line.unfinishedMode == 'D' ? "W" : "P") << ": nothing was done\n";
+    else
+      std::cerr << "Quorvex: nothing to do without -D (export) or -U (import); see Quorvex --help\n";
     return 0;
   }
   Reporter reporter(std::cerr);
+  if (line.trace) library_log::ForwardTo(&reporter);
   return Converter(reporter).Run(argc, argv);
 }

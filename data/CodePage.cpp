@@ -126,6 +126,12 @@ bool Select(const std::string& name) {
 
 std::string Current() { return CurrentTable()->name; }
 
+std::optional<std::array<std::string, 256>> TableOf(const std::string& name) {
+  auto table = Build(name);
+  if (!table) return std::nullopt;
+  return std::move(table->toUtf8);
+}
+
 std::array<char, 256> LowerCaseBytes() { return CurrentTable()->lower; }
 
 std::string ToUtf8(std::string_view bytes) {

@@ -19,6 +19,11 @@ std::string Current();
 // Record bytes to UTF-8; a byte the code page leaves undefined becomes U+FFFD.
 std::string ToUtf8(std::string_view bytes);
 
+// The UTF-8 text of each byte of another single-byte code page (a file's own,
+// not the records'); nullopt when the system cannot convert it or it is no
+// single-byte code page. Bytes it leaves undefined become U+FFFD.
+std::optional<std::array<std::string, 256>> TableOf(const std::string& name);
+
 // UTF-8 to record bytes; nullopt when a character has no place in the code page
 // or the text is not valid UTF-8.
 std::optional<std::string> FromUtf8(std::string_view utf8);

@@ -194,7 +194,7 @@ BENCHMARK_CAPTURE(BM_ImportRefused, ods_repeated_row, std::string("repeated_arti
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
     ->UseRealTime();
-BENCHMARK_CAPTURE(BM_ImportRefused, xlsx_100MiB_sheet, std::string("bomb_sheet.xlsx"))
+BENCHMARK_CAPTURE(BM_ImportRefused, xlsx_200MiB_sheet, std::string("bomb_sheet.xlsx"))
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
     ->UseRealTime();

@@ -105,7 +105,7 @@ TEST(QuorvexProgram, HelpAndVersionConvertNothing) {
   const struct {
     const char* option;
     const char* printed;
-  } cases[] = {{"--help", "Usage: Quorvex -D -IDB -OWORKBOOK"}, {"--version", "Quorvex " ARTICLES_VERSION "\n"}};
+  } cases[] = {{"--help", "Usage: Quorvex -DW -IDB -OWORKBOOK"}, {"--version", "Quorvex " ARTICLES_VERSION "\n"}};
   for (const auto& c : cases) {
     const auto result = testsupport::RunProgram(dir.path(), {"alal", "-DW", "-Ishop.db", "-Oout.xlsx", c.option});
     EXPECT_EQ(result.status, 0) << c.option;
@@ -120,13 +120,51 @@ TEST(QuorvexProgram, WithoutAModeEndsAtOnceWithStatusZero) {
   testsupport::WriteBytes(dir / "tmpDBTransfer.tmp", "not a database");
   for (const char* program : {QUORVEX_PATH, QUORVEX_LP_PATH}) {
     const auto result = testsupport::RunProgram(dir.path(), {"alal", "-dw", "-ItmpDBTransfer.tmp", "-O", "out.xlsx"},
-                                         {.program = program});
+                                                {.program = program});
     EXPECT_EQ(result.status, 0) << program;
     EXPECT_EQ(result.errors, "Quorvex: nothing to do without -D (export) or -U (import); see Quorvex --help\n");
     EXPECT_EQ(result.output, "");
     EXPECT_FALSE(fs::exists(dir / "out.xlsx"));
     EXPECT_EQ(testsupport::ReadBytes(dir / "tmpDBTransfer.tmp"), "not a database");
   }
+}
+
+// The usage's command lines do what they say, and a bare -D or -U that the
+// next option replaced is named (the run still does nothing, with status 0).
+TEST(QuorvexProgram, TheUsagesCommandLinesWorkAndASwallowedModeIsNamed) {
+  testsupport::ScratchDir dir;
+  testsupport::WriteDatabase(dir / "shop.db", {}, {testsupport::MakeArticle(1, "a", 'A', 1)});
+  const std::string usage = testsupport::RunProgram(dir.path(), {"Quorvex", "--help"}).output;
+  for (const char* shown : {"Quorvex -DW -IDB -OWORKBOOK", "Quorvex -UP -IDB -OWORKBOOK"})
+    EXPECT_NE(usage.find(shown), std::string::npos) << usage;
+  auto result = testsupport::RunProgram(dir.path(), {"Quorvex", "-DW", "-Ishop.db", "-Oshop.xlsx"});
+  EXPECT_EQ(result.status, 0) << result.errors;
+  EXPECT_TRUE(fs::exists(dir / "shop.xlsx"));
+  result = testsupport::RunProgram(dir.path(), {"Quorvex", "-UP", "-Inew.db", "-Oshop.xlsx"});
+  EXPECT_EQ(result.status, 0) << result.errors;
+  EXPECT_EQ(testsupport::ReadArticles(dir / "new.db").size(), 1u);
+
+  const struct {
+    std::vector<std::string> arguments;
+    const char* said;
+  } cases[] = {
+      {{"Quorvex", "-D", "-Ishop.db", "-Oout.xlsx"}, "Quorvex: -D needs a value, as in -DW: nothing was done\n"},
+      {{"Quorvex", "-U", "-Ishop.db", "-Oshop.xlsx"}, "Quorvex: -U needs a value, as in -UP: nothing was done\n"},
+      {{"Quorvex", "-Ishop.db", "-Oout.xlsx", "-D"}, "Quorvex: -D needs a value, as in -DW: nothing was done\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments[1]);
+    const std::string before = testsupport::ReadBytes(dir / "shop.db");
+    result = testsupport::RunProgram(dir.path(), c.arguments);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.errors, c.said);
+    EXPECT_FALSE(fs::exists(dir / "out.xlsx"));
+    EXPECT_EQ(testsupport::ReadBytes(dir / "shop.db"), before);
+  }
+  // A -D that the later -U overrides is no loss: the import runs.
+  result = testsupport::RunProgram(dir.path(), {"Quorvex", "-D", "-UP", "-Inew.db", "-Oshop.xlsx"});
+  EXPECT_EQ(result.status, 0) << result.errors;
+  EXPECT_EQ(result.errors, "");
 }
 
 }  // namespace

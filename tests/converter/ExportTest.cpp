@@ -201,6 +201,17 @@ TEST_F(Export, ADestinationThatIsNoFileIsNotDeletedAndSaysSo) {
   EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
+TEST_F(Export, AFolderThatDoesNotExistIsAWriteError) {
+  WriteDatabase(db, {}, {MakeArticle(1, "a", 'A', 1)});
+  const RunResult result = RunProgram(
+      dir.path(), {"alal", "-DW", "-ItmpDBTransfer.tmp", "-O", (dir / "no such folder" / "out.xlsx").string()});
+  EXPECT_EQ(result.status, 1);
+  ASSERT_GE(result.errors.size(), 25u);
+  EXPECT_EQ(result.errors.substr(result.errors.size() - 25), "XLS Database Write Error\n") << result.errors;
+  EXPECT_NE(result.errors.find("no such folder"), std::string::npos) << result.errors;
+  EXPECT_FALSE(fs::exists(dir / "no such folder"));
+}
+
 TEST_F(Export, AFullDiskIsAWriteError) {
   std::vector<ArticleRecord> articles;
   for (std::uint32_t n = 1; n <= 3000; ++n) articles.push_back(MakeArticle(n, "Article " + std::to_string(n), 'A', n));

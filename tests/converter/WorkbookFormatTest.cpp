@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <span>
@@ -7,6 +8,7 @@
 #include "WorkbookFormat.h"
 #include "WorkbookReader.h"
 #include "WorkbookSchema.h"
+#include "ZipPackage.h"
 
 namespace {
 
@@ -114,8 +116,8 @@ TEST(WorkbookSchema, ColumnOrderAndTypesOfBothSheets) {
   EXPECT_STREQ(schema::kDepartmentColumns[4].name, "XLS_DEPT_STOCK_GROUP");
   EXPECT_STREQ(schema::kDepartmentColumns[11].name, "XLS_DEPT_AMOUNT");
   EXPECT_STREQ(schema::kDepartmentColumns[12].name, "XLS_DEPT_SOLDQTY");
-  for (const auto& columns : {std::span<const ColumnSpec>(schema::kArticleColumns),
-                              std::span<const ColumnSpec>(schema::kDepartmentColumns)})
+  for (const auto& columns :
+       {std::span<const ColumnSpec>(schema::kArticleColumns), std::span<const ColumnSpec>(schema::kDepartmentColumns)})
     for (std::size_t c = 0; c < columns.size(); ++c)
       EXPECT_EQ(columns[c].type, c == 1 || c == 2 ? ColumnType::Text : ColumnType::Number) << columns[c].name;
 }
@@ -144,9 +146,87 @@ TEST(WorkbookReader, ExcelFilesThatCrashedTheFormerReaderAreReadSafely) {
   ASSERT_NE(workbook, nullptr) << error;
   EXPECT_EQ(workbook->FindSheet("ARTICLES"), -1);
   for (int sheet = 0; sheet < static_cast<int>(workbook->SheetNames().size()); ++sheet)
-    workbook->VisitRows(sheet, 18, [](std::size_t, std::span<const Cell>) { return true; }, error);
+    workbook->VisitRows(
+        sheet, 18, [](std::size_t, std::span<const Cell>) { return true; }, error);
 
   // A sound file still opens.
   workbook = WorkbookReader::Open(std::string(CONVERTER_FIXTURES) + "/fixture.xls", error);
   EXPECT_NE(workbook, nullptr) << error;
 }
+
+namespace {
+
+// A ZIP file of one part, stored or deflated (zlib's raw deflate), whose
+// directory gives declared as the unpacked size.
+std::string ZipOf(const std::string& name, const std::string& data, bool deflated, std::uint32_t declared) {
+  auto u16 = [](unsigned v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)}; };
+  auto u32 = [&](std::uint32_t v) { return u16(v & 0xFFFF) + u16(v >> 16); };
+  std::string packed = data;
+  if (deflated) {
+    z_stream z{};
+    deflateInit2(&z, 1, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    packed.assign(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(packed.data());
+    z.avail_out = static_cast<uInt>(packed.size());
+    deflate(&z, Z_FINISH);
+    packed.resize(z.total_out);
+    deflateEnd(&z);
+  }
+  const auto crc =
+      static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+  const std::string common = u16(20) + u16(0) + u16(deflated ? 8 : 0) + u32(0) + u32(crc) +
+                             u32(static_cast<std::uint32_t>(packed.size())) + u32(declared) +
+                             u16(static_cast<unsigned>(name.size())) + u16(0);
+  const std::string local = "PK\x03\x04" + common + name + packed;
+  const std::string central = "PK\x01\x02" + u16(20) + common + u16(0) + u16(0) + u16(0) + u32(0) + u32(0) + name;
+  return local + central + "PK\x05\x06" + u16(0) + u16(0) + u16(1) + u16(1) +
+         u32(static_cast<std::uint32_t>(central.size())) + u32(static_cast<std::uint32_t>(local.size())) + u16(0);
+}
+
+// The largest real workbooks (49,999 articles as LibreOffice saves them in
+// .ods) have parts of 75 MB and more: they are read whole. A part larger than
+// the cap is too large, not damaged; one larger than it says is damaged.
+TEST(ZipPackage, RealSizedPartsAreReadAndLargerOnesAreTooLarge) {
+  {
+    const std::string big((std::size_t{65} << 20) + 12345, 'x');
+    const ZipPackage package(ZipOf("content.xml", big, true, static_cast<std::uint32_t>(big.size())));
+    std::vector<unsigned char> read;
+    ASSERT_TRUE(package.ReadPart("content.xml", read));
+    EXPECT_EQ(read.size(), big.size());
+    EXPECT_GE(read.capacity(), big.size() + 2);  // the parser's end marker fits without a copy
+  }
+
+  const std::string small(1000, ' ');
+  // Bytes deflate cannot shrink much: declaring the cap is then no lie.
+  std::string noise(200000, '\0');
+  std::uint32_t seed = 1;
+  for (char& c : noise) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+  const struct {
+    const char* what;
+    std::string zip;
+    bool tooLarge;
+  } cases[] = {
+      {"declares more than the cap", ZipOf("a.xml", noise, true, ZipPackage::kMaxPartSize + 1), true},
+      {"unpacks to more than it declares", ZipOf("a.xml", small, true, 999), false},
+      {"declares more than deflate can make of it", ZipOf("a.xml", small, true, 0xFFFFFFF0u), false},
+      {"stored, declares more than it holds", ZipOf("a.xml", small, false, 4000), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ZipPackage package(c.zip);
+    std::vector<unsigned char> read;
+    try {
+      package.ReadPart("a.xml", read);
+      ADD_FAILURE() << "read";
+    } catch (const ZipPackage::TooLarge& e) {
+      EXPECT_TRUE(c.tooLarge) << e.what();
+      EXPECT_NE(std::string(e.what()).find("too large"), std::string::npos) << e.what();
+    } catch (const std::runtime_error& e) {
+      EXPECT_FALSE(c.tooLarge) << e.what();
+    }
+  }
+}
+
+}  // namespace
