@@ -1,9 +1,9 @@
-#include "ArticleRow.h"
+#include "converter/ArticleRow.h"
 
 #include <cstdint>
 
-#include "FieldLimits.h"
-#include "RowCells.h"
+#include "data/FieldLimits.h"
+#include "converter/RowCells.h"
 
 namespace {
 

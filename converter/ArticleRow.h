@@ -7,10 +7,10 @@
 #include <span>
 #include <vector>
 
-#include "Cell.h"
-#include "CellConversion.h"
-#include "Records.h"
-#include "WorkbookSchema.h"
+#include "converter/Cell.h"
+#include "converter/CellConversion.h"
+#include "data/Records.h"
+#include "converter/WorkbookSchema.h"
 
 class ArticleRow {
  public:

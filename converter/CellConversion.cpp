@@ -1,12 +1,12 @@
-#include "CellConversion.h"
+#include "converter/CellConversion.h"
 
 #include <cmath>
 #include <algorithm>
 #include <cstring>
 #include <string_view>
 
-#include "CFormat.h"
-#include "CodePage.h"
+#include "data/CFormat.h"
+#include "data/CodePage.h"
 
 namespace cells {
 namespace {

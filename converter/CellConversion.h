@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "Cell.h"
-#include "FieldLimits.h"
-#include "Records.h"
+#include "converter/Cell.h"
+#include "data/FieldLimits.h"
+#include "data/Records.h"
 
 // A value that a cell could not carry or give, by 0-based column.
 struct CellProblem {

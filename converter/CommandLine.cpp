@@ -1,4 +1,4 @@
-#include "CommandLine.h"
+#include "converter/CommandLine.h"
 
 std::vector<CommandLine::Slot> CommandLine::SlotsOf(std::span<const std::string_view> arguments,
                                                     std::vector<std::string>* unfinished) {

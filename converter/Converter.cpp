@@ -1,9 +1,9 @@
-#include "Converter.h"
+#include "converter/Converter.h"
 
-#include "CommandLine.h"
-#include "Config.h"
-#include "Exporter.h"
-#include "Importer.h"
+#include "converter/CommandLine.h"
+#include "data/Config.h"
+#include "converter/Exporter.h"
+#include "converter/Importer.h"
 
 int Converter::Run(int argc, const char* const* argv) {
   const CommandLine line = CommandLine::Parse(argc, argv);

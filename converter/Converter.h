@@ -2,7 +2,7 @@
 // direction it asks for, or nothing when it names none.
 #pragma once
 
-#include "Reporter.h"
+#include "converter/Reporter.h"
 
 class Converter {
  public:

@@ -1,7 +1,7 @@
-#include "DepartmentRow.h"
+#include "converter/DepartmentRow.h"
 
-#include "FieldLimits.h"
-#include "RowCells.h"
+#include "data/FieldLimits.h"
+#include "converter/RowCells.h"
 
 namespace {
 

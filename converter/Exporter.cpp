@@ -1,16 +1,16 @@
-#include "Exporter.h"
+#include "converter/Exporter.h"
 
 #include <cerrno>
 #include <cstring>
 
-#include "ArticleRow.h"
-#include "ArticleSlots.h"
-#include "DatabaseFile.h"
-#include "DepartmentRow.h"
-#include "FileReplacement.h"
-#include "OutputFile.h"
-#include "WorkbookSchema.h"
-#include "XlsxWriter.h"
+#include "converter/ArticleRow.h"
+#include "data/ArticleSlots.h"
+#include "data/DatabaseFile.h"
+#include "converter/DepartmentRow.h"
+#include "data/FileReplacement.h"
+#include "converter/OutputFile.h"
+#include "converter/WorkbookSchema.h"
+#include "converter/XlsxWriter.h"
 
 namespace {
 

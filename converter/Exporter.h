@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "Reporter.h"
+#include "converter/Reporter.h"
 
 class DatabaseFile;
 class XlsxWriter;

@@ -1,14 +1,14 @@
-#include "Importer.h"
+#include "converter/Importer.h"
 
 #include <algorithm>
 #include <cctype>
 #include <map>
 
-#include "ArticleRow.h"
-#include "ArticleTable.h"
-#include "CFormat.h"
-#include "DatabaseFile.h"
-#include "DepartmentRow.h"
+#include "converter/ArticleRow.h"
+#include "data/ArticleTable.h"
+#include "data/CFormat.h"
+#include "data/DatabaseFile.h"
+#include "converter/DepartmentRow.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "Records.h"
-#include "Reporter.h"
-#include "WorkbookReader.h"
-#include "WorkbookSchema.h"
+#include "data/Records.h"
+#include "converter/Reporter.h"
+#include "converter/WorkbookReader.h"
+#include "converter/WorkbookSchema.h"
 
 class Importer {
  public:

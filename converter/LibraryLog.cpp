@@ -1,4 +1,4 @@
-#include "LibraryLog.h"
+#include "converter/LibraryLog.h"
 
 #include <glib.h>
 

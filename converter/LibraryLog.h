@@ -4,7 +4,7 @@
 // dropped unless a reporter is set to take it (Quorvex --trace).
 #pragma once
 
-#include "Reporter.h"
+#include "converter/Reporter.h"
 
 namespace library_log {
 

@@ -1,4 +1,4 @@
-#include "NumberFormat.h"
+#include "converter/NumberFormat.h"
 
 #include <cctype>
 

@@ -1,14 +1,14 @@
-#include "OdsWorkbookReader.h"
+#include "converter/OdsWorkbookReader.h"
 
 #include <algorithm>
 #include <exception>
 #include <stdexcept>
 #include <string>
 
-#include "CFormat.h"
-#include "SaxParse.h"
-#include "WorkbookFormat.h"
-#include "ZipPackage.h"
+#include "data/CFormat.h"
+#include "converter/SaxParse.h"
+#include "converter/WorkbookFormat.h"
+#include "converter/ZipPackage.h"
 
 namespace {
 

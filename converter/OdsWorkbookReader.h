@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "WorkbookReader.h"
+#include "converter/WorkbookReader.h"
 
 class OdsWorkbookReader final : public WorkbookReader {
  public:

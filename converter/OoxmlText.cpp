@@ -1,4 +1,4 @@
-#include "OoxmlText.h"
+#include "converter/OoxmlText.h"
 
 #include <cctype>
 

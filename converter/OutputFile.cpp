@@ -1,4 +1,4 @@
-#include "OutputFile.h"
+#include "converter/OutputFile.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "DatabaseFile.h"
+#include "data/DatabaseFile.h"
 
 IoResult CheckWorkbookTarget(const std::string& workbookPath, const std::string& databasePath) {
   struct stat target;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "IoResult.h"
+#include "data/IoResult.h"
 
 IoResult CheckWorkbookTarget(const std::string& workbookPath, const std::string& databasePath);
 

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "CellConversion.h"
-#include "WorkbookSchema.h"
+#include "converter/CellConversion.h"
+#include "converter/WorkbookSchema.h"
 
 class RowCells {
  public:

@@ -1,4 +1,4 @@
-#include "WorkbookFormat.h"
+#include "converter/WorkbookFormat.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "WorkbookReader.h"
+#include "converter/WorkbookReader.h"
 
 #include <cctype>
 #include <cerrno>
@@ -6,10 +6,10 @@
 #include <fstream>
 #include <sys/stat.h>
 
-#include "OdsWorkbookReader.h"
-#include "WorkbookFormat.h"
-#include "XlsWorkbookReader.h"
-#include "XlsxWorkbookReader.h"
+#include "converter/OdsWorkbookReader.h"
+#include "converter/WorkbookFormat.h"
+#include "converter/XlsWorkbookReader.h"
+#include "converter/XlsxWorkbookReader.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Cell.h"
+#include "converter/Cell.h"
 
 class WorkbookReader {
  public:

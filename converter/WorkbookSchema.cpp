@@ -1,4 +1,4 @@
-#include "WorkbookSchema.h"
+#include "converter/WorkbookSchema.h"
 
 namespace schema {
 

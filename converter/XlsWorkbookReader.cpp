@@ -1,4 +1,4 @@
-#include "XlsWorkbookReader.h"
+#include "converter/XlsWorkbookReader.h"
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
@@ -13,11 +13,11 @@
 #include <span>
 #include <strings.h>
 
-#include "CFormat.h"
-#include "CodePage.h"
-#include "LibraryLog.h"
-#include "NumberFormat.h"
-#include "WorkbookFormat.h"
+#include "data/CFormat.h"
+#include "data/CodePage.h"
+#include "converter/LibraryLog.h"
+#include "converter/NumberFormat.h"
+#include "converter/WorkbookFormat.h"
 
 namespace {
 

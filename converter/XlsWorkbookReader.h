@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "StringPool.h"
-#include "WorkbookReader.h"
+#include "converter/StringPool.h"
+#include "converter/WorkbookReader.h"
 
 class XlsWorkbookReader final : public WorkbookReader {
  public:

@@ -1,15 +1,15 @@
-#include "XlsxWorkbookReader.h"
+#include "converter/XlsxWorkbookReader.h"
 
 #include <exception>
 #include <map>
 #include <stdexcept>
 
-#include "CFormat.h"
-#include "NumberFormat.h"
-#include "WorkbookFormat.h"
-#include "OoxmlText.h"
-#include "SaxParse.h"
-#include "ZipPackage.h"
+#include "data/CFormat.h"
+#include "converter/NumberFormat.h"
+#include "converter/WorkbookFormat.h"
+#include "converter/OoxmlText.h"
+#include "converter/SaxParse.h"
+#include "converter/ZipPackage.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "StringPool.h"
-#include "WorkbookReader.h"
+#include "converter/StringPool.h"
+#include "converter/WorkbookReader.h"
 
 class ZipPackage;
 

@@ -1,11 +1,11 @@
-#include "XlsxWriter.h"
+#include "converter/XlsxWriter.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <xlsxwriter.h>
 
-#include "OoxmlText.h"
+#include "converter/OoxmlText.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "Cell.h"
-#include "WorkbookSchema.h"
+#include "converter/Cell.h"
+#include "converter/WorkbookSchema.h"
 
 struct lxw_workbook;
 struct lxw_worksheet;

@@ -1,9 +1,9 @@
-#include "ZipPackage.h"
+#include "converter/ZipPackage.h"
 
 #include <stdexcept>
 #include <zlib.h>
 
-#include "CFormat.h"
+#include "data/CFormat.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <iostream>
 
 #include "ArticlesVersion.h"
-#include "CommandLine.h"
-#include "Converter.h"
-#include "LibraryLog.h"
-#include "Reporter.h"
+#include "converter/CommandLine.h"
+#include "converter/Converter.h"
+#include "converter/LibraryLog.h"
+#include "converter/Reporter.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "ArticleSlots.h"
+#include "data/ArticleSlots.h"
 
 #include <cerrno>
 #include <cstring>
 
-#include "DatabaseFile.h"
+#include "data/DatabaseFile.h"
 
 namespace {
 // One system call per this many slots.

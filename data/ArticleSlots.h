@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Records.h"
+#include "data/Records.h"
 
 class DatabaseFile;
 

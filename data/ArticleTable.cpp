@@ -1,9 +1,9 @@
-#include "ArticleTable.h"
+#include "data/ArticleTable.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "CFormat.h"
+#include "data/CFormat.h"
 
 ArticleTable::ArticleTable() : entries_(new ArticleTableEntry[kCapacity]) { Clear(); }
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "Records.h"
+#include "data/Records.h"
 
 struct ArticleTableEntry {
   std::uint32_t PLUNO;

@@ -1,4 +1,4 @@
-#include "CFormat.h"
+#include "data/CFormat.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "Config.h"
+#include "data/Config.h"
 
-#include "CodePage.h"
+#include "data/CodePage.h"
 
 #include <algorithm>
 #include <cstdio>

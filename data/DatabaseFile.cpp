@@ -1,4 +1,4 @@
-#include "DatabaseFile.h"
+#include "data/DatabaseFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "ArticleSlots.h"
+#include "data/ArticleSlots.h"
 
 namespace {
 

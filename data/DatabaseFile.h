@@ -8,10 +8,10 @@
 #include <string>
 #include <utility>
 
-#include "ArticleTable.h"
-#include "FileReplacement.h"
-#include "IoResult.h"
-#include "Records.h"
+#include "data/ArticleTable.h"
+#include "data/FileReplacement.h"
+#include "data/IoResult.h"
+#include "data/Records.h"
 
 inline constexpr std::uint64_t kHeaderSize = 20;
 inline constexpr std::uint32_t kDepartmentSlots = 200;

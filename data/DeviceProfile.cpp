@@ -1,10 +1,10 @@
-#include "DeviceProfile.h"
+#include "data/DeviceProfile.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "CFormat.h"
-#include "FieldReader.h"
+#include "data/CFormat.h"
+#include "data/FieldReader.h"
 
 void DeviceProfile::SetForDeviceType() {
   departmentCount = 8;

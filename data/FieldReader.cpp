@@ -1,4 +1,4 @@
-#include "FieldReader.h"
+#include "data/FieldReader.h"
 
 std::optional<std::string_view> FieldReader::Next(std::string_view separators) {
   while (position_ < text_.size() && separators.find(text_[position_]) != std::string_view::npos) ++position_;

@@ -1,4 +1,4 @@
-#include "FileReplacement.h"
+#include "data/FileReplacement.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "IoResult.h"
+#include "data/IoResult.h"
 
 class FileReplacement {
  public:

@@ -1,4 +1,4 @@
-#include "DeviceEvent.h"
+#include "device/DeviceEvent.h"
 
 DeviceEvent::DeviceEvent(EventHub& hub, bool manualReset, bool initiallySet)
     : hub_(hub), manualReset_(manualReset), set_(initiallySet) {}

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <initializer_list>
 
-#include "EventHub.h"
+#include "device/EventHub.h"
 
 class DeviceEvent {
  public:

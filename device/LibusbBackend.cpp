@@ -1,9 +1,9 @@
-#include "LibusbBackend.h"
+#include "device/LibusbBackend.h"
 
 #include <sys/time.h>
 
-#include "CFormat.h"
-#include "LibusbDeviceLink.h"
+#include "data/CFormat.h"
+#include "device/LibusbDeviceLink.h"
 
 namespace {
 constexpr std::uint8_t kOutEndpoint = 0x03;

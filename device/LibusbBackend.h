@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "ClaimRetries.h"
-#include "LibusbContext.h"
-#include "UsbBackend.h"
+#include "device/ClaimRetries.h"
+#include "device/LibusbContext.h"
+#include "device/UsbBackend.h"
 
 class LibusbBackend : public UsbBackend {
  public:

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "LibusbContext.h"
-#include "UsbDeviceLink.h"
+#include "device/LibusbContext.h"
+#include "device/UsbDeviceLink.h"
 
 class LibusbDeviceLink : public UsbDeviceLink {
  public:

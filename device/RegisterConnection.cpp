@@ -1,12 +1,12 @@
-#include "RegisterConnection.h"
+#include "device/RegisterConnection.h"
 
 #include <charconv>
 #include <cstdio>
 
-#include "LibusbBackend.h"
-#include "cDemoRegister.h"
-#include "cICLWDUDriver.h"
-#include "cSerialLineDriver.h"
+#include "device/LibusbBackend.h"
+#include "device/cDemoRegister.h"
+#include "device/cICLWDUDriver.h"
+#include "device/cSerialLineDriver.h"
 
 namespace {
 

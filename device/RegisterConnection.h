@@ -9,11 +9,11 @@
 #include <string>
 #include <string_view>
 
-#include "DeviceTiming.h"
-#include "RegisterTrace.h"
-#include "RegisterTransfers.h"
-#include "cDeviceProtocol.h"
-#include "iCOMDriver.h"
+#include "device/DeviceTiming.h"
+#include "device/RegisterTrace.h"
+#include "device/RegisterTransfers.h"
+#include "device/cDeviceProtocol.h"
+#include "device/iCOMDriver.h"
 
 struct RegisterChoice {
   enum class Kind { Usb, Demo, Serial };

@@ -1,4 +1,4 @@
-#include "RegisterFrame.h"
+#include "device/RegisterFrame.h"
 
 std::array<std::uint8_t, 4> RegisterFrame::CheckCharacters(std::span<const std::uint8_t> bytes) {
   std::uint16_t sum = 0;

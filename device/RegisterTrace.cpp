@@ -1,13 +1,13 @@
-#include "RegisterTrace.h"
+#include "device/RegisterTrace.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 
-#include "CFormat.h"
-#include "CodePage.h"
-#include "RegisterFrame.h"
+#include "data/CFormat.h"
+#include "data/CodePage.h"
+#include "device/RegisterFrame.h"
 
 namespace {
 

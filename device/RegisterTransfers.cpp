@@ -1,11 +1,11 @@
-#include "RegisterTransfers.h"
+#include "device/RegisterTransfers.h"
 
 #include <algorithm>
 #include <limits>
 #include <optional>
 
-#include "CFormat.h"
-#include "FieldReader.h"
+#include "data/CFormat.h"
+#include "data/FieldReader.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "DeviceProfile.h"
-#include "Records.h"
+#include "data/DeviceProfile.h"
+#include "data/Records.h"
 
 // One request/reply exchange with the register: 0 when it answered and carried
 // the command out, 1 otherwise (the reply text may still have been delivered).

@@ -1,4 +1,4 @@
-#include "SerialPort.h"
+#include "device/SerialPort.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,7 +10,7 @@
 #include <mutex>
 #include <thread>
 
-#include "BaudRate.h"
+#include "device/BaudRate.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "TransferControl.h"
+#include "device/TransferControl.h"
 
 TransferControl::TransferControl() {
   progress_.started = progress_.phaseStarted = Clock::now();

@@ -1,4 +1,4 @@
-#include "TransferWorker.h"
+#include "device/TransferWorker.h"
 
 TransferWorker::TransferWorker(Task task, TransferControl& control)
     : thread_([this, task = std::move(task), &control] {

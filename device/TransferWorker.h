@@ -7,7 +7,7 @@
 #include <functional>
 #include <thread>
 
-#include "TransferControl.h"
+#include "device/TransferControl.h"
 
 class TransferWorker {
  public:

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "UsbDeviceLink.h"
+#include "device/UsbDeviceLink.h"
 
 class UsbBackend {
  public:

@@ -1,12 +1,12 @@
-#include "cDemoRegister.h"
+#include "device/cDemoRegister.h"
 
 #include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 
-#include "CFormat.h"
-#include "RegisterFrame.h"
+#include "data/CFormat.h"
+#include "device/RegisterFrame.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include <string_view>
 #include <vector>
 
-#include "DeviceTiming.h"
-#include "Records.h"
-#include "RegisterTrace.h"
-#include "iCOMDriver.h"
+#include "device/DeviceTiming.h"
+#include "data/Records.h"
+#include "device/RegisterTrace.h"
+#include "device/iCOMDriver.h"
 
 class cDemoRegister : public iCOMDriver {
  public:

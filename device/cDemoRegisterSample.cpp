@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "cDemoRegister.h"
+#include "device/cDemoRegister.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "cDeviceProtocol.h"
+#include "device/cDeviceProtocol.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 
-#include "RegisterFrame.h"
+#include "device/RegisterFrame.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include <string_view>
 #include <thread>
 
-#include "DeviceEvent.h"
-#include "DeviceTiming.h"
-#include "EventHub.h"
-#include "RegisterTrace.h"
-#include "iCOMDriver.h"
+#include "device/DeviceEvent.h"
+#include "device/DeviceTiming.h"
+#include "device/EventHub.h"
+#include "device/RegisterTrace.h"
+#include "device/iCOMDriver.h"
 
 class cDeviceProtocol {
  public:

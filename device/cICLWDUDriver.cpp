@@ -1,4 +1,4 @@
-#include "cICLWDUDriver.h"
+#include "device/cICLWDUDriver.h"
 
 #include <algorithm>
 #include <array>

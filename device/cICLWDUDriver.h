@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "DeviceTiming.h"
-#include "RegisterTrace.h"
-#include "TransferStatus.h"
-#include "UsbBackend.h"
-#include "iCOMDriver.h"
+#include "device/DeviceTiming.h"
+#include "device/RegisterTrace.h"
+#include "device/TransferStatus.h"
+#include "device/UsbBackend.h"
+#include "device/iCOMDriver.h"
 
 class cICLWDUDriver : public iCOMDriver {
  public:

@@ -1,4 +1,4 @@
-#include "cSerialLineDriver.h"
+#include "device/cSerialLineDriver.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -10,8 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "BaudRate.h"
-#include "CFormat.h"
+#include "device/BaudRate.h"
+#include "data/CFormat.h"
 
 cSerialLineDriver::cSerialLineDriver(std::string devicePath, std::uint32_t baud, const DeviceTiming& timing)
     : path_(std::move(devicePath)), baud_(baud), timing_(timing) {}

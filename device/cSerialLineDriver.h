@@ -9,11 +9,11 @@
 #include <mutex>
 #include <string>
 
-#include "DeviceTiming.h"
-#include "FileDescriptor.h"
-#include "RegisterTrace.h"
-#include "TransferStatus.h"
-#include "iCOMDriver.h"
+#include "device/DeviceTiming.h"
+#include "device/FileDescriptor.h"
+#include "device/RegisterTrace.h"
+#include "device/TransferStatus.h"
+#include "device/iCOMDriver.h"
 
 class cSerialLineDriver : public iCOMDriver {
  public:

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Config.h"
+#include "data/Config.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   config::LoadText(std::string(reinterpret_cast<const char*>(data), size));

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "ArticleTable.h"
-#include "DatabaseFile.h"
+#include "data/ArticleTable.h"
+#include "data/DatabaseFile.h"
 
 namespace {
 

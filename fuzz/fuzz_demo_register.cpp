@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "RegisterFrame.h"
-#include "cDemoRegister.h"
+#include "device/RegisterFrame.h"
+#include "device/cDemoRegister.h"
 
 namespace {
 

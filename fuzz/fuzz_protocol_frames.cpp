@@ -13,10 +13,10 @@
 #include <string_view>
 #include <vector>
 
-#include "DeviceTiming.h"
-#include "RegisterFrame.h"
-#include "cDeviceProtocol.h"
-#include "iCOMDriver.h"
+#include "device/DeviceTiming.h"
+#include "device/RegisterFrame.h"
+#include "device/cDeviceProtocol.h"
+#include "device/iCOMDriver.h"
 
 namespace {
 

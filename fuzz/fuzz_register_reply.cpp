@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "DeviceProfile.h"
-#include "RegisterTransfers.h"
+#include "data/DeviceProfile.h"
+#include "device/RegisterTransfers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string reply(reinterpret_cast<const char*>(data), size);

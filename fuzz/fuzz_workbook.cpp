@@ -9,9 +9,9 @@
 #include <span>
 #include <string>
 
-#include "Cell.h"
-#include "WorkbookReader.h"
-#include "WorkbookSchema.h"
+#include "converter/Cell.h"
+#include "converter/WorkbookReader.h"
+#include "converter/WorkbookSchema.h"
 
 namespace {
 

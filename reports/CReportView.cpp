@@ -1,4 +1,4 @@
-#include "CReportView.h"
+#include "reports/CReportView.h"
 
 #include "ui_ReportView.h"
 

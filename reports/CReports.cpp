@@ -1,4 +1,4 @@
-#include "CReports.h"
+#include "reports/CReports.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -8,12 +8,12 @@
 #include <QPushButton>
 #include <QTableView>
 
-#include "CReportView.h"
-#include "CFormat.h"
-#include "RegisterWatch.h"
-#include "TransferProgressDialog.h"
-#include "UiText.h"
-#include "WindowSettings.h"
+#include "reports/CReportView.h"
+#include "data/CFormat.h"
+#include "workspace/common-qt/RegisterWatch.h"
+#include "workspace/common-qt/TransferProgressDialog.h"
+#include "workspace/common/UiText.h"
+#include "workspace/common-qt/WindowSettings.h"
 #include "ui_Reports.h"
 
 namespace {

@@ -9,12 +9,12 @@
 #include <QDialog>
 #include <QPointer>
 
-#include "CReportView.h"
-#include "ReportCharts.h"
-#include "ReportListModel.h"
-#include "GuiThreadOperator.h"
-#include "QtTaskRunner.h"
-#include "ReportsLogic.h"
+#include "reports/CReportView.h"
+#include "reports/ReportCharts.h"
+#include "reports/ReportListModel.h"
+#include "workspace/common-qt/GuiThreadOperator.h"
+#include "workspace/common-qt/QtTaskRunner.h"
+#include "reports/ReportsLogic.h"
 
 namespace Ui {
 class Reports;

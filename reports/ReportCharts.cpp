@@ -1,4 +1,4 @@
-#include "ReportCharts.h"
+#include "reports/ReportCharts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,8 +15,8 @@
 #include <QBuffer>
 #include <QValueAxis>
 
-#include "FileReplacement.h"
-#include "UiText.h"
+#include "data/FileReplacement.h"
+#include "workspace/common/UiText.h"
 
 namespace {
 constexpr qsizetype kNameChars = 22;

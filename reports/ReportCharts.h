@@ -10,7 +10,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "ReportsLogic.h"
+#include "reports/ReportsLogic.h"
 
 class QBarCategoryAxis;
 class QChartView;

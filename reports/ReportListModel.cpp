@@ -1,4 +1,4 @@
-#include "ReportListModel.h"
+#include "reports/ReportListModel.h"
 
 ReportListModel::ReportListModel(const ReportsLogic& logic, bool departments, QObject* parent)
     : QAbstractTableModel(parent),

@@ -7,7 +7,7 @@
 
 #include <QAbstractTableModel>
 
-#include "ReportsLogic.h"
+#include "reports/ReportsLogic.h"
 
 class ReportListModel : public QAbstractTableModel {
   Q_OBJECT

@@ -1,16 +1,16 @@
-#include "ReportsLogic.h"
+#include "reports/ReportsLogic.h"
 
 #include <algorithm>
 #include <limits>
 #include <filesystem>
 
-#include "ArticleSlots.h"
-#include "ArticleTable.h"
-#include "CFormat.h"
-#include "ProgressText.h"
-#include "RegisterTransfers.h"
-#include "UiText.h"
-#include "WorkbookExchange.h"
+#include "data/ArticleSlots.h"
+#include "data/ArticleTable.h"
+#include "data/CFormat.h"
+#include "workspace/common/ProgressText.h"
+#include "device/RegisterTransfers.h"
+#include "workspace/common/UiText.h"
+#include "workspace/common/WorkbookExchange.h"
 
 namespace {
 

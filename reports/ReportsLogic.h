@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "DatabaseFile.h"
-#include "DeviceProfile.h"
-#include "Operator.h"
-#include "Records.h"
-#include "RegisterPresence.h"
-#include "TaskRunner.h"
+#include "data/DatabaseFile.h"
+#include "data/DeviceProfile.h"
+#include "workspace/common/Operator.h"
+#include "data/Records.h"
+#include "workspace/common/RegisterPresence.h"
+#include "workspace/common/TaskRunner.h"
 
 inline constexpr const char* kReportsConverterName = "Quorvex";
 

@@ -15,12 +15,12 @@
 #include <unistd.h>
 #include <vector>
 
-#include "ArticleRow.h"
-#include "DatabaseFile.h"
-#include "DepartmentRow.h"
-#include "Records.h"
-#include "WorkbookFiles.h"
-#include "WorkbookSchema.h"
+#include "converter/ArticleRow.h"
+#include "data/DatabaseFile.h"
+#include "converter/DepartmentRow.h"
+#include "data/Records.h"
+#include "bench/converter/WorkbookFiles.h"
+#include "converter/WorkbookSchema.h"
 
 namespace fs = std::filesystem;
 

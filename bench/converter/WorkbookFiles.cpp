@@ -1,4 +1,4 @@
-#include "WorkbookFiles.h"
+#include "bench/converter/WorkbookFiles.h"
 
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "CFormat.h"
+#include "data/CFormat.h"
 
 namespace benchfiles {
 namespace {

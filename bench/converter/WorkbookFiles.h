@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "Cell.h"
+#include "converter/Cell.h"
 
 namespace benchfiles {
 

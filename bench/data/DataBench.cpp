@@ -8,7 +8,7 @@
 #include <random>
 #include <unistd.h>
 
-#include "DatabaseFile.h"
+#include "data/DatabaseFile.h"
 
 namespace {
 

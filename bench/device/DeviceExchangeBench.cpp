@@ -11,9 +11,9 @@
 #include <string>
 #include <thread>
 
-#include "RegisterTrace.h"
-#include "cDemoRegister.h"
-#include "cDeviceProtocol.h"
+#include "device/RegisterTrace.h"
+#include "device/cDemoRegister.h"
+#include "device/cDeviceProtocol.h"
 
 namespace {
 

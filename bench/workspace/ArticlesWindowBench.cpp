@@ -20,12 +20,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "CARTICLESDlg.h"
-#include "Config.h"
-#include "DatabaseFile.h"
-#include "DeviceProfile.h"
-#include "UnattendedOperator.h"
-#include "WindowSettings.h"
+#include "workspace/articles/CARTICLESDlg.h"
+#include "data/Config.h"
+#include "data/DatabaseFile.h"
+#include "data/DeviceProfile.h"
+#include "workspace/common/UnattendedOperator.h"
+#include "workspace/common-qt/WindowSettings.h"
 
 namespace {
 

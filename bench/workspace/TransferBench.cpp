@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "ArticlesWindowLogic.h"
-#include "RegisterTransfers.h"
-#include "cDemoRegister.h"
-#include "cDeviceProtocol.h"
+#include "workspace/articles/ArticlesWindowLogic.h"
+#include "device/RegisterTransfers.h"
+#include "device/cDemoRegister.h"
+#include "device/cDeviceProtocol.h"
 
 namespace {
 

@@ -13,14 +13,14 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include "ArticlesWindowLogic.h"
-#include "CARTICLESDlg.h"
-#include "Config.h"
-#include "DeviceProfile.h"
-#include "RegisterConnection.h"
-#include "RegisterTransfers.h"
-#include "TransferWorker.h"
-#include "UnattendedOperator.h"
+#include "workspace/articles/ArticlesWindowLogic.h"
+#include "workspace/articles/CARTICLESDlg.h"
+#include "data/Config.h"
+#include "data/DeviceProfile.h"
+#include "device/RegisterConnection.h"
+#include "device/RegisterTransfers.h"
+#include "device/TransferWorker.h"
+#include "workspace/common/UnattendedOperator.h"
 
 namespace {
 

@@ -3,13 +3,13 @@
 #include <cmath>
 #include <limits>
 
-#include "ArticleRow.h"
-#include "CellConversion.h"
-#include "CodePage.h"
-#include "DepartmentRow.h"
-#include "TestSupport.h"
-#include "TypedNumberCases.h"
-#include "WorkbookSchema.h"
+#include "converter/ArticleRow.h"
+#include "converter/CellConversion.h"
+#include "data/CodePage.h"
+#include "converter/DepartmentRow.h"
+#include "tests/converter/TestSupport.h"
+#include "tests/data/TypedNumberCases.h"
+#include "converter/WorkbookSchema.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "ArticlesVersion.h"
-#include "CommandLine.h"
-#include "TestSupport.h"
+#include "converter/CommandLine.h"
+#include "tests/converter/TestSupport.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <regex>
 #include <sys/stat.h>
 
-#include "DatabaseFile.h"
-#include "TestSupport.h"
-#include "WorkbookSchema.h"
-#include "XlsxWorkbookReader.h"
+#include "data/DatabaseFile.h"
+#include "tests/converter/TestSupport.h"
+#include "converter/WorkbookSchema.h"
+#include "converter/XlsxWorkbookReader.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // import with the same records, whatever their format.
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "tests/converter/TestSupport.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "DatabaseFile.h"
-#include "TestSupport.h"
-#include "WorkbookSchema.h"
+#include "data/DatabaseFile.h"
+#include "tests/converter/TestSupport.h"
+#include "converter/WorkbookSchema.h"
 
 namespace {
 

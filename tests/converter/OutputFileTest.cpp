@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "TestSupport.h"
-#include "WorkbookSchema.h"
+#include "tests/converter/TestSupport.h"
+#include "converter/WorkbookSchema.h"
 
 namespace {
 

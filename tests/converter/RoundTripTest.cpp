@@ -3,8 +3,8 @@
 
 #include <random>
 
-#include "ArticleRow.h"
-#include "TestSupport.h"
+#include "converter/ArticleRow.h"
+#include "tests/converter/TestSupport.h"
 
 namespace {
 

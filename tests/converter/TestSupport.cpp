@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "tests/converter/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +11,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "DatabaseFile.h"
-#include "WorkbookReader.h"
-#include "WorkbookSchema.h"
-#include "XlsxWriter.h"
+#include "data/DatabaseFile.h"
+#include "converter/WorkbookReader.h"
+#include "converter/WorkbookSchema.h"
+#include "converter/XlsxWriter.h"
 
 namespace testsupport {
 

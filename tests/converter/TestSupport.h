@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "Cell.h"
-#include "Records.h"
+#include "converter/Cell.h"
+#include "data/Records.h"
 
 namespace fs = std::filesystem;
 

@@ -5,10 +5,10 @@
 #include <span>
 #include <string>
 
-#include "WorkbookFormat.h"
-#include "WorkbookReader.h"
-#include "WorkbookSchema.h"
-#include "ZipPackage.h"
+#include "converter/WorkbookFormat.h"
+#include "converter/WorkbookReader.h"
+#include "converter/WorkbookSchema.h"
+#include "converter/ZipPackage.h"
 
 namespace {
 
@@ -124,7 +124,7 @@ TEST(WorkbookSchema, ColumnOrderAndTypesOfBothSheets) {
 
 }  // namespace
 
-#include "OoxmlText.h"
+#include "converter/OoxmlText.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 
 #include <cstring>
 
-#include "TestSupport.h"
-#include "WorkbookFormat.h"
-#include "WorkbookReader.h"
+#include "tests/converter/TestSupport.h"
+#include "converter/WorkbookFormat.h"
+#include "converter/WorkbookReader.h"
 
 namespace {
 

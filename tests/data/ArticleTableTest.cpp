@@ -4,7 +4,7 @@
 #include <map>
 #include <random>
 
-#include "ArticleTable.h"
+#include "data/ArticleTable.h"
 
 namespace {
 

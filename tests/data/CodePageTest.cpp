@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "CodePage.h"
+#include "data/CodePage.h"
 
 namespace {
 

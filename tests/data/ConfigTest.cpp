@@ -9,9 +9,9 @@
 #include <cstring>
 #include <malloc.h>
 
-#include "CodePage.h"
-#include "Config.h"
-#include "TempDir.h"
+#include "data/CodePage.h"
+#include "data/Config.h"
+#include "tests/data/TempDir.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "ArticleSlots.h"
-#include "DatabaseFile.h"
-#include "TempDir.h"
+#include "data/ArticleSlots.h"
+#include "data/DatabaseFile.h"
+#include "tests/data/TempDir.h"
 
 namespace {
 

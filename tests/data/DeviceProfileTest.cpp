@@ -3,7 +3,7 @@
 #include <cstring>
 #include <map>
 
-#include "DeviceProfile.h"
+#include "data/DeviceProfile.h"
 
 namespace {
 

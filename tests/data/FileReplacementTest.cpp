@@ -11,9 +11,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "DatabaseFile.h"
-#include "FileReplacement.h"
-#include "TempDir.h"
+#include "data/DatabaseFile.h"
+#include "data/FileReplacement.h"
+#include "tests/data/TempDir.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <limits>
 #include <locale.h>
 
-#include "CFormat.h"
-#include "FieldReader.h"
-#include "Records.h"
+#include "data/CFormat.h"
+#include "data/FieldReader.h"
+#include "data/Records.h"
 
 TEST(Numbers, LeadingNumbersFollowTheCLibraryRules) {
   EXPECT_EQ(ReadLeadingInteger("  12abc"), 12);

@@ -1,4 +1,4 @@
-#include "TempDir.h"
+#include "tests/data/TempDir.h"
 
 #include <cstdlib>
 #include <fstream>

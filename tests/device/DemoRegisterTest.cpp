@@ -5,13 +5,13 @@
 #include <string>
 #include <thread>
 
-#include "FastTiming.h"
-#include "CFormat.h"
-#include "DeviceProfile.h"
-#include "FieldReader.h"
-#include "RegisterFrame.h"
-#include "cDemoRegister.h"
-#include "cDeviceProtocol.h"
+#include "tests/device/FastTiming.h"
+#include "data/CFormat.h"
+#include "data/DeviceProfile.h"
+#include "data/FieldReader.h"
+#include "device/RegisterFrame.h"
+#include "device/cDemoRegister.h"
+#include "device/cDeviceProtocol.h"
 
 namespace {
 

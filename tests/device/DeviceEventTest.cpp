@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "DeviceEvent.h"
+#include "device/DeviceEvent.h"
 
 namespace {
 

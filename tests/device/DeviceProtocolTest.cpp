@@ -5,10 +5,10 @@
 #include <string>
 #include <thread>
 
-#include "FastTiming.h"
-#include "RegisterFrame.h"
-#include "ScriptedTransport.h"
-#include "cDeviceProtocol.h"
+#include "tests/device/FastTiming.h"
+#include "device/RegisterFrame.h"
+#include "tests/device/ScriptedTransport.h"
+#include "device/cDeviceProtocol.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "UsbBackend.h"
+#include "device/UsbBackend.h"
 
 class FakeUsbHandle;
 

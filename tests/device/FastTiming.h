@@ -3,7 +3,7 @@
 // machine does not turn an answer into a silence.
 #pragma once
 
-#include "DeviceTiming.h"
+#include "device/DeviceTiming.h"
 
 inline DeviceTiming FastTiming() {
   DeviceTiming timing;

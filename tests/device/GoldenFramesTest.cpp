@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "FastTiming.h"
-#include "RegisterFrame.h"
-#include "RegisterTransfers.h"
-#include "ScriptedTransport.h"
-#include "cDeviceProtocol.h"
+#include "tests/device/FastTiming.h"
+#include "device/RegisterFrame.h"
+#include "device/RegisterTransfers.h"
+#include "tests/device/ScriptedTransport.h"
+#include "device/cDeviceProtocol.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <sstream>
 #include <vector>
 
-#include "FastTiming.h"
-#include "RegisterConnection.h"
-#include "RegisterTrace.h"
-#include "cDemoRegister.h"
+#include "tests/device/FastTiming.h"
+#include "device/RegisterConnection.h"
+#include "device/RegisterTrace.h"
+#include "device/cDemoRegister.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <deque>
 #include <limits>
 
-#include "RegisterTransfers.h"
+#include "device/RegisterTransfers.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "iCOMDriver.h"
+#include "device/iCOMDriver.h"
 
 class ScriptedTransport : public iCOMDriver {
  public:

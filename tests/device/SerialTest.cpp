@@ -12,11 +12,11 @@
 #include <string>
 #include <thread>
 
-#include "RegisterFrame.h"
-#include "SerialPort.h"
-#include "cDemoRegister.h"
-#include "cDeviceProtocol.h"
-#include "cSerialLineDriver.h"
+#include "device/RegisterFrame.h"
+#include "device/SerialPort.h"
+#include "device/cDemoRegister.h"
+#include "device/cDeviceProtocol.h"
+#include "device/cSerialLineDriver.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <chrono>
 #include <thread>
 
-#include "FastTiming.h"
-#include "TransferWorker.h"
-#include "cDemoRegister.h"
-#include "cDeviceProtocol.h"
+#include "tests/device/FastTiming.h"
+#include "device/TransferWorker.h"
+#include "device/cDemoRegister.h"
+#include "device/cDeviceProtocol.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <numeric>
 #include <thread>
 
-#include "ClaimRetries.h"
-#include "FakeUsb.h"
-#include "LibusbBackend.h"
-#include "RegisterFrame.h"
-#include "cDeviceProtocol.h"
-#include "cICLWDUDriver.h"
+#include "device/ClaimRetries.h"
+#include "tests/device/FakeUsb.h"
+#include "device/LibusbBackend.h"
+#include "device/RegisterFrame.h"
+#include "device/cDeviceProtocol.h"
+#include "device/cICLWDUDriver.h"
 
 namespace {
 

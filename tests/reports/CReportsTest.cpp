@@ -13,19 +13,19 @@
 #include <cmath>
 #include <filesystem>
 
-#include "FastTiming.h"
-#include "CReportView.h"
-#include "CFormat.h"
-#include "CReports.h"
-#include "QtConverterLauncher.h"
-#include "RegisterTransfers.h"
-#include "ScriptedOperator.h"
-#include "TempDir.h"
-#include "UiText.h"
-#include "WorkbookExchange.h"
-#include "WorkspaceTestConfig.h"
-#include "cDemoRegister.h"
-#include "cDeviceProtocol.h"
+#include "tests/device/FastTiming.h"
+#include "reports/CReportView.h"
+#include "data/CFormat.h"
+#include "reports/CReports.h"
+#include "workspace/common-qt/QtConverterLauncher.h"
+#include "device/RegisterTransfers.h"
+#include "tests/workspace/support/ScriptedOperator.h"
+#include "tests/data/TempDir.h"
+#include "workspace/common/UiText.h"
+#include "workspace/common/WorkbookExchange.h"
+#include "tests/workspace/support/WorkspaceTestConfig.h"
+#include "device/cDemoRegister.h"
+#include "device/cDeviceProtocol.h"
 
 namespace {
 

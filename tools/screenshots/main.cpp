@@ -19,16 +19,16 @@
 #include <QThread>
 #include <QTimer>
 
-#include "ArticlesCommandLine.h"
-#include "CARTICLESApp.h"
-#include "CARTICLESDlg.h"
-#include "CArticleEditor.h"
-#include "CDeviceType.h"
-#include "CReportView.h"
-#include "CReports.h"
-#include "TransferProgressDialog.h"
-#include "UnattendedOperator.h"
-#include "WindowSettings.h"
+#include "workspace/app/ArticlesCommandLine.h"
+#include "workspace/app/CARTICLESApp.h"
+#include "workspace/articles/CARTICLESDlg.h"
+#include "workspace/editors/CArticleEditor.h"
+#include "workspace/start/CDeviceType.h"
+#include "reports/CReportView.h"
+#include "reports/CReports.h"
+#include "workspace/common-qt/TransferProgressDialog.h"
+#include "workspace/common/UnattendedOperator.h"
+#include "workspace/common-qt/WindowSettings.h"
 
 namespace {
 

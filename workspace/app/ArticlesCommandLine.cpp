@@ -1,4 +1,4 @@
-#include "ArticlesCommandLine.h"
+#include "workspace/app/ArticlesCommandLine.h"
 
 #include <functional>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "RegisterConnection.h"
+#include "device/RegisterConnection.h"
 
 struct ArticlesCommandLine {
   RegisterChoice registerChoice;  // USB unless --register says otherwise

@@ -1,17 +1,17 @@
-#include "CARTICLESApp.h"
+#include "workspace/app/CARTICLESApp.h"
 
 #include <filesystem>
 
-#include "CARTICLESDlg.h"
-#include "CConfigurations.h"
-#include "CDeviceType.h"
-#include "CReports.h"
-#include "QtConverterLauncher.h"
-#include "WorkbookExchange.h"
-#include "QtOperator.h"
-#include "RegisterTransfers.h"
-#include "SerialPort.h"
-#include "SerialPortList.h"
+#include "workspace/articles/CARTICLESDlg.h"
+#include "workspace/settings/CConfigurations.h"
+#include "workspace/start/CDeviceType.h"
+#include "reports/CReports.h"
+#include "workspace/common-qt/QtConverterLauncher.h"
+#include "workspace/common/WorkbookExchange.h"
+#include "workspace/common-qt/QtOperator.h"
+#include "device/RegisterTransfers.h"
+#include "device/SerialPort.h"
+#include "workspace/settings/SerialPortList.h"
 
 CARTICLESApp::CARTICLESApp(ArticlesAppSettings settings, Operator* op) : settings_(std::move(settings)), operator_(op) {
   if (!operator_) {

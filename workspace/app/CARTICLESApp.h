@@ -11,11 +11,11 @@
 #include <memory>
 #include <string>
 
-#include "Config.h"
-#include "DeviceMonitorThread.h"
-#include "DeviceProfile.h"
-#include "RegisterConnection.h"
-#include "WorkbookHooks.h"
+#include "data/Config.h"
+#include "workspace/app/DeviceMonitorThread.h"
+#include "data/DeviceProfile.h"
+#include "device/RegisterConnection.h"
+#include "workspace/articles/WorkbookHooks.h"
 
 class CConfigurations;
 class ConverterLauncher;

@@ -1,4 +1,4 @@
-#include "DeviceMonitorThread.h"
+#include "workspace/app/DeviceMonitorThread.h"
 
 DeviceMonitorThread::DeviceMonitorThread(Probe probe, std::atomic<std::int32_t>& deviceConnected,
                                          std::chrono::milliseconds period)

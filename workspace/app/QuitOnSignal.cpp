@@ -1,4 +1,4 @@
-#include "QuitOnSignal.h"
+#include "workspace/app/QuitOnSignal.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -6,7 +6,7 @@
 
 #include <QApplication>
 
-#include "QtTaskRunner.h"
+#include "workspace/common-qt/QtTaskRunner.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "SampleDatabase.h"
+#include "workspace/app/SampleDatabase.h"
 
 #include <filesystem>
 
-#include "ArticlesWindowLogic.h"
-#include "DeviceProfile.h"
-#include "RegisterConnection.h"
-#include "RegisterTransfers.h"
-#include "UnattendedOperator.h"
+#include "workspace/articles/ArticlesWindowLogic.h"
+#include "data/DeviceProfile.h"
+#include "device/RegisterConnection.h"
+#include "device/RegisterTransfers.h"
+#include "workspace/common/UnattendedOperator.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 
 #include <QApplication>
 
-#include "ArticlesCommandLine.h"
+#include "workspace/app/ArticlesCommandLine.h"
 #include "ArticlesVersion.h"
-#include "CARTICLESApp.h"
-#include "Config.h"
-#include "QuitOnSignal.h"
-#include "SampleDatabase.h"
+#include "workspace/app/CARTICLESApp.h"
+#include "data/Config.h"
+#include "workspace/app/QuitOnSignal.h"
+#include "workspace/app/SampleDatabase.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "ArticleEditorAdapter.h"
+#include "workspace/articles/ArticleEditorAdapter.h"
 
-#include "ArticlesWindowLogic.h"
-#include "CArticleEditor.h"
+#include "workspace/articles/ArticlesWindowLogic.h"
+#include "workspace/editors/CArticleEditor.h"
 
 ArticleRecord& ArticleEditorAdapter::Record() { return editor_.Record(); }
 bool ArticleEditorAdapter::IsOpen() const { return editor_.IsOpen(); }

@@ -2,7 +2,7 @@
 // its editor port.
 #pragma once
 
-#include "EditorPorts.h"
+#include "workspace/articles/EditorPorts.h"
 
 class CArticleEditor;
 

@@ -1,8 +1,8 @@
-#include "ArticlesListModel.h"
+#include "workspace/articles/ArticlesListModel.h"
 
 #include <algorithm>
 
-#include "UiText.h"
+#include "workspace/common/UiText.h"
 
 ArticlesListModel::ArticlesListModel(const ArticlesWindowLogic& logic, QObject* parent)
     : QAbstractTableModel(parent), logic_(logic), columns_(logic.Columns()) {}

@@ -8,7 +8,7 @@
 
 #include <QAbstractTableModel>
 
-#include "ArticlesWindowLogic.h"
+#include "workspace/articles/ArticlesWindowLogic.h"
 
 class ArticlesListModel : public QAbstractTableModel {
   Q_OBJECT

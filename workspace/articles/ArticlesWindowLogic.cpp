@@ -1,4 +1,4 @@
-#include "ArticlesWindowLogic.h"
+#include "workspace/articles/ArticlesWindowLogic.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <vector>
 
-#include "ArticleSlots.h"
-#include "CFormat.h"
-#include "Config.h"
-#include "ProgressText.h"
-#include "RegisterTransfers.h"
-#include "UiText.h"
-#include "WorkbookExchange.h"
+#include "data/ArticleSlots.h"
+#include "data/CFormat.h"
+#include "data/Config.h"
+#include "workspace/common/ProgressText.h"
+#include "device/RegisterTransfers.h"
+#include "workspace/common/UiText.h"
+#include "workspace/common/WorkbookExchange.h"
 
 namespace {
 

@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "ArticleTable.h"
-#include "DatabaseFile.h"
-#include "DeviceProfile.h"
-#include "EditorPorts.h"
-#include "NameFilter.h"
-#include "Operator.h"
-#include "Records.h"
-#include "RegisterPresence.h"
-#include "TaskRunner.h"
+#include "data/ArticleTable.h"
+#include "data/DatabaseFile.h"
+#include "data/DeviceProfile.h"
+#include "workspace/articles/EditorPorts.h"
+#include "workspace/articles/NameFilter.h"
+#include "workspace/common/Operator.h"
+#include "data/Records.h"
+#include "workspace/common/RegisterPresence.h"
+#include "workspace/common/TaskRunner.h"
 
 class RegisterTransfers;
 class WorkbookExchange;

@@ -1,4 +1,4 @@
-#include "CARTICLESDlg.h"
+#include "workspace/articles/CARTICLESDlg.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -14,19 +14,19 @@
 #include <QShortcut>
 #include <QTimer>
 
-#include "ArticleEditorAdapter.h"
-#include "ArticlesListModel.h"
-#include "CArticleEditor.h"
-#include "DepartmentEditorAdapter.h"
-#include "PresetFileOperator.h"
-#include "GuiThreadOperator.h"
-#include "QtOperator.h"
-#include "QtTaskRunner.h"
-#include "TransferProgressDialog.h"
-#include "RegisterWatch.h"
-#include "UiText.h"
-#include "WindowSettings.h"
-#include "WorkspaceResources.h"
+#include "workspace/articles/ArticleEditorAdapter.h"
+#include "workspace/articles/ArticlesListModel.h"
+#include "workspace/editors/CArticleEditor.h"
+#include "workspace/articles/DepartmentEditorAdapter.h"
+#include "workspace/common/PresetFileOperator.h"
+#include "workspace/common-qt/GuiThreadOperator.h"
+#include "workspace/common-qt/QtOperator.h"
+#include "workspace/common-qt/QtTaskRunner.h"
+#include "workspace/common-qt/TransferProgressDialog.h"
+#include "workspace/common-qt/RegisterWatch.h"
+#include "workspace/common/UiText.h"
+#include "workspace/common-qt/WindowSettings.h"
+#include "workspace/common-qt/WorkspaceResources.h"
 #include "ui_CARTICLESDlg.h"
 
 namespace {

@@ -11,8 +11,8 @@
 
 #include <QDialog>
 
-#include "ArticlesWindowLogic.h"
-#include "WorkbookHooks.h"
+#include "workspace/articles/ArticlesWindowLogic.h"
+#include "workspace/articles/WorkbookHooks.h"
 
 namespace Ui {
 class ArticlesMain;

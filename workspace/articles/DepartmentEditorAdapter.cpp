@@ -1,6 +1,6 @@
-#include "DepartmentEditorAdapter.h"
+#include "workspace/articles/DepartmentEditorAdapter.h"
 
-#include "CDepartmentEditor.h"
+#include "workspace/editors/CDepartmentEditor.h"
 
 bool DepartmentEditorAdapter::Edit(DepartmentRecord& record) {
   CDepartmentEditor editor(profile_, names_, op_, parent_);

@@ -2,7 +2,7 @@
 // department editor window over the articles window and discards it after.
 #pragma once
 
-#include "EditorPorts.h"
+#include "workspace/articles/EditorPorts.h"
 
 struct DeviceProfile;
 class Operator;

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "Records.h"
+#include "data/Records.h"
 
 // Which field of an edited article another article of the file already has.
 enum class DuplicateField { None, PluNumber, Barcode };

@@ -1,9 +1,9 @@
-#include "NameFilter.h"
+#include "workspace/articles/NameFilter.h"
 
 #include <algorithm>
 
-#include "CodePage.h"
-#include "Records.h"
+#include "data/CodePage.h"
+#include "data/Records.h"
 
 NameFilter::NameFilter(std::string_view utf8) : active_(!utf8.empty()), lower_(codepage::LowerCaseBytes()) {
   if (!active_) return;

@@ -1,4 +1,4 @@
-#include "ArticlesCli.h"
+#include "workspace/cli/ArticlesCli.h"
 
 #include <chrono>
 #include <csignal>
@@ -7,19 +7,19 @@
 #include <optional>
 #include <thread>
 
-#include "ArticleSlots.h"
-#include "ArticleTable.h"
+#include "data/ArticleSlots.h"
+#include "data/ArticleTable.h"
 #include "ArticlesVersion.h"
-#include "ArticlesWindowLogic.h"
-#include "CFormat.h"
-#include "Config.h"
-#include "ConsoleOperator.h"
-#include "ConsoleTaskRunner.h"
-#include "DatabaseFile.h"
-#include "RegisterConnection.h"
-#include "RegisterTransfers.h"
-#include "ReportsLogic.h"
-#include "UiText.h"
+#include "workspace/articles/ArticlesWindowLogic.h"
+#include "data/CFormat.h"
+#include "data/Config.h"
+#include "workspace/cli/ConsoleOperator.h"
+#include "workspace/cli/ConsoleTaskRunner.h"
+#include "data/DatabaseFile.h"
+#include "device/RegisterConnection.h"
+#include "device/RegisterTransfers.h"
+#include "reports/ReportsLogic.h"
+#include "workspace/common/UiText.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "DeviceTiming.h"
-#include "RegisterConnection.h"
+#include "device/DeviceTiming.h"
+#include "device/RegisterConnection.h"
 
 class ConsoleOperator;
 class TaskRunner;

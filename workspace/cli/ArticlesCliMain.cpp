@@ -4,7 +4,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "ArticlesCli.h"
+#include "workspace/cli/ArticlesCli.h"
 
 int main(int argc, char** argv) {
   ArticlesCli::Streams streams;

@@ -1,4 +1,4 @@
-#include "ConsoleOperator.h"
+#include "workspace/cli/ConsoleOperator.h"
 
 #include <cctype>
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "Operator.h"
+#include "workspace/common/Operator.h"
 
 class ConsoleOperator : public Operator {
  public:

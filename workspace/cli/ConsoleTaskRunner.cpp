@@ -1,7 +1,7 @@
-#include "ConsoleTaskRunner.h"
+#include "workspace/cli/ConsoleTaskRunner.h"
 
-#include "CFormat.h"
-#include "ProgressText.h"
+#include "data/CFormat.h"
+#include "workspace/common/ProgressText.h"
 
 namespace {
 constexpr std::uint64_t kPlainLineEvery = 100;

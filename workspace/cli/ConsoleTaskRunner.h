@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "TaskRunner.h"
+#include "workspace/common/TaskRunner.h"
 
 class ConsoleTaskRunner : public TaskRunner {
  public:

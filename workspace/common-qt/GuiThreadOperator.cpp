@@ -1,4 +1,4 @@
-#include "GuiThreadOperator.h"
+#include "workspace/common-qt/GuiThreadOperator.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

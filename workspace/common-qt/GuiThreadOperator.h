@@ -4,7 +4,7 @@
 // that the work goes on.
 #pragma once
 
-#include "Operator.h"
+#include "workspace/common/Operator.h"
 
 class GuiThreadOperator : public Operator {
  public:

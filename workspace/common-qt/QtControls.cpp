@@ -1,4 +1,4 @@
-#include "QtControls.h"
+#include "workspace/common-qt/QtControls.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

@@ -2,9 +2,9 @@
 // widgets, and puts the focus on a field with its text selected.
 #pragma once
 
-#include "CheckControl.h"
-#include "EditControl.h"
-#include "ListControl.h"
+#include "workspace/common/CheckControl.h"
+#include "workspace/common/EditControl.h"
+#include "workspace/common/ListControl.h"
 
 class QAbstractButton;
 class QComboBox;

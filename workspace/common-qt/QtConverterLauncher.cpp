@@ -1,4 +1,4 @@
-#include "QtConverterLauncher.h"
+#include "workspace/common-qt/QtConverterLauncher.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>

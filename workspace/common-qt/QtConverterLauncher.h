@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-#include "ConverterLauncher.h"
+#include "workspace/common/ConverterLauncher.h"
 
 class QtConverterLauncher : public ConverterLauncher {
  public:

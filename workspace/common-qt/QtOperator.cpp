@@ -1,4 +1,4 @@
-#include "QtOperator.h"
+#include "workspace/common-qt/QtOperator.h"
 
 #include <QApplication>
 #include <QDir>
@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-#include "WindowSettings.h"
+#include "workspace/common-qt/WindowSettings.h"
 
 namespace {
 

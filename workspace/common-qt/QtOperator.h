@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "Operator.h"
+#include "workspace/common/Operator.h"
 
 class QtOperator : public Operator {
  public:

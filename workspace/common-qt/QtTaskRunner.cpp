@@ -1,4 +1,4 @@
-#include "QtTaskRunner.h"
+#include "workspace/common-qt/QtTaskRunner.h"
 
 #include <algorithm>
 
@@ -6,8 +6,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "TransferProgressDialog.h"
-#include "TransferWorker.h"
+#include "workspace/common-qt/TransferProgressDialog.h"
+#include "device/TransferWorker.h"
 
 void QtTaskRunner::Run(const std::string& title, const Task& task) {
   TransferControl control;

@@ -9,7 +9,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "TaskRunner.h"
+#include "workspace/common/TaskRunner.h"
 
 class QtTaskRunner : public TaskRunner {
  public:

@@ -1,4 +1,4 @@
-#include "RegisterWatch.h"
+#include "workspace/common-qt/RegisterWatch.h"
 
 RegisterWatch::RegisterWatch(std::function<bool()> attached, std::function<void(bool)> changed, bool now,
                              int intervalMs, QObject* parent)

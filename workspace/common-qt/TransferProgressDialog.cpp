@@ -1,4 +1,4 @@
-#include "TransferProgressDialog.h"
+#include "workspace/common-qt/TransferProgressDialog.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ProgressText.h"
+#include "workspace/common/ProgressText.h"
 
 TransferProgressDialog::TransferProgressDialog(const QString& title, TransferControl& control,
                                                std::function<bool()> finished, int refreshMs, QWidget* parent)

@@ -8,7 +8,7 @@
 #include <QDialog>
 #include <QTimer>
 
-#include "TransferControl.h"
+#include "device/TransferControl.h"
 
 class QLabel;
 class QProgressBar;

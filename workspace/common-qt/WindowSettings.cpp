@@ -1,4 +1,4 @@
-#include "WindowSettings.h"
+#include "workspace/common-qt/WindowSettings.h"
 
 #include <QWidget>
 

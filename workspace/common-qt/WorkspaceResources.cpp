@@ -1,4 +1,4 @@
-#include "WorkspaceResources.h"
+#include "workspace/common-qt/WorkspaceResources.h"
 
 #include <QtCore/qglobal.h>
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "TransferControl.h"
+#include "device/TransferControl.h"
 
 struct ConverterRun {
   bool started = false;

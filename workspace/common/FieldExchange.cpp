@@ -1,8 +1,8 @@
-#include "FieldExchange.h"
+#include "workspace/common/FieldExchange.h"
 
 #include <cinttypes>
 
-#include "CFormat.h"
+#include "data/CFormat.h"
 
 namespace {
 

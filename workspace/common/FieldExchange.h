@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "ListControl.h"
+#include "workspace/common/ListControl.h"
 
 class FieldExchange {
  public:

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "Operator.h"
+#include "workspace/common/Operator.h"
 
 class PresetFileOperator : public Operator {
  public:

@@ -1,9 +1,9 @@
-#include "ProgressText.h"
+#include "workspace/common/ProgressText.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "CFormat.h"
+#include "data/CFormat.h"
 
 using Clock = TransferControl::Clock;
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "TransferControl.h"
+#include "device/TransferControl.h"
 
 // 49999 -> "49,999".
 std::string GroupedCount(std::uint64_t count);

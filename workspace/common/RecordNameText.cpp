@@ -1,8 +1,8 @@
-#include "RecordNameText.h"
+#include "workspace/common/RecordNameText.h"
 
 #include <algorithm>
 
-#include "CodePage.h"
+#include "data/CodePage.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "Records.h"
+#include "data/Records.h"
 
 class RecordNameText {
  public:

@@ -1,7 +1,7 @@
-#include "RegisterPresence.h"
+#include "workspace/common/RegisterPresence.h"
 
-#include "Operator.h"
-#include "RegisterTransfers.h"
+#include "workspace/common/Operator.h"
+#include "device/RegisterTransfers.h"
 
 void RegisterPresence::Take(bool attached) {
   attached_ = attached;

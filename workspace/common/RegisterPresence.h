@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "TaskRunner.h"
+#include "workspace/common/TaskRunner.h"
 
 class Operator;
 class RegisterTransfers;

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "TransferControl.h"
+#include "device/TransferControl.h"
 
 class TaskRunner {
  public:

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "CodePage.h"
-#include "Config.h"
+#include "data/CodePage.h"
+#include "data/Config.h"
 
 inline std::string UiText(const char* key) { return codepage::ToUtf8(GetConfigText(key)); }
 inline std::string UiName(std::string_view recordBytes) { return codepage::ToUtf8(recordBytes); }

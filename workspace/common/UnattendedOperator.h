@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Operator.h"
+#include "workspace/common/Operator.h"
 
 class UnattendedOperator : public Operator {
  public:

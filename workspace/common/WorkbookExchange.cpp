@@ -1,4 +1,4 @@
-#include "WorkbookExchange.h"
+#include "workspace/common/WorkbookExchange.h"
 
 #include <algorithm>
 #include <cctype>

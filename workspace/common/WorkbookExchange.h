@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "ConverterLauncher.h"
-#include "DatabaseFile.h"
-#include "Operator.h"
+#include "workspace/common/ConverterLauncher.h"
+#include "data/DatabaseFile.h"
+#include "workspace/common/Operator.h"
 
 inline constexpr const char* kTransferFileName = "tmpDBTransfer";
 inline constexpr const char* kPrivateFolderName = "quillbay-articles";

@@ -2,9 +2,9 @@
 // the exchange in their order.
 #pragma once
 
-#include "CheckControl.h"
-#include "EditControl.h"
-#include "ListControl.h"
+#include "workspace/common/CheckControl.h"
+#include "workspace/common/EditControl.h"
+#include "workspace/common/ListControl.h"
 
 enum class ArticleField {
   PluNumber,

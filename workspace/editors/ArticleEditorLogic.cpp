@@ -1,14 +1,14 @@
-#include "ArticleEditorLogic.h"
+#include "workspace/editors/ArticleEditorLogic.h"
 
 #include <algorithm>
 
-#include "CFormat.h"
-#include "Config.h"
-#include "DatabaseFile.h"
-#include "DeviceProfile.h"
-#include "FieldExchange.h"
-#include "FieldLimits.h"
-#include "UiText.h"
+#include "data/CFormat.h"
+#include "data/Config.h"
+#include "data/DatabaseFile.h"
+#include "data/DeviceProfile.h"
+#include "workspace/common/FieldExchange.h"
+#include "data/FieldLimits.h"
+#include "workspace/common/UiText.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <optional>
 #include <string>
 
-#include "ArticleEditorControls.h"
-#include "FieldRefusal.h"
-#include "Records.h"
-#include "RecordNameText.h"
-#include "TaxLetterList.h"
+#include "workspace/editors/ArticleEditorControls.h"
+#include "workspace/common/FieldRefusal.h"
+#include "data/Records.h"
+#include "workspace/common/RecordNameText.h"
+#include "workspace/editors/TaxLetterList.h"
 
 class DatabaseFile;
 struct DeviceProfile;

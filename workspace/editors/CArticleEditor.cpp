@@ -1,12 +1,12 @@
-#include "CArticleEditor.h"
+#include "workspace/editors/CArticleEditor.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "NameValidator.h"
-#include "Operator.h"
-#include "QtControls.h"
-#include "UiText.h"
+#include "workspace/editors/NameValidator.h"
+#include "workspace/common/Operator.h"
+#include "workspace/common-qt/QtControls.h"
+#include "workspace/common/UiText.h"
 #include "ui_ArticleEditor.h"
 
 namespace {

@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "ArticleEditorLogic.h"
-#include "EditorDialog.h"
+#include "workspace/editors/ArticleEditorLogic.h"
+#include "workspace/editors/EditorDialog.h"
 
 namespace Ui {
 class ArticleEditor;

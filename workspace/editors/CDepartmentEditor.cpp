@@ -1,11 +1,11 @@
-#include "CDepartmentEditor.h"
+#include "workspace/editors/CDepartmentEditor.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "NameValidator.h"
-#include "QtControls.h"
-#include "UiText.h"
+#include "workspace/editors/NameValidator.h"
+#include "workspace/common-qt/QtControls.h"
+#include "workspace/common/UiText.h"
 #include "ui_DepartmentEditor.h"
 
 namespace {

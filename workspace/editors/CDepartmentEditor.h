@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "DepartmentEditorLogic.h"
-#include "EditorDialog.h"
+#include "workspace/editors/DepartmentEditorLogic.h"
+#include "workspace/editors/EditorDialog.h"
 
 namespace Ui {
 class DepartmentEditor;

@@ -2,8 +2,8 @@
 // of the exchange in their order.
 #pragma once
 
-#include "EditControl.h"
-#include "ListControl.h"
+#include "workspace/common/EditControl.h"
+#include "workspace/common/ListControl.h"
 
 enum class DepartmentField {
   Name,

@@ -1,12 +1,12 @@
-#include "DepartmentEditorLogic.h"
+#include "workspace/editors/DepartmentEditorLogic.h"
 
 #include <algorithm>
 
-#include "Config.h"
-#include "DeviceProfile.h"
-#include "FieldExchange.h"
-#include "FieldLimits.h"
-#include "UiText.h"
+#include "data/Config.h"
+#include "data/DeviceProfile.h"
+#include "workspace/common/FieldExchange.h"
+#include "data/FieldLimits.h"
+#include "workspace/common/UiText.h"
 
 namespace {
 

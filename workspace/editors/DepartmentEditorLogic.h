@@ -8,11 +8,11 @@
 #include <optional>
 #include <string>
 
-#include "DepartmentEditorControls.h"
-#include "FieldRefusal.h"
-#include "Records.h"
-#include "RecordNameText.h"
-#include "TaxLetterList.h"
+#include "workspace/editors/DepartmentEditorControls.h"
+#include "workspace/common/FieldRefusal.h"
+#include "data/Records.h"
+#include "workspace/common/RecordNameText.h"
+#include "workspace/editors/TaxLetterList.h"
 
 struct DeviceProfile;
 struct GroupNames;

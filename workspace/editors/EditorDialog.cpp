@@ -1,9 +1,9 @@
-#include "EditorDialog.h"
+#include "workspace/editors/EditorDialog.h"
 
 #include <QEvent>
 
-#include "Operator.h"
-#include "QtControls.h"
+#include "workspace/common/Operator.h"
+#include "workspace/common-qt/QtControls.h"
 
 EditorDialog::EditorDialog(Operator& op, QWidget* parent) : QDialog(parent), operator_(op) {}
 

@@ -1,6 +1,6 @@
-#include "NameValidator.h"
+#include "workspace/editors/NameValidator.h"
 
-#include "RecordNameText.h"
+#include "workspace/common/RecordNameText.h"
 
 NameValidator::NameValidator(QObject* parent) : QValidator(parent) {}
 

@@ -1,10 +1,10 @@
-#include "TaxLetterList.h"
+#include "workspace/editors/TaxLetterList.h"
 
 #include <algorithm>
 
-#include "Config.h"
-#include "FieldExchange.h"
-#include "UiText.h"
+#include "data/Config.h"
+#include "workspace/common/FieldExchange.h"
+#include "workspace/common/UiText.h"
 
 void TaxLetterList::Fill(ListControl& list, const GroupNames& names, std::uint32_t count) {
   letters_.clear();

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ListControl.h"
+#include "workspace/common/ListControl.h"
 
 struct GroupNames;
 

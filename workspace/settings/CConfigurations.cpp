@@ -1,8 +1,8 @@
-#include "CConfigurations.h"
+#include "workspace/settings/CConfigurations.h"
 
 #include <QPushButton>
 
-#include "UiText.h"
+#include "workspace/common/UiText.h"
 #include "ui_Configurations.h"
 
 namespace {

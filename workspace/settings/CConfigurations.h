@@ -9,7 +9,7 @@
 
 #include <QDialog>
 
-#include "ConfigurationsLogic.h"
+#include "workspace/settings/ConfigurationsLogic.h"
 
 namespace Ui {
 class Configurations;

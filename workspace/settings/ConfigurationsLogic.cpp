@@ -1,11 +1,11 @@
-#include "ConfigurationsLogic.h"
+#include "workspace/settings/ConfigurationsLogic.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "CFormat.h"
-#include "FieldExchange.h"
-#include "Operator.h"
+#include "data/CFormat.h"
+#include "workspace/common/FieldExchange.h"
+#include "workspace/common/Operator.h"
 
 namespace {
 

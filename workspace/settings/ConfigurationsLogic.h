@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ComboShowing.h"
-#include "SerialPortFunctions.h"
+#include "workspace/settings/ComboShowing.h"
+#include "workspace/settings/SerialPortFunctions.h"
 
 class Operator;
 

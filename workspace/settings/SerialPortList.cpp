@@ -1,4 +1,4 @@
-#include "SerialPortList.h"
+#include "workspace/settings/SerialPortList.h"
 
 #include <algorithm>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "CDeviceType.h"
+#include "workspace/start/CDeviceType.h"
 
 #include <QComboBox>
 #include <QPixmap>
@@ -6,8 +6,8 @@
 #include <QSignalBlocker>
 
 #include "ArticlesVersion.h"
-#include "UiText.h"
-#include "WorkspaceResources.h"
+#include "workspace/common/UiText.h"
+#include "workspace/common-qt/WorkspaceResources.h"
 #include "ui_DeviceType.h"
 
 namespace {

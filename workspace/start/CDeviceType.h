@@ -9,7 +9,7 @@
 
 #include <QDialog>
 
-#include "DeviceTypeLogic.h"
+#include "workspace/start/DeviceTypeLogic.h"
 
 namespace Ui {
 class DeviceType;

@@ -1,7 +1,7 @@
-#include "DeviceTypeLogic.h"
+#include "workspace/start/DeviceTypeLogic.h"
 
-#include "DeviceProfile.h"
-#include "UiText.h"
+#include "data/DeviceProfile.h"
+#include "workspace/common/UiText.h"
 
 DeviceTypeLogic::DeviceTypeLogic(DeviceProfile& profile) : profile_(profile) { profile_.SetForDeviceType(); }
 

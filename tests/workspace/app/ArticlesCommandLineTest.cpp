@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ArticlesCommandLine.h"
+#include "workspace/app/ArticlesCommandLine.h"
 
 namespace {
 

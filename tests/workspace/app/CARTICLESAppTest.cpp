@@ -11,16 +11,16 @@
 #include <QThread>
 #include <QTimer>
 
-#include "CARTICLESApp.h"
-#include "CARTICLESDlg.h"
-#include "CDeviceType.h"
-#include "CReports.h"
-#include "QuitOnSignal.h"
-#include "RegisterTransfers.h"
-#include "ScriptedOperator.h"
-#include "TempDir.h"
-#include "UiText.h"
-#include "WorkspaceTestConfig.h"
+#include "workspace/app/CARTICLESApp.h"
+#include "workspace/articles/CARTICLESDlg.h"
+#include "workspace/start/CDeviceType.h"
+#include "reports/CReports.h"
+#include "workspace/app/QuitOnSignal.h"
+#include "device/RegisterTransfers.h"
+#include "tests/workspace/support/ScriptedOperator.h"
+#include "tests/data/TempDir.h"
+#include "workspace/common/UiText.h"
+#include "tests/workspace/support/WorkspaceTestConfig.h"
 
 namespace {
 

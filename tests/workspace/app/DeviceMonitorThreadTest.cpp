@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "DeviceMonitorThread.h"
+#include "workspace/app/DeviceMonitorThread.h"
 
 namespace {
 

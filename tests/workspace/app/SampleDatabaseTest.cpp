@@ -5,11 +5,11 @@
 #include <set>
 #include <sys/resource.h>
 
-#include "ArticleTable.h"
-#include "DatabaseFile.h"
-#include "SampleDatabase.h"
-#include "TempDir.h"
-#include "WorkspaceTestConfig.h"
+#include "data/ArticleTable.h"
+#include "data/DatabaseFile.h"
+#include "workspace/app/SampleDatabase.h"
+#include "tests/data/TempDir.h"
+#include "tests/workspace/support/WorkspaceTestConfig.h"
 
 namespace {
 

@@ -9,15 +9,15 @@
 #include <cstdlib>
 #include <thread>
 
-#include "ArticlesWindowLogic.h"
-#include "Config.h"
-#include "FastTiming.h"
-#include "RegisterConnection.h"
-#include "RegisterTransfers.h"
-#include "UiText.h"
-#include "ScriptedOperator.h"
-#include "TempDir.h"
-#include "WorkspaceTestConfig.h"
+#include "workspace/articles/ArticlesWindowLogic.h"
+#include "data/Config.h"
+#include "tests/device/FastTiming.h"
+#include "device/RegisterConnection.h"
+#include "device/RegisterTransfers.h"
+#include "workspace/common/UiText.h"
+#include "tests/workspace/support/ScriptedOperator.h"
+#include "tests/data/TempDir.h"
+#include "tests/workspace/support/WorkspaceTestConfig.h"
 
 #include <deque>
 

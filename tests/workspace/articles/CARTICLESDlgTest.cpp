@@ -19,21 +19,21 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
-#include "ArticlesListModel.h"
-#include "CARTICLESDlg.h"
-#include "CArticleEditor.h"
-#include "CDepartmentEditor.h"
-#include "DeviceProfile.h"
-#include "FastTiming.h"
-#include "RegisterTransfers.h"
-#include "TransferProgressDialog.h"
-#include "cDemoRegister.h"
-#include "cDeviceProtocol.h"
-#include "ScriptedOperator.h"
-#include "TempDir.h"
-#include "UiText.h"
-#include "WindowSettings.h"
-#include "WorkspaceTestConfig.h"
+#include "workspace/articles/ArticlesListModel.h"
+#include "workspace/articles/CARTICLESDlg.h"
+#include "workspace/editors/CArticleEditor.h"
+#include "workspace/editors/CDepartmentEditor.h"
+#include "data/DeviceProfile.h"
+#include "tests/device/FastTiming.h"
+#include "device/RegisterTransfers.h"
+#include "workspace/common-qt/TransferProgressDialog.h"
+#include "device/cDemoRegister.h"
+#include "device/cDeviceProtocol.h"
+#include "tests/workspace/support/ScriptedOperator.h"
+#include "tests/data/TempDir.h"
+#include "workspace/common/UiText.h"
+#include "workspace/common-qt/WindowSettings.h"
+#include "tests/workspace/support/WorkspaceTestConfig.h"
 
 QT_BEGIN_NAMESPACE
 // Readable failures: the rows as text.

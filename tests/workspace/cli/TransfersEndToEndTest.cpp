@@ -12,18 +12,18 @@
 #include <thread>
 #include <unistd.h>
 
-#include "FastTiming.h"
-#include "ArticlesCli.h"
+#include "tests/device/FastTiming.h"
+#include "workspace/cli/ArticlesCli.h"
 #include "ArticlesVersion.h"
-#include "ArticlesWindowLogic.h"
-#include "RegisterTransfers.h"
-#include "ReportsLogic.h"
-#include "ScriptedOperator.h"
-#include "TempDir.h"
-#include "UiText.h"
-#include "WorkspaceTestConfig.h"
-#include "cDemoRegister.h"
-#include "cDeviceProtocol.h"
+#include "workspace/articles/ArticlesWindowLogic.h"
+#include "device/RegisterTransfers.h"
+#include "reports/ReportsLogic.h"
+#include "tests/workspace/support/ScriptedOperator.h"
+#include "tests/data/TempDir.h"
+#include "workspace/common/UiText.h"
+#include "tests/workspace/support/WorkspaceTestConfig.h"
+#include "device/cDemoRegister.h"
+#include "device/cDeviceProtocol.h"
 
 namespace {
 

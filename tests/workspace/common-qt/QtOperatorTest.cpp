@@ -10,8 +10,8 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include "QtOperator.h"
-#include "WindowSettings.h"
+#include "workspace/common-qt/QtOperator.h"
+#include "workspace/common-qt/WindowSettings.h"
 
 namespace {
 

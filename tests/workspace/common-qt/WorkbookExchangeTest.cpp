@@ -8,18 +8,18 @@
 #include <fstream>
 #include <thread>
 
-#include "ArticlesWindowLogic.h"
-#include "Config.h"
-#include "FastTiming.h"
-#include "QtConverterLauncher.h"
-#include "RegisterTransfers.h"
-#include "ReportsLogic.h"
-#include "ScriptedOperator.h"
-#include "TempDir.h"
-#include "WorkbookExchange.h"
-#include "WorkspaceTestConfig.h"
-#include "cDemoRegister.h"
-#include "cDeviceProtocol.h"
+#include "workspace/articles/ArticlesWindowLogic.h"
+#include "data/Config.h"
+#include "tests/device/FastTiming.h"
+#include "workspace/common-qt/QtConverterLauncher.h"
+#include "device/RegisterTransfers.h"
+#include "reports/ReportsLogic.h"
+#include "tests/workspace/support/ScriptedOperator.h"
+#include "tests/data/TempDir.h"
+#include "workspace/common/WorkbookExchange.h"
+#include "tests/workspace/support/WorkspaceTestConfig.h"
+#include "device/cDemoRegister.h"
+#include "device/cDeviceProtocol.h"
 
 namespace {
 

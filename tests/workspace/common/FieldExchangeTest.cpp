@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "CodePage.h"
-#include "FieldExchange.h"
-#include "RecordNameText.h"
-#include "WorkspaceTestConfig.h"
+#include "data/CodePage.h"
+#include "workspace/common/FieldExchange.h"
+#include "workspace/common/RecordNameText.h"
+#include "tests/workspace/support/WorkspaceTestConfig.h"
 
 namespace {
 

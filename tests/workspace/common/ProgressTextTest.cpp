@@ -1,7 +1,7 @@
 // What the progress window and the console line say.
 #include <gtest/gtest.h>
 
-#include "ProgressText.h"
+#include "workspace/common/ProgressText.h"
 
 namespace {
 

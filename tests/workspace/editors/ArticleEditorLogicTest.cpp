@@ -4,14 +4,14 @@
 #include <memory>
 #include <string>
 
-#include "ArticleEditorLogic.h"
-#include "DatabaseFile.h"
-#include "DeviceProfile.h"
-#include "FieldExchange.h"
-#include "TempDir.h"
-#include "TypedNumberCases.h"
-#include "UiText.h"
-#include "WorkspaceTestConfig.h"
+#include "workspace/editors/ArticleEditorLogic.h"
+#include "data/DatabaseFile.h"
+#include "data/DeviceProfile.h"
+#include "workspace/common/FieldExchange.h"
+#include "tests/data/TempDir.h"
+#include "tests/data/TypedNumberCases.h"
+#include "workspace/common/UiText.h"
+#include "tests/workspace/support/WorkspaceTestConfig.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
-#include "CArticleEditor.h"
-#include "EditorWindowTest.h"
+#include "workspace/editors/CArticleEditor.h"
+#include "tests/workspace/editors/EditorWindowTest.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QtTest/QTest>
 
-#include "CDepartmentEditor.h"
-#include "EditorWindowTest.h"
-#include "UiText.h"
+#include "workspace/editors/CDepartmentEditor.h"
+#include "tests/workspace/editors/EditorWindowTest.h"
+#include "workspace/common/UiText.h"
 
 namespace {
 

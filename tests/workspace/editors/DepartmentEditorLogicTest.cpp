@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "DepartmentEditorLogic.h"
-#include "DeviceProfile.h"
-#include "FieldExchange.h"
-#include "UiText.h"
-#include "WorkspaceTestConfig.h"
+#include "workspace/editors/DepartmentEditorLogic.h"
+#include "data/DeviceProfile.h"
+#include "workspace/common/FieldExchange.h"
+#include "workspace/common/UiText.h"
+#include "tests/workspace/support/WorkspaceTestConfig.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "DeviceProfile.h"
-#include "ScriptedOperator.h"
-#include "WorkspaceTestConfig.h"
+#include "data/DeviceProfile.h"
+#include "tests/workspace/support/ScriptedOperator.h"
+#include "tests/workspace/support/WorkspaceTestConfig.h"
 
 template <class Editor>
 class EditorWindowTest : public ::testing::Test {

@@ -5,9 +5,9 @@
 #include <QPushButton>
 #include <QtTest/QTest>
 
-#include "CConfigurations.h"
-#include "ScriptedOperator.h"
-#include "WorkspaceTestConfig.h"
+#include "workspace/settings/CConfigurations.h"
+#include "tests/workspace/support/ScriptedOperator.h"
+#include "tests/workspace/support/WorkspaceTestConfig.h"
 
 namespace {
 

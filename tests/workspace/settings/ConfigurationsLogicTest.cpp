@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "ConfigurationsLogic.h"
-#include "ScriptedOperator.h"
+#include "workspace/settings/ConfigurationsLogic.h"
+#include "tests/workspace/support/ScriptedOperator.h"
 
 namespace {
 

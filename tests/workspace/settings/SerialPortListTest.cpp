@@ -2,8 +2,8 @@
 
 #include <fstream>
 
-#include "SerialPortList.h"
-#include "TempDir.h"
+#include "workspace/settings/SerialPortList.h"
+#include "tests/data/TempDir.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <QtTest/QTest>
 
 #include "ArticlesVersion.h"
-#include "CDeviceType.h"
-#include "DeviceProfile.h"
-#include "WorkspaceTestConfig.h"
+#include "workspace/start/CDeviceType.h"
+#include "data/DeviceProfile.h"
+#include "tests/workspace/support/WorkspaceTestConfig.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "DeviceProfile.h"
-#include "DeviceTypeLogic.h"
-#include "WorkspaceTestConfig.h"
+#include "data/DeviceProfile.h"
+#include "workspace/start/DeviceTypeLogic.h"
+#include "tests/workspace/support/WorkspaceTestConfig.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 
-#include "WindowSettings.h"
+#include "workspace/common-qt/WindowSettings.h"
 
 int main(int argc, char** argv) {
   // Also when the test list is read at build time, outside the test environment.

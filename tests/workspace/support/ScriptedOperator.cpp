@@ -1,4 +1,4 @@
-#include "ScriptedOperator.h"
+#include "tests/workspace/support/ScriptedOperator.h"
 
 Answer ScriptedOperator::Ask(const std::string& text, const std::string& title, MessageButtons buttons,
                              MessageIcon icon) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Operator.h"
+#include "workspace/common/Operator.h"
 
 struct AskedQuestion {
   std::string text;

@@ -1,11 +1,11 @@
-#include "WorkspaceTestConfig.h"
+#include "tests/workspace/support/WorkspaceTestConfig.h"
 
 #include <fstream>
 #include <iterator>
 #include <regex>
 #include <stdexcept>
 
-#include "CodePage.h"
+#include "data/CodePage.h"
 
 WorkspaceTestConfig::WorkspaceTestConfig(const std::string& taxChars) {
   std::ifstream in(std::string(ARTICLES_RESOURCES_DIR) + "/ARTICLESRW.CONF", std::ios::binary);

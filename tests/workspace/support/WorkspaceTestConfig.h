@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "Config.h"
+#include "data/Config.h"
 
 class WorkspaceTestConfig {
  public:
