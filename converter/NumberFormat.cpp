@@ -20,15 +20,20 @@ bool IsDateCode(std::string_view code) {
       if (end == std::string_view::npos) return false;
       const std::string_view inside = code.substr(i + 1, end - i - 1);
       // Elapsed time ([h], [mm], [ss]) is a time; colours and conditions are not.
-      if (!inside.empty() && (std::tolower(static_cast<unsigned char>(inside[0])) == 'h' ||
-                              std::tolower(static_cast<unsigned char>(inside[0])) == 'm' ||
-                              std::tolower(static_cast<unsigned char>(inside[0])) == 's') &&
+      if (!inside.empty() &&
+          (std::tolower(static_cast<unsigned char>(inside[0])) == 'h' ||
+           std::tolower(static_cast<unsigned char>(inside[0])) == 'm' ||
+           std::tolower(static_cast<unsigned char>(inside[0])) == 's') &&
           inside.find_first_not_of("hHmMsS") == std::string_view::npos)
         return true;
       i = end;
     } else {
       switch (std::tolower(static_cast<unsigned char>(c))) {
-        case 'd': case 'm': case 'y': case 'h': case 's': return true;
+        case 'd':
+        case 'm':
+        case 'y':
+        case 'h':
+        case 's': return true;
         default: break;
       }
     }

@@ -167,8 +167,7 @@ std::unique_ptr<OdsWorkbookReader> OdsWorkbookReader::Load(std::string contents,
   try {
     const ZipPackage package(std::move(contents));
     if (!package.ReadPart("content.xml", reader->content_)) {
-      if (package.HasPart("META-INF/manifest.xml") && IsEncrypted(package))
-        throw PasswordProtected();
+      if (package.HasPart("META-INF/manifest.xml") && IsEncrypted(package)) throw PasswordProtected();
       throw std::runtime_error("no content.xml part");
     }
     if (IsEncrypted(package)) throw PasswordProtected();
@@ -211,8 +210,8 @@ bool OdsWorkbookReader::VisitRows(int sheet, std::size_t columns, const RowVisit
   try {
     // The table element alone is well-formed XML: only its bytes are parsed.
     TableHandler handler(visit, columns);
-    sax::ParseWithTwoBytesBehind(reinterpret_cast<const char*>(content_.data()) + table.begin,
-                                 table.end - table.begin, handler);
+    sax::ParseWithTwoBytesBehind(reinterpret_cast<const char*>(content_.data()) + table.begin, table.end - table.begin,
+                                 handler);
   } catch (const StopWalk&) {
   } catch (const std::exception& e) {
     error = "damaged sheet " + table.name + ": " + e.what();

@@ -178,7 +178,8 @@ struct StopWalk {};
 // 0-based column and row of a reference like "AB12"; false when it is none.
 bool ParseReference(std::string_view ref, std::size_t& column, std::size_t& row) {
   std::size_t i = 0, col = 0;
-  while (i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z') col = col * 26 + static_cast<std::size_t>(ref[i++] - 'A' + 1);
+  while (i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z')
+    col = col * 26 + static_cast<std::size_t>(ref[i++] - 'A' + 1);
   std::size_t r = 0;
   const std::size_t digits = i;
   while (i < ref.size() && ref[i] >= '0' && ref[i] <= '9') r = r * 10 + static_cast<std::size_t>(ref[i++] - '0');
@@ -313,8 +314,8 @@ void XlsxWorkbookReader::ReadStructure(std::string contents) {
 
   for (const auto& [name, id] : workbook.sheets) {
     const auto target = relationships.targets.find(id);
-    sheets_.push_back({name, target == relationships.targets.end() ? std::string()
-                                                                   : ResolveTarget(base, target->second)});
+    sheets_.push_back(
+        {name, target == relationships.targets.end() ? std::string() : ResolveTarget(base, target->second)});
   }
 
   const std::string sharedPart = relationships.sharedStrings.empty() ? base + "sharedStrings.xml"

@@ -65,8 +65,8 @@ class ArticleSlots {
   const DatabaseFile& file_;
   SlotRule rule_;
   std::vector<ArticleRecord> block_;
-  std::size_t count_ = 0;   // whole records in block_
-  std::size_t index_ = 0;   // current record in block_
+  std::size_t count_ = 0;  // whole records in block_
+  std::size_t index_ = 0;  // current record in block_
   std::uint32_t blockFirst_ = 1;
   std::uint32_t number_ = 0;
   std::uint32_t endSlot_ = 1;

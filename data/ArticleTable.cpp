@@ -116,8 +116,8 @@ std::string ArticleTable::ListLine(std::size_t index) const {
 }
 
 std::string ArticleListLine(std::uint32_t plu, std::int64_t barcode, std::string_view name) {
-  return CFormat("%.5d : %.13lld : %.*s", static_cast<int>(plu), static_cast<long long>(barcode), static_cast<int>(name.size()),
-                 name.data());
+  return CFormat("%.5d : %.13lld : %.*s", static_cast<int>(plu), static_cast<long long>(barcode),
+                 static_cast<int>(name.size()), name.data());
 }
 
 std::string DepartmentListLine(const DepartmentRecord& department) {

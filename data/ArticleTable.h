@@ -79,6 +79,5 @@ class ArticleTable {
   std::unique_ptr<ArticleTableEntry[]> entries_;
 };
 
-
 std::string ArticleListLine(std::uint32_t plu, std::int64_t barcode, std::string_view name);
 std::string DepartmentListLine(const DepartmentRecord& department);

@@ -28,7 +28,8 @@ char32_t Decode(const std::string& utf8) {
   if (lead < 0x80) return lead;
   const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
   char32_t cp = lead & (0x7F >> length);
-  for (std::size_t i = 1; i < length && i < utf8.size(); ++i) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i]) & 0x3F);
+  for (std::size_t i = 1; i < length && i < utf8.size(); ++i)
+    cp = (cp << 6) | (static_cast<unsigned char>(utf8[i]) & 0x3F);
   return cp;
 }
 

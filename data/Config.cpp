@@ -222,9 +222,7 @@ void CopyCut(char (&field)[N], const char* value) {
   std::strncpy(field, value, N - 1);
 }
 
-std::string_view View(const char* field, std::size_t size) {
-  return {field, strnlen(field, size)};
-}
+std::string_view View(const char* field, std::size_t size) { return {field, strnlen(field, size)}; }
 
 }  // namespace
 

@@ -269,7 +269,8 @@ ReadStatus DatabaseFile::ReadDepartment(std::uint32_t slot, DepartmentRecord& re
 }
 
 IoResult DatabaseFile::WriteDepartment(std::uint32_t slot, const DepartmentRecord& record) {
-  if (slot >= kDepartmentSlots) return IoResult::Fail("department slot " + std::to_string(slot + 1) + " does not exist");
+  if (slot >= kDepartmentSlots)
+    return IoResult::Fail("department slot " + std::to_string(slot + 1) + " does not exist");
   return WriteAt(DepartmentOffset(slot), &record, sizeof record);
 }
 

@@ -27,7 +27,6 @@ inline constexpr std::uint64_t ArticleOffset(std::uint32_t slot) {
   return kArticleAreaOffset + std::uint64_t{slot - 1} * sizeof(ArticleRecord);
 }
 
-
 enum class ReadStatus {
   Ok,     // the whole record was read
   Short,  // the file ends before the record does: the record reads as zeros
@@ -38,14 +37,14 @@ enum class OpenResult { Opened, Created, WrongHeader, CannotOpen };
 
 struct OpenOutcome {
   OpenResult result;
-  std::string message;  // what the operator is told; empty when nothing
+  std::string message;      // what the operator is told; empty when nothing
   std::string detail = {};  // why, when the system said more ("in use by another program")
 };
 
 struct LoadOutcome {
-  std::size_t loaded = 0;         // articles put into the table
-  bool capacityReached = false;   // the file holds more articles than the table can
-  bool readError = false;         // a read failed before the end of the file
+  std::size_t loaded = 0;        // articles put into the table
+  bool capacityReached = false;  // the file holds more articles than the table can
+  bool readError = false;        // a read failed before the end of the file
   std::string error;
   std::string cut;  // what a file cut short lacks (see DescribeCut); empty when whole
 };

@@ -28,8 +28,8 @@ void DeviceProfile::ApplyParameterReply(bool exchangeSucceeded, std::string_view
     if (!field) break;
     // The register sends small counts and flags; anything negative or huge is
     // taken as 0 or the largest value and then clamped.
-    const std::int64_t value = std::clamp<std::int64_t>(LeadingIntegerOrZero(*field), 0,
-                                                         std::numeric_limits<std::uint32_t>::max());
+    const std::int64_t value =
+        std::clamp<std::int64_t>(LeadingIntegerOrZero(*field), 0, std::numeric_limits<std::uint32_t>::max());
     const auto v = static_cast<std::uint32_t>(value);
     switch (position) {
       case 4: taxGroupCount = v; break;

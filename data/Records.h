@@ -9,8 +9,7 @@
 #include <string_view>
 #include <type_traits>
 
-static_assert(std::endian::native == std::endian::little,
-              "records are stored byte for byte and must be little-endian");
+static_assert(std::endian::native == std::endian::little, "records are stored byte for byte and must be little-endian");
 
 // Longest name a record can hold; the 50th byte is the terminator.
 inline constexpr std::size_t kNameFieldSize = 50;

@@ -18,10 +18,10 @@
 struct RegisterChoice {
   enum class Kind { Usb, Demo, Serial };
   Kind kind = Kind::Usb;
-  std::string device;              // serial line device path
-  std::uint32_t baud = 115200;     // serial line baud rate
+  std::string device;                            // serial line device path
+  std::uint32_t baud = 115200;                   // serial line baud rate
   std::optional<std::uint16_t> vendor, product;  // USB: only this device
-  std::string tracePath;           // --trace FILE: the link's events go there
+  std::string tracePath;                         // --trace FILE: the link's events go there
 
   // "usb", "usb:VVVV:PPPP" (hexadecimal ids), "demo" or "serial:DEVICE[@BAUD]";
   // nullopt with the reason in error when the text is none of these.
@@ -32,8 +32,7 @@ struct RegisterChoice {
   std::string Address() const;
 };
 
-inline constexpr const char* kRegisterOptionHelp =
-    "--register usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]";
+inline constexpr const char* kRegisterOptionHelp = "--register usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]";
 inline constexpr const char* kTraceOptionHelp =
     "--trace FILE            add a line for every frame, NAK, SYN, time-out, reset and\n"
     "                          arrival or departure of the register to FILE (for a technician)";

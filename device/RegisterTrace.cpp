@@ -65,8 +65,9 @@ void AppendFields(std::string& out, std::span<const std::uint8_t> frame, std::ui
 std::unique_ptr<RegisterTrace> RegisterTrace::Open(const std::string& path, std::string* error) {
   std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "a");
   if (file == nullptr) {
-    if (error) *error = CFormat("cannot write the trace file \"%s\": %s", path.c_str(),
-                                path.empty() ? "no name given" : std::strerror(errno));
+    if (error)
+      *error = CFormat("cannot write the trace file \"%s\": %s", path.c_str(),
+                       path.empty() ? "no name given" : std::strerror(errno));
     return nullptr;
   }
   return std::unique_ptr<RegisterTrace>(new RegisterTrace(path, file));
@@ -153,8 +154,9 @@ void RegisterTrace::WriteEntries(const std::vector<Entry>& entries, std::uint64_
                      std::string_view(entry.note.data(), entry.noteLength));
     text += '\n';
   }
-  if (lost > 0) text += CFormat("(%llu events lost: they came faster than the file took them)\n",
-                                static_cast<unsigned long long>(lost));
+  if (lost > 0)
+    text += CFormat("(%llu events lost: they came faster than the file took them)\n",
+                    static_cast<unsigned long long>(lost));
   std::fwrite(text.data(), 1, text.size(), file_);
   std::fflush(file_);
 }

@@ -21,18 +21,18 @@
 class RegisterTrace {
  public:
   enum class Event : std::uint8_t {
-    Sent,         // a request frame went out
-    SendFailed,   // a write of a request frame failed (note: the status)
-    Received,     // a complete reply frame (note: what became of it)
+    Sent,        // a request frame went out
+    SendFailed,  // a write of a request frame failed (note: the status)
+    Received,    // a complete reply frame (note: what became of it)
     Nak,
     Syn,
-    Stray,        // bytes outside any frame, dropped
-    Silence,      // no answer within the wait (note: how long)
-    EmptyReads,   // too many reads in a row brought nothing
-    Reset,        // a transport reset and how it went
-    Arrived,      // the register became usable
-    Departed,     // the register went away
-    Started,      // the trace began (note: the connection and its state)
+    Stray,       // bytes outside any frame, dropped
+    Silence,     // no answer within the wait (note: how long)
+    EmptyReads,  // too many reads in a row brought nothing
+    Reset,       // a transport reset and how it went
+    Arrived,     // the register became usable
+    Departed,    // the register went away
+    Started,     // the trace began (note: the connection and its state)
   };
 
   static constexpr std::size_t kMaxBytes = 256;

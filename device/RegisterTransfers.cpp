@@ -11,9 +11,8 @@ namespace {
 
 // The register's integers are C ints: kept in range before they are stored.
 std::int32_t Int(std::string_view field) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(LeadingIntegerOrZero(field),
-                                                            std::numeric_limits<std::int32_t>::min(),
-                                                            std::numeric_limits<std::int32_t>::max()));
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      LeadingIntegerOrZero(field), std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 // The register counts groups, units and departments from 1, the records from 0;
@@ -108,8 +107,8 @@ char ParseArticleReply(const std::string& reply, ArticleRecord& a, bool initialQ
 
 std::string FormatDepartmentRequest(const DepartmentRecord& d) {
   const std::string name(NameOf(d.NAME));
-  return CFormat("P%d,%s\n%c%2.2f,%d,%d,%d,%d,%d,%d,%2.2f,%2.2f", static_cast<int>(d.DEPTNO), name.c_str(),
-                 d.TAX_GROUP, d.SING_PRICE, OneBased(d.STOCK_GROUP), d.OPT_SINGTRANS, d.OPT_FRACT_QTY, d.OPT_FREEPRICE,
+  return CFormat("P%d,%s\n%c%2.2f,%d,%d,%d,%d,%d,%d,%2.2f,%2.2f", static_cast<int>(d.DEPTNO), name.c_str(), d.TAX_GROUP,
+                 d.SING_PRICE, OneBased(d.STOCK_GROUP), d.OPT_SINGTRANS, d.OPT_FRACT_QTY, d.OPT_FREEPRICE,
                  OneBased(d.MEASURE_UNIT), OneBased(d.STAND), d.MAX_PRICE, d.MAX_AMOUNT);
 }
 
@@ -140,12 +139,12 @@ std::string FormatArticleRequest(const ArticleRecord& a, const DeviceProfile& pr
                                 a.SING_PRICE, a.MAX_PRICE, name.c_str(), barcode, department, a.OPT_FRACT_QTY, stock,
                                 group, a.OPT_SINGTRANS, a.OPT_FREEPRICE, unit, a.PLUNOLINK);
   }
-  return fractional ? CFormat("P%c%d,%2.2f,%2.2f,%s\n%.13lld,%d,%d,%1.3f,%d,%d,%d,%d", a.TAX_GROUP, plu,
-                              a.SING_PRICE, a.MAX_PRICE, name.c_str(), barcode, department, a.OPT_FRACT_QTY, stock,
-                              group, a.OPT_SINGTRANS, a.OPT_FREEPRICE, unit)
-                    : CFormat("P%c%d,%2.2f,%2.2f,%s\n%.13lld,%d,%d,%1.0f,%d,%d,%d,%d", a.TAX_GROUP, plu,
-                              a.SING_PRICE, a.MAX_PRICE, name.c_str(), barcode, department, a.OPT_FRACT_QTY, stock,
-                              group, a.OPT_SINGTRANS, a.OPT_FREEPRICE, unit);
+  return fractional ? CFormat("P%c%d,%2.2f,%2.2f,%s\n%.13lld,%d,%d,%1.3f,%d,%d,%d,%d", a.TAX_GROUP, plu, a.SING_PRICE,
+                              a.MAX_PRICE, name.c_str(), barcode, department, a.OPT_FRACT_QTY, stock, group,
+                              a.OPT_SINGTRANS, a.OPT_FREEPRICE, unit)
+                    : CFormat("P%c%d,%2.2f,%2.2f,%s\n%.13lld,%d,%d,%1.0f,%d,%d,%d,%d", a.TAX_GROUP, plu, a.SING_PRICE,
+                              a.MAX_PRICE, name.c_str(), barcode, department, a.OPT_FRACT_QTY, stock, group,
+                              a.OPT_SINGTRANS, a.OPT_FREEPRICE, unit);
 }
 
 int RegisterTransfers::Transact(std::uint16_t command, const std::string& request, std::string& reply) {

@@ -1,8 +1,6 @@
 #include "device/TransferControl.h"
 
-TransferControl::TransferControl() {
-  progress_.started = progress_.phaseStarted = Clock::now();
-}
+TransferControl::TransferControl() { progress_.started = progress_.phaseStarted = Clock::now(); }
 
 void TransferControl::Begin(std::string what, std::uint64_t total) {
   {

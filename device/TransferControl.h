@@ -16,12 +16,12 @@ class TransferControl {
   using Clock = std::chrono::steady_clock;
 
   struct Progress {
-    std::string what;          // "Articles", "Departments", ...
+    std::string what;  // "Articles", "Departments", ...
     std::uint64_t done = 0;
-    std::uint64_t total = 0;   // 0 when the end is not known in advance
+    std::uint64_t total = 0;         // 0 when the end is not known in advance
     Clock::time_point started;       // of the whole run
     Clock::time_point phaseStarted;  // of the current what
-    bool stopping = false;     // a stop was asked for
+    bool stopping = false;           // a stop was asked for
   };
 
   TransferControl();

@@ -136,7 +136,8 @@ void cDemoRegister::Reset() {
     input_.clear();
     output_.clear();
   }
-  if (RegisterTrace* trace = trace_.load()) trace->Record(RegisterTrace::Event::Reset, {}, "demo register: pending bytes dropped");
+  if (RegisterTrace* trace = trace_.load())
+    trace->Record(RegisterTrace::Event::Reset, {}, "demo register: pending bytes dropped");
 }
 
 void cDemoRegister::InjectFault(Fault fault, unsigned times) {
@@ -235,9 +236,9 @@ void cDemoRegister::TakeInput() {
     if (input_.size() < frameLength) return;
     const std::span<const std::uint8_t> frame(input_.data(), frameLength);
     const auto check = RegisterFrame::CheckCharacters(frame.subspan(1, textLength + 4));
-    const bool intact = frame[4 + textLength] == RegisterFrame::kPostamble &&
-                        frame[frameLength - 1] == RegisterFrame::kETX &&
-                        std::equal(check.begin(), check.end(), frame.begin() + 5 + static_cast<std::ptrdiff_t>(textLength));
+    const bool intact =
+        frame[4 + textLength] == RegisterFrame::kPostamble && frame[frameLength - 1] == RegisterFrame::kETX &&
+        std::equal(check.begin(), check.end(), frame.begin() + 5 + static_cast<std::ptrdiff_t>(textLength));
     if (!intact) {
       ++counters_.badFrames;
       input_.erase(input_.begin());
@@ -284,7 +285,8 @@ void cDemoRegister::Respond(std::uint8_t sequence, std::uint8_t command, std::st
 
   for (; synBurst_ > 0; --synBurst_) QueueByte(RegisterFrame::kSYN);
   if (fault == Fault::StaleSequence) {
-    const std::uint8_t stale = previousSequence_.value_or(static_cast<std::uint8_t>(sequence == 0x20 ? 0x80 : sequence - 1));
+    const std::uint8_t stale =
+        previousSequence_.value_or(static_cast<std::uint8_t>(sequence == 0x20 ? 0x80 : sequence - 1));
     QueueFrame(RegisterFrame::BuildReply(stale, command, answer.text, status));
   }
   if (fault == Fault::CorruptCheck) {
@@ -301,14 +303,14 @@ void cDemoRegister::QueueFrame(const std::vector<std::uint8_t>& frame) {
   const std::size_t piece = std::max<std::size_t>(1, std::min(readPiece_, (frame.size() + 1) / 2));
   for (std::size_t at = 0; at < frame.size(); at += piece) {
     const std::size_t end = std::min(frame.size(), at + piece);
-    output_.emplace_back(frame.begin() + static_cast<std::ptrdiff_t>(at), frame.begin() + static_cast<std::ptrdiff_t>(end));
+    output_.emplace_back(frame.begin() + static_cast<std::ptrdiff_t>(at),
+                         frame.begin() + static_cast<std::ptrdiff_t>(end));
   }
 }
 
 cDemoRegister::Answer cDemoRegister::Carry(std::uint8_t command, std::string_view text) {
   switch (command) {
-    case kCommandParameters:
-      return Parameters();
+    case kCommandParameters: return Parameters();
     case kCommandDepartment:
       if (!text.empty() && text[0] == 'R') return ReadDepartment(text.substr(1));
       if (!text.empty() && text[0] == 'P') return ProgramDepartment(text.substr(1));
@@ -318,37 +320,41 @@ cDemoRegister::Answer cDemoRegister::Carry(std::uint8_t command, std::string_vie
       if (text == "N") return NextArticle(false);
       if (!text.empty() && text[0] == 'P') return ProgramArticle(text.substr(1));
       return {"", true};
-    default:
-      return {"", true};
+    default: return {"", true};
   }
 }
 
 cDemoRegister::Answer cDemoRegister::Parameters() const {
   // Positions counted from 1; those the programs read are marked.
   const std::uint32_t values[] = {
-      1,                               // 1 register model
-      205,                             // 2 firmware version
-      kMaxPlu,                         // 3 PLU capacity
-      profile_.taxGroupCount,          // 4 * tax groups
-      2,                               // 5 decimal places of money
-      3,                               // 6 decimal places of quantities
-      1,                               // 7 operators
-      30,                              // 8 receipt line width
-      0,                               // 9 fiscalised
-      1,                               // 10 country code
-      0, 0, 0, 0,                      // 11-14 reserved
-      1,                               // 15 cash drawers
-      profile_.departmentCount,        // 16 * departments
-      0,                               // 17 stands
-      profile_.stockQtyEnabled,        // 18 * stock quantities
-      profile_.barcodeEnabled,         // 19 * barcodes
-      profile_.commodityGroupCount,    // 20 * commodity groups
-      4,                               // 21 payment types
-      0,                               // 22 reserved
-      profile_.measureUnitCount,       // 23 * measure units
-      0, 0, 0,                         // 24-26 reserved
-      profile_.initialQtyEnabled,      // 27 * initial quantities
-      profile_.pluLinkEnabled,         // 28 * linked PLUs
+      1,                       // 1 register model
+      205,                     // 2 firmware version
+      kMaxPlu,                 // 3 PLU capacity
+      profile_.taxGroupCount,  // 4 * tax groups
+      2,                       // 5 decimal places of money
+      3,                       // 6 decimal places of quantities
+      1,                       // 7 operators
+      30,                      // 8 receipt line width
+      0,                       // 9 fiscalised
+      1,                       // 10 country code
+      0,
+      0,
+      0,
+      0,                             // 11-14 reserved
+      1,                             // 15 cash drawers
+      profile_.departmentCount,      // 16 * departments
+      0,                             // 17 stands
+      profile_.stockQtyEnabled,      // 18 * stock quantities
+      profile_.barcodeEnabled,       // 19 * barcodes
+      profile_.commodityGroupCount,  // 20 * commodity groups
+      4,                             // 21 payment types
+      0,                             // 22 reserved
+      profile_.measureUnitCount,     // 23 * measure units
+      0,
+      0,
+      0,                           // 24-26 reserved
+      profile_.initialQtyEnabled,  // 27 * initial quantities
+      profile_.pluLinkEnabled,     // 28 * linked PLUs
   };
   std::string text;
   for (std::uint32_t value : values) {
@@ -418,8 +424,8 @@ std::string cDemoRegister::ArticleReply(const ArticleRecord& a) const {
               static_cast<long long>(a.BARCODE), a.DEPARTMENT, a.OPT_FRACT_QTY);
   text += CFormat(quantity, a.STOCKQTY);
   if (profile_.initialQtyEnabled != 0) text += "," + CFormat(quantity, a.INITQTY);
-  text += CFormat(",%d,%d,%d,%d,%d", a.STOCK_GROUP + 1, a.OPT_SINGTRANS, a.OPT_FREEPRICE, a.MEASURE_UNIT + 1,
-                  a.PLUNOLINK);
+  text +=
+      CFormat(",%d,%d,%d,%d,%d", a.STOCK_GROUP + 1, a.OPT_SINGTRANS, a.OPT_FREEPRICE, a.MEASURE_UNIT + 1, a.PLUNOLINK);
   return text;
 }
 
@@ -467,8 +473,9 @@ cDemoRegister::Answer cDemoRegister::ProgramArticle(std::string_view text) {
   if (fields.size() != (withInitial || withLink ? 9u : 8u)) return refused;
   std::size_t f = 0;
   const auto barcodeField = fields[f++];
-  const bool digitsOnly = !barcodeField.empty() && barcodeField.size() <= 18 &&
-                          std::all_of(barcodeField.begin(), barcodeField.end(), [](char c) { return c >= '0' && c <= '9'; });
+  const bool digitsOnly =
+      !barcodeField.empty() && barcodeField.size() <= 18 &&
+      std::all_of(barcodeField.begin(), barcodeField.end(), [](char c) { return c >= '0' && c <= '9'; });
   const auto barcode = digitsOnly ? Integer(barcodeField) : std::nullopt;
   const auto department = InRange(fields[f++], 0, profile_.departmentCount);
   const auto fractional = InRange(fields[f++], 0, 1);

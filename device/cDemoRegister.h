@@ -49,18 +49,18 @@ class cDemoRegister : public iCOMDriver {
 
   // Faults, each taking effect on the next request frame that arrives intact.
   enum class Fault {
-    Nak,             // answer NAK, do nothing
-    Silence,         // swallow the request, answer nothing
-    CorruptCheck,    // carry it out but spoil a check character of the reply
-    StaleSequence,   // send a good reply with the previous request's sequence byte first
-    Vanish,          // swallow the request and detach (Attach brings it back)
+    Nak,            // answer NAK, do nothing
+    Silence,        // swallow the request, answer nothing
+    CorruptCheck,   // carry it out but spoil a check character of the reply
+    StaleSequence,  // send a good reply with the previous request's sequence byte first
+    Vanish,         // swallow the request and detach (Attach brings it back)
   };
 
   struct Counters {
     std::uint32_t framesReceived = 0;  // intact request frames
     std::uint32_t badFrames = 0;       // answered with NAK for bad check characters or layout
     std::uint32_t commandsCarriedOut = 0;
-    std::uint32_t refused = 0;         // answered with status bit 5
+    std::uint32_t refused = 0;  // answered with status bit 5
     std::uint32_t resets = 0;
   };
 

@@ -131,7 +131,8 @@ std::uint32_t cSerialLineDriver::Write(const std::uint8_t* data, std::uint32_t l
       if (errno == EIO || errno == ENXIO || errno == ENODEV) DropLine(line);
       return sent;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       status_.RecordWrite(kStatusWriteTimeout);
       return sent;

@@ -38,7 +38,8 @@ void PrepareTable(QTableView* table, QAbstractItemModel* model, const QString& w
 
 void SaveWidths(const QTableView* table, const QString& widthsKey) {
   std::map<int, int> widths;
-  for (int column = 0; column + 1 < table->model()->columnCount(); ++column) widths[column] = table->columnWidth(column);
+  for (int column = 0; column + 1 < table->model()->columnCount(); ++column)
+    widths[column] = table->columnWidth(column);
   window_settings::SaveWidths(widthsKey, widths);
 }
 
@@ -85,11 +86,13 @@ CReports::CReports(Operator& op, DeviceProfile& profile, RegisterTransfers* tran
   StatusChanged();
 
   connect(ui_->closeButton, &QPushButton::clicked, this, &QDialog::reject);
-  connect(ui_->downloadButton, &QPushButton::clicked, this, [this] { RunCommand([this] { logic_.DownloadReports(); }); });
+  connect(ui_->downloadButton, &QPushButton::clicked, this,
+          [this] { RunCommand([this] { logic_.DownloadReports(); }); });
   connect(ui_->openButton, &QPushButton::clicked, this, [this] { logic_.OpenReports(); });
   connect(ui_->exportButton, &QPushButton::clicked, this, [this] { RunCommand([this] { logic_.ExportReport(); }); });
   connect(ui_->saveChartButton, &QPushButton::clicked, this, &CReports::SaveChart);
-  connect(ui_->articleList, &QTableView::doubleClicked, this, [this](const QModelIndex& i) { OpenArticleView(i.row()); });
+  connect(ui_->articleList, &QTableView::doubleClicked, this,
+          [this](const QModelIndex& i) { OpenArticleView(i.row()); });
   connect(ui_->departmentList, &QTableView::doubleClicked, this,
           [this](const QModelIndex& i) { OpenDepartmentView(i.row()); });
   connect(ui_->articleList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -177,8 +180,9 @@ void CReports::StatusChanged() {
 }
 
 void CReports::FollowRegister(std::function<bool()> attached, int intervalMs) {
-  new RegisterWatch(std::move(attached), [this](bool now) { logic_.OnRegisterChanged(now); },
-                    logic_.DownloadEnabled(), intervalMs, this);
+  new RegisterWatch(
+      std::move(attached), [this](bool now) { logic_.OnRegisterChanged(now); }, logic_.DownloadEnabled(), intervalMs,
+      this);
 }
 
 void CReports::EnsureView() {

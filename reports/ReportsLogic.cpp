@@ -32,14 +32,16 @@ std::string DepartmentLine(const DepartmentRecord& department) {
   return CFormat("%.5d : %.*s", static_cast<int>(department.DEPTNO), static_cast<int>(name.size()), name.data());
 }
 
-std::string Line(const char* key, const char* format, double value) {
-  return UiText(key) + CFormat(format, value);
-}
+std::string Line(const char* key, const char* format, double value) { return UiText(key) + CFormat(format, value); }
 
 }  // namespace
 
 ReportsLogic::ReportsLogic(Operator& op, DeviceProfile& profile, RegisterTransfers* transfers)
-    : articleRecord(ZeroArticle()), departmentRecord(ZeroDepartment()), op_(op), profile_(profile), transfers_(transfers) {}
+    : articleRecord(ZeroArticle()),
+      departmentRecord(ZeroDepartment()),
+      op_(op),
+      profile_(profile),
+      transfers_(transfers) {}
 
 void ReportsLogic::ForgetReport() {
   reportFile_.Close();
@@ -152,8 +154,7 @@ void ReportsLogic::DownloadReports() {
         break;
       }
       if (state == 'F') break;
-      articleLines_.push_back(
-          ArticleListLine(articleRecord.PLUNO, articleRecord.BARCODE, NameOf(articleRecord.NAME)));
+      articleLines_.push_back(ArticleListLine(articleRecord.PLUNO, articleRecord.BARCODE, NameOf(articleRecord.NAME)));
       articleSlots_.push_back(slot);
       articleRows_.push_back(articleRecord);
       if (writeFailed(fresh.WriteArticle(slot, articleRecord))) {

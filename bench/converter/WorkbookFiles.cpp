@@ -51,8 +51,8 @@ class ZipWriter {
       } while (z.avail_out == 0);
     };
     produce([&](const std::string& piece) {
-      e.crc = static_cast<std::uint32_t>(crc32(e.crc, reinterpret_cast<const Bytef*>(piece.data()),
-                                               static_cast<uInt>(piece.size())));
+      e.crc = static_cast<std::uint32_t>(
+          crc32(e.crc, reinterpret_cast<const Bytef*>(piece.data()), static_cast<uInt>(piece.size())));
       e.size += static_cast<std::uint32_t>(piece.size());
       if (deflate) {
         pump(piece, Z_NO_FLUSH);
@@ -128,8 +128,10 @@ std::string Utf16(const std::string& utf8, unsigned& count) {
   for (std::size_t i = 0; i < utf8.size();) {
     const auto c = static_cast<unsigned char>(utf8[i]);
     unsigned cp = c, extra = 0;
-    if (c >= 0xE0) cp = c & 0x0F, extra = 2;
-    else if (c >= 0xC0) cp = c & 0x1F, extra = 1;
+    if (c >= 0xE0)
+      cp = c & 0x0F, extra = 2;
+    else if (c >= 0xC0)
+      cp = c & 0x1F, extra = 1;
     for (unsigned k = 1; k <= extra && i + k < utf8.size(); ++k) cp = cp << 6 | (utf8[i + k] & 0x3F);
     i += 1 + extra;
     out += U16(cp);
@@ -155,30 +157,34 @@ void WriteOds(const std::filesystem::path& path, const std::vector<SheetRows>& s
                 "<manifest:file-entry manifest:full-path=\"content.xml\" manifest:media-type=\"text/xml\"/>"
                 "</manifest:manifest>"),
           true);
-  zip.Add("content.xml", [&](const auto& put) {
-    put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document-content "
-        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-        "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
-        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:spreadsheet>");
-    for (const SheetRows& sheet : sheets) {
-      put(std::string("<table:table table:name=\"") + sheet.name + "\">");
-      for (const Row& row : sheet.rows) {
-        std::string xml = "<table:table-row>";
-        for (const Cell& c : row) {
-          if (c.IsNumber())
-            xml += "<table:table-cell office:value-type=\"float\" office:value=\"" + CFormat("%.17g", c.number) + "\"/>";
-          else if (c.IsText())
-            xml += "<table:table-cell office:value-type=\"string\"><text:p>" + Escaped(c.text) +
-                   "</text:p></table:table-cell>";
-          else
-            xml += "<table:table-cell/>";
+  zip.Add(
+      "content.xml",
+      [&](const auto& put) {
+        put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document-content "
+            "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+            "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+            "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:spreadsheet>");
+        for (const SheetRows& sheet : sheets) {
+          put(std::string("<table:table table:name=\"") + sheet.name + "\">");
+          for (const Row& row : sheet.rows) {
+            std::string xml = "<table:table-row>";
+            for (const Cell& c : row) {
+              if (c.IsNumber())
+                xml += "<table:table-cell office:value-type=\"float\" office:value=\"" + CFormat("%.17g", c.number) +
+                       "\"/>";
+              else if (c.IsText())
+                xml += "<table:table-cell office:value-type=\"string\"><text:p>" + Escaped(c.text) +
+                       "</text:p></table:table-cell>";
+              else
+                xml += "<table:table-cell/>";
+            }
+            put(xml + "</table:table-row>");
+          }
+          put("</table:table>");
         }
-        put(xml + "</table:table-row>");
-      }
-      put("</table:table>");
-    }
-    put("</office:spreadsheet></office:body></office:document-content>");
-  }, true);
+        put("</office:spreadsheet></office:body></office:document-content>");
+      },
+      true);
   zip.Close();
 }
 
@@ -210,7 +216,8 @@ void WriteXls(const std::filesystem::path& path, const std::vector<SheetRows>& s
   for (const SheetRows& sheet : sheets) offset += 4 + 8 + std::strlen(sheet.name);
   for (std::size_t s = 0; s < sheets.size(); ++s) {
     const std::string name = sheets[s].name;
-    head += Record(0x0085, U32(static_cast<std::uint32_t>(offset)) + U16(0) + static_cast<char>(name.size()) + '\0' + name);
+    head +=
+        Record(0x0085, U32(static_cast<std::uint32_t>(offset)) + U16(0) + static_cast<char>(name.size()) + '\0' + name);
     offset += bodies[s].size();
   }
   head += Record(0x000A, "");
@@ -234,27 +241,36 @@ void WriteXlsxBomb(const std::filesystem::path& path, std::uint64_t inflatedByte
   const std::string main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
   const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
   ZipWriter zip(path);
-  zip.Add("[Content_Types].xml", Whole("<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"/>"), true);
+  zip.Add("[Content_Types].xml",
+          Whole("<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"/>"), true);
   zip.Add("xl/workbook.xml",
-          Whole("<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel + "\"><sheets>"
+          Whole("<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel +
+                "\"><sheets>"
                 "<sheet name=\"DEPARTMENTS\" sheetId=\"1\" r:id=\"rId1\"/>"
                 "<sheet name=\"ARTICLES\" sheetId=\"2\" r:id=\"rId2\"/></sheets></workbook>"),
           true);
   zip.Add("xl/_rels/workbook.xml.rels",
           Whole("<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                "<Relationship Id=\"rId1\" Type=\"" + rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-                "<Relationship Id=\"rId2\" Type=\"" + rel + "/worksheet\" Target=\"worksheets/sheet2.xml\"/>"
+                "<Relationship Id=\"rId1\" Type=\"" +
+                rel +
+                "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+                "<Relationship Id=\"rId2\" Type=\"" +
+                rel +
+                "/worksheet\" Target=\"worksheets/sheet2.xml\"/>"
                 "</Relationships>"),
           true);
   const std::string empty = "<worksheet xmlns=\"" + main + "\"><sheetData></sheetData></worksheet>";
   zip.Add("xl/worksheets/sheet2.xml", Whole(empty), true);
-  zip.Add("xl/worksheets/sheet1.xml", [&](const auto& put) {
-    put("<worksheet xmlns=\"" + main + "\"><sheetData>");
-    const std::string blanks(1 << 20, ' ');
-    for (std::uint64_t left = inflatedBytes; left > 0; left -= std::min<std::uint64_t>(left, blanks.size()))
-      put(blanks.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(left, blanks.size()))));
-    put("</sheetData></worksheet>");
-  }, true);
+  zip.Add(
+      "xl/worksheets/sheet1.xml",
+      [&](const auto& put) {
+        put("<worksheet xmlns=\"" + main + "\"><sheetData>");
+        const std::string blanks(1 << 20, ' ');
+        for (std::uint64_t left = inflatedBytes; left > 0; left -= std::min<std::uint64_t>(left, blanks.size()))
+          put(blanks.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(left, blanks.size()))));
+        put("</sheetData></worksheet>");
+      },
+      true);
   zip.Close();
 }
 

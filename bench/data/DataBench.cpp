@@ -17,7 +17,8 @@ constexpr std::uint32_t kArticles = ArticleTable::kMaxArticles;
 // A database file of varied articles, made once for all benchmarks.
 const std::string& BigDatabase() {
   static const std::string path = [] {
-    const std::string p = (std::filesystem::temp_directory_path() / ("articles-bench-" + std::to_string(getpid()) + ".db")).string();
+    const std::string p =
+        (std::filesystem::temp_directory_path() / ("articles-bench-" + std::to_string(getpid()) + ".db")).string();
     DatabaseFile file;
     file.OpenDatabase(p, false);
     file.WriteNewContents('B');
@@ -29,7 +30,8 @@ const std::string& BigDatabase() {
       // PLU numbers 1.. with one gap late in the range, in shuffled slot order.
       r.PLUNO = i + 1 + (i >= 40000 ? 1 : 0);
       char name[32];
-      std::snprintf(name, sizeof name, "Article %c%05u", 'A' + static_cast<char>(random() % 26), static_cast<unsigned>(random() % 100000));
+      std::snprintf(name, sizeof name, "Article %c%05u", 'A' + static_cast<char>(random() % 26),
+                    static_cast<unsigned>(random() % 100000));
       SetName(r.NAME, name);
       r.BARCODE = static_cast<std::int64_t>(random() % 10000000000000ull);
       r.SING_PRICE = static_cast<double>(random() % 10000) / 100.0;
@@ -90,8 +92,8 @@ void Lookups(benchmark::State& state) {
   for (auto _ : state) {
     switch (which) {
       case 0: benchmark::DoNotOptimize(table.FirstFreePlu()); break;
-      case 1: benchmark::DoNotOptimize(table.FindByPlu(0xFFFFFFFF)); break;      // not there: full scan
-      default: benchmark::DoNotOptimize(table.FindByBarcode(-1)); break;      // not there: full scan
+      case 1: benchmark::DoNotOptimize(table.FindByPlu(0xFFFFFFFF)); break;  // not there: full scan
+      default: benchmark::DoNotOptimize(table.FindByBarcode(-1)); break;     // not there: full scan
     }
   }
 }

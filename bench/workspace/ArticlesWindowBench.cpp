@@ -34,7 +34,8 @@ constexpr std::uint32_t kArticles = ArticleTable::kMaxArticles;
 const std::string& BigDatabase() {
   static const std::string path = [] {
     const std::string p =
-        (std::filesystem::temp_directory_path() / ("articles-window-bench-" + std::to_string(getpid()) + ".db")).string();
+        (std::filesystem::temp_directory_path() / ("articles-window-bench-" + std::to_string(getpid()) + ".db"))
+            .string();
     DatabaseFile file;
     file.OpenDatabase(p, false);
     file.WriteNewContents('B');
@@ -150,9 +151,9 @@ void HeaderClick(benchmark::State& state) {
   std::size_t next = 0;
   for (auto _ : state) {
     const int section = sections[next++ % 3];
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                      QPoint(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
-                             header->height() / 2));
+    QTest::mouseClick(
+        header->viewport(), Qt::LeftButton, {},
+        QPoint(header->sectionViewportPosition(section) + header->sectionSize(section) / 2, header->height() / 2));
     bench.Settle();
   }
   if (!bench.window.Logic().Sort().column) state.SkipWithError("the header click did not sort");

@@ -65,14 +65,14 @@ struct Bench {
     std::filesystem::remove(path + ".bak");
   }
 
-  std::string path = (std::filesystem::temp_directory_path() / ("transfer-bench-" + std::to_string(getpid()) + ".db")).string();
+  std::string path =
+      (std::filesystem::temp_directory_path() / ("transfer-bench-" + std::to_string(getpid()) + ".db")).string();
   std::unique_ptr<cDemoRegister> demo;
   cDeviceProtocol engine{NoPauses()};
   DeviceProfile profile;
-  RegisterTransfers transfers{[this](std::uint16_t c, const std::string& q, std::string& r) {
-                                return engine.DeviceTransaction(c, q, r);
-                              },
-                              profile};
+  RegisterTransfers transfers{
+      [this](std::uint16_t c, const std::string& q, std::string& r) { return engine.DeviceTransaction(c, q, r); },
+      profile};
 };
 
 void DownloadArticles(benchmark::State& state) {

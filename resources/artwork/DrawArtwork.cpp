@@ -95,7 +95,7 @@ void DrawRegister(QPainter& p) {
     for (int col = 0; col < 9; ++col) {
       const double x = left + col * (width + 2.2);
       QColor key = QColor(0xe8, 0xec, 0xf1);
-      if (col >= 7) key = QColor(0xf2, 0xb1, 0x3c);     // function keys
+      if (col >= 7) key = QColor(0xf2, 0xb1, 0x3c);              // function keys
       if (col == 8 && row == 3) key = QColor(0x4c, 0xb0, 0x50);  // total key
       p.setBrush(key);
       p.drawRoundedRect(QRectF(x, y, width, 5.5), 1.2, 1.2);

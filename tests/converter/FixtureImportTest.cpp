@@ -49,7 +49,9 @@ TEST_P(FixtureImport, GivesTheRecordsOfTheSourceRows) {
   EXPECT_EQ(articles[0].STOCKQTY, 12);
   EXPECT_EQ(articles[0].SOLDQTY, 3);
   EXPECT_EQ(articles[0].IN_USE, 1u);
-  EXPECT_EQ(NameOf(articles[1].NAME), "Cr\xE8me br\xFBl\xE9" "e");
+  EXPECT_EQ(NameOf(articles[1].NAME),
+            "Cr\xE8me br\xFBl\xE9"
+            "e");
   EXPECT_EQ(articles[1].BARCODE, 123);
   EXPECT_EQ(articles[1].PLUNOLINK, 7);
   EXPECT_EQ(articles[1].STOCKQTY, 1.25);
@@ -109,8 +111,8 @@ class PeopleFixtureImport : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(PeopleFixtureImport, GivesTheValuesTheCellsShow) {
   ScratchDir dir;
-  const RunResult result = RunProgram(
-      dir.path(), {"alal", "-UP", "-ItmpDBTransfer.tmp", "-O", (kFixtures / ("people." + std::string(GetParam()))).string()});
+  const RunResult result = RunProgram(dir.path(), {"alal", "-UP", "-ItmpDBTransfer.tmp", "-O",
+                                                   (kFixtures / ("people." + std::string(GetParam()))).string()});
   ASSERT_EQ(result.status, 0) << result.errors;
   const fs::path db = dir / "tmpDBTransfer.tmp";
 
@@ -152,8 +154,8 @@ TEST_P(PeopleFixtureImport, GivesTheValuesTheCellsShow) {
 
 TEST_P(PeopleFixtureImport, ADateInANumberColumnIsRefusedWithItsPlace) {
   ScratchDir dir;
-  const RunResult result = RunProgram(
-      dir.path(), {"alal", "-UP", "-ItmpDBTransfer.tmp", "-O", (kFixtures / ("dates." + std::string(GetParam()))).string()});
+  const RunResult result = RunProgram(dir.path(), {"alal", "-UP", "-ItmpDBTransfer.tmp", "-O",
+                                                   (kFixtures / ("dates." + std::string(GetParam()))).string()});
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.errors.find("sheet ARTICLES, row 3, column O (XLS_AMOUNT): date or time"), std::string::npos)
       << result.errors;

@@ -153,11 +153,14 @@ Sheet ReadSheet(const fs::path& workbook, const std::string& sheet, std::size_t 
     ADD_FAILURE() << "no sheet " << sheet;
     return rows;
   }
-  const bool ok = reader->VisitRows(index, columns, [&](std::size_t row, std::span<const Cell> cells) {
-    rows.resize(row + 1);
-    rows[row].assign(cells.begin(), cells.end());
-    return true;
-  }, error);
+  const bool ok = reader->VisitRows(
+      index, columns,
+      [&](std::size_t row, std::span<const Cell> cells) {
+        rows.resize(row + 1);
+        rows[row].assign(cells.begin(), cells.end());
+        return true;
+      },
+      error);
   if (!ok) ADD_FAILURE() << error;
   return rows;
 }

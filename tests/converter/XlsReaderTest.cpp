@@ -313,11 +313,14 @@ TEST(XlsReader, TheLibrarysOwnComplaintsStayOffStandardError) {
     bool libraryTalks;
   } cases[] = {
       {"unknown root entry", noRoot, 1,
-       "damaged Excel 97-2003 workbook: Problems reading directory\nnothing was imported\nXLS Database Write Error\n", true},
+       "damaged Excel 97-2003 workbook: Problems reading directory\nnothing was imported\nXLS Database Write Error\n",
+       true},
       {"sibling past the directory", farSibling, 0, "", true},
       // Refused before the library reads it: it would lose the sibling's entry.
       {"root entry with a sibling", rootSibling, 1,
-       "damaged Excel workbook: the root entry of its directory has siblings\nnothing was imported\nXLS Database Write Error\n", false},
+       "damaged Excel workbook: the root entry of its directory has siblings\nnothing was imported\nXLS Database Write "
+       "Error\n",
+       false},
   };
   ScratchDir dir;
   for (const auto& c : cases) {

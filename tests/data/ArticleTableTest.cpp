@@ -81,7 +81,8 @@ TEST(ArticleTable, RemoveEntryClosesTheGap) {
 
 TEST(ArticleTable, RemoveFromAFullTableStaysInside) {
   ArticleTable table;
-  for (std::size_t i = 0; i < ArticleTable::kCapacity; ++i) table.SetEntry(i, Article(static_cast<uint32_t>(i + 1), "x"), static_cast<int32_t>(i + 1));
+  for (std::size_t i = 0; i < ArticleTable::kCapacity; ++i)
+    table.SetEntry(i, Article(static_cast<uint32_t>(i + 1), "x"), static_cast<int32_t>(i + 1));
   ASSERT_EQ(table.Count(), ArticleTable::kCapacity);
   table.RemoveEntry(0);
   EXPECT_EQ(table.Count(), ArticleTable::kCapacity - 1);

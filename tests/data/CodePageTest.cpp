@@ -21,9 +21,9 @@ TEST(CodePage, DefaultConvertsBothWays) {
 
 TEST(CodePage, CharactersWithoutAPlaceAreRefused) {
   RestoreDefault restore;
-  EXPECT_FALSE(codepage::FromUtf8("Łódź"));       // Polish letters are not in Western European
-  EXPECT_FALSE(codepage::FromUtf8("\xC3"));        // cut UTF-8 sequence
-  EXPECT_FALSE(codepage::FromUtf8("\xFF\xFE"));    // not UTF-8 at all
+  EXPECT_FALSE(codepage::FromUtf8("Łódź"));             // Polish letters are not in Western European
+  EXPECT_FALSE(codepage::FromUtf8("\xC3"));             // cut UTF-8 sequence
+  EXPECT_FALSE(codepage::FromUtf8("\xFF\xFE"));         // not UTF-8 at all
   EXPECT_EQ(codepage::ToUtf8("\x81"), "\xEF\xBF\xBD");  // undefined in the code page
 }
 
@@ -34,6 +34,6 @@ TEST(CodePage, AnotherCodePageCanBeChosen) {
   EXPECT_EQ(codepage::ToUtf8("\xA3\xF3\x64\x9F"), "Łódź");
 
   EXPECT_FALSE(codepage::Select("NO-SUCH-CODE-PAGE"));
-  EXPECT_FALSE(codepage::Select("UTF-8"));  // not single-byte
+  EXPECT_FALSE(codepage::Select("UTF-8"));   // not single-byte
   EXPECT_EQ(codepage::Current(), "CP1250");  // unchanged by the refusals
 }

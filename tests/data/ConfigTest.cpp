@@ -26,9 +26,7 @@ class ConfigFixture : public ::testing::Test {
     config::SetSearchDirectories(config::DefaultSearchDirectories());
     config::Reset();
   }
-  void WriteConfig(const std::string& text) {
-    std::ofstream(dir_.File(kConfigFileName), std::ios::binary) << text;
-  }
+  void WriteConfig(const std::string& text) { std::ofstream(dir_.File(kConfigFileName), std::ios::binary) << text; }
   TempDir dir_;
 };
 
@@ -37,30 +35,88 @@ using Config = ConfigFixture;
 // The keys the windows, transfers and reports look up.
 const std::vector<std::string>& SystemKeys() {
   static const std::vector<std::string> keys = [] {
-    std::vector<std::string> k = {
-        "DLG_ARTICLEMAIN_PLUSEARCH", "DLG_ARTICLEMAIN_BARCODESEARCH", "DLG_ARTICLEMAIN_CONTROLMENU",
-        "DLG_ARTICLEMAIN_SORTMENU", "DLG_ARTICLEMAIN_SELECTMENU", "DLG_ARTICLEMAIN_BUTTONEDIT",
-        "DLG_ARTICLEMAIN_ADDNEW", "DLG_ARTICLEMAIN_DELETE", "DLG_ARTICLEMAIN_UPLOAD", "DLG_ARTICLEMAIN_DOWNLOAD",
-        "DLG_ARTICLEMAIN_EXPORTXLS", "DLG_ARTICLEMAIN_IMPORTXLS", "DLG_ARTICLEMAIN_OPENDATABASE",
-        "DLG_ARTICLEMAIN_SORTPLUNUMBER", "DLG_ARTICLEMAIN_SORTNAME", "DLG_ARTICLEMAIN_SORTBARCODE",
-        "DLG_ARTICLEMAIN_SORTCHRONOLOGIC", "DLG_ARTICLEMAIN_ARTICLES", "DLG_ARTICLEMAIN_DEPARTMENTS",
-        "DLG_ARTICLEMAIN_IDCANCEL", "MSG_DOWNLOAD_QUESTION", "DLG_ARTICLEEDITOR_PLUNO", "DLG_ARTICLEEDITOR_TAXGRP",
-        "DLG_ARTICLEEDITOR_PRICE1", "DLG_ARTICLEEDITOR_NAME", "DLG_ARTICLEEDITOR_BARCODE",
-        "DLG_ARTICLEEDITOR_DEPARTMENT", "DLG_ARTICLEEDITOR_COMMODITYGRP", "DLG_ARTICLEEDITOR_PRICE2",
-        "DLG_ARTICLEEDITOR_MESUREUNIT", "DLG_ARTICLEEDITOR_OPTIONS", "DLG_ARTICLEEDITOR_PRICE",
-        "DLG_ARTICLEEDITOR_RELATIONS", "DLG_ARTICLEEDITOR_STOCKQTY", "DLG_ARTICLEEDITOR_PLULINK",
-        "DLG_ARTICLEEDITOR_NOTCONTROLLED", "DLG_FRAC_QTY_D", "DLG_FRAC_QTY_E", "DLG_FREE_PRICE_D",
-        "DLG_FREE_PRICE_E", "DLG_SINGLE_TRANS_D", "DLG_SINGLE_TRANS_E", "DLG_OK", "DLG_CANCEL",
-        "DLG_DEPARTMENTEDIT_DEPTNO", "DLG_DEPARTMENTEDIT_NAME", "DLG_DEPARTMENTEDIT_MESUREID",
-        "DLG_DEPARTMENTEDIT_COMMGRP", "DLG_DEPARTMENTEDIT_STAND", "DLG_DEPARTMENTEDIT_TAXGROUP",
-        "DLG_DEPARTMENTEDIT_MAXAMOUNT", "DLG_DEVICETYPE_SELDEVICE", "DLG_DEVICETYPE_ARTICLES",
-        "DLG_DEVICETYPE_REPORTS", "DLG_DEVICETYPE_CONFIGURATIONS", "DLG_DEVICETYPE_IDCANCEL", "DV_1",
-        "DLG_CONFIGURATIONS_PORT1", "DLG_CONFIGURATIONS_BAUDRATE1", "DLG_CONFIGURATIONS_BARCODE",
-        "DLG_REPORTS_ARTICLES", "DLG_REPORTS_DEPT", "DLG_REPORTS_DOWNLOADREPORTS", "DLG_REPORTS_OPENREPORTS",
-        "DLG_REPORTS_EXPORT", "MSG_PLUREP_NAME", "MSG_DEPTREP_NAME", "MSG_SINGLEPRICE", "MSG_SINGLEPRICE2",
-        "MSG_AMOUNT", "MSG_AMOUNT2", "MSG_TOTAL", "MSG_TOTAL2", "MSG_STOCKQTY", "MSG_INITQTY",
-        "MSG_DEVICE_OK_MSG", "MSG_DEVICE_ERROR_MSG", "MSG_PLUREP_ATTENTION", "MSG_DEPTREP_ATTENTION",
-        "MSG_DBOVERWIRTE_ATTENTION", "TAX_CHARS", "CODE_PAGE"};
+    std::vector<std::string> k = {"DLG_ARTICLEMAIN_PLUSEARCH",
+                                  "DLG_ARTICLEMAIN_BARCODESEARCH",
+                                  "DLG_ARTICLEMAIN_CONTROLMENU",
+                                  "DLG_ARTICLEMAIN_SORTMENU",
+                                  "DLG_ARTICLEMAIN_SELECTMENU",
+                                  "DLG_ARTICLEMAIN_BUTTONEDIT",
+                                  "DLG_ARTICLEMAIN_ADDNEW",
+                                  "DLG_ARTICLEMAIN_DELETE",
+                                  "DLG_ARTICLEMAIN_UPLOAD",
+                                  "DLG_ARTICLEMAIN_DOWNLOAD",
+                                  "DLG_ARTICLEMAIN_EXPORTXLS",
+                                  "DLG_ARTICLEMAIN_IMPORTXLS",
+                                  "DLG_ARTICLEMAIN_OPENDATABASE",
+                                  "DLG_ARTICLEMAIN_SORTPLUNUMBER",
+                                  "DLG_ARTICLEMAIN_SORTNAME",
+                                  "DLG_ARTICLEMAIN_SORTBARCODE",
+                                  "DLG_ARTICLEMAIN_SORTCHRONOLOGIC",
+                                  "DLG_ARTICLEMAIN_ARTICLES",
+                                  "DLG_ARTICLEMAIN_DEPARTMENTS",
+                                  "DLG_ARTICLEMAIN_IDCANCEL",
+                                  "MSG_DOWNLOAD_QUESTION",
+                                  "DLG_ARTICLEEDITOR_PLUNO",
+                                  "DLG_ARTICLEEDITOR_TAXGRP",
+                                  "DLG_ARTICLEEDITOR_PRICE1",
+                                  "DLG_ARTICLEEDITOR_NAME",
+                                  "DLG_ARTICLEEDITOR_BARCODE",
+                                  "DLG_ARTICLEEDITOR_DEPARTMENT",
+                                  "DLG_ARTICLEEDITOR_COMMODITYGRP",
+                                  "DLG_ARTICLEEDITOR_PRICE2",
+                                  "DLG_ARTICLEEDITOR_MESUREUNIT",
+                                  "DLG_ARTICLEEDITOR_OPTIONS",
+                                  "DLG_ARTICLEEDITOR_PRICE",
+                                  "DLG_ARTICLEEDITOR_RELATIONS",
+                                  "DLG_ARTICLEEDITOR_STOCKQTY",
+                                  "DLG_ARTICLEEDITOR_PLULINK",
+                                  "DLG_ARTICLEEDITOR_NOTCONTROLLED",
+                                  "DLG_FRAC_QTY_D",
+                                  "DLG_FRAC_QTY_E",
+                                  "DLG_FREE_PRICE_D",
+                                  "DLG_FREE_PRICE_E",
+                                  "DLG_SINGLE_TRANS_D",
+                                  "DLG_SINGLE_TRANS_E",
+                                  "DLG_OK",
+                                  "DLG_CANCEL",
+                                  "DLG_DEPARTMENTEDIT_DEPTNO",
+                                  "DLG_DEPARTMENTEDIT_NAME",
+                                  "DLG_DEPARTMENTEDIT_MESUREID",
+                                  "DLG_DEPARTMENTEDIT_COMMGRP",
+                                  "DLG_DEPARTMENTEDIT_STAND",
+                                  "DLG_DEPARTMENTEDIT_TAXGROUP",
+                                  "DLG_DEPARTMENTEDIT_MAXAMOUNT",
+                                  "DLG_DEVICETYPE_SELDEVICE",
+                                  "DLG_DEVICETYPE_ARTICLES",
+                                  "DLG_DEVICETYPE_REPORTS",
+                                  "DLG_DEVICETYPE_CONFIGURATIONS",
+                                  "DLG_DEVICETYPE_IDCANCEL",
+                                  "DV_1",
+                                  "DLG_CONFIGURATIONS_PORT1",
+                                  "DLG_CONFIGURATIONS_BAUDRATE1",
+                                  "DLG_CONFIGURATIONS_BARCODE",
+                                  "DLG_REPORTS_ARTICLES",
+                                  "DLG_REPORTS_DEPT",
+                                  "DLG_REPORTS_DOWNLOADREPORTS",
+                                  "DLG_REPORTS_OPENREPORTS",
+                                  "DLG_REPORTS_EXPORT",
+                                  "MSG_PLUREP_NAME",
+                                  "MSG_DEPTREP_NAME",
+                                  "MSG_SINGLEPRICE",
+                                  "MSG_SINGLEPRICE2",
+                                  "MSG_AMOUNT",
+                                  "MSG_AMOUNT2",
+                                  "MSG_TOTAL",
+                                  "MSG_TOTAL2",
+                                  "MSG_STOCKQTY",
+                                  "MSG_INITQTY",
+                                  "MSG_DEVICE_OK_MSG",
+                                  "MSG_DEVICE_ERROR_MSG",
+                                  "MSG_PLUREP_ATTENTION",
+                                  "MSG_DEPTREP_ATTENTION",
+                                  "MSG_DBOVERWIRTE_ATTENTION",
+                                  "TAX_CHARS",
+                                  "CODE_PAGE"};
     for (int i = 1; i <= 10; ++i) k.push_back("STAND_" + std::to_string(i));
     for (int i = 1; i <= 20; ++i) k.push_back("COMM_GRP_" + std::to_string(i));
     for (int i = 1; i <= 12; ++i) k.push_back("MSR_LINK_" + std::to_string(i));
@@ -253,11 +309,22 @@ struct RestoreCodePage {
 TEST_F(Config, AFileInUtf8IsReadAsUtf8) {
   RestoreCodePage restore;
   const std::vector<std::tuple<const char*, std::string, std::string>> cases = {
-      {"UTF-8", "DLG_X = \"\xC3\x9C" "bertragung\"\nSTAND_1 = \"Caf\xC3\xA9\"", "\xDC" "bertragung"},
-      {"code page", "DLG_X = \"\xDC" "bertragung\"\nSTAND_1 = \"Caf\xE9\"", "\xDC" "bertragung"},
+      {"UTF-8",
+       "DLG_X = \"\xC3\x9C"
+       "bertragung\"\nSTAND_1 = \"Caf\xC3\xA9\"",
+       "\xDC"
+       "bertragung"},
+      {"code page",
+       "DLG_X = \"\xDC"
+       "bertragung\"\nSTAND_1 = \"Caf\xE9\"",
+       "\xDC"
+       "bertragung"},
       {"ASCII", "DLG_X = \"Ubertragung\"", "Ubertragung"},
       {"broken UTF-8", "DLG_X = \"\xC3\x9C\xC3\"", "\xC3\x9C\xC3"},
-      {"UTF-8 beyond the code page", "DLG_X = \"\xC5\x81" "odz \xE2\x82\xAC\"", "?odz \x80"},
+      {"UTF-8 beyond the code page",
+       "DLG_X = \"\xC5\x81"
+       "odz \xE2\x82\xAC\"",
+       "?odz \x80"},
   };
   for (const auto& [what, file, expected] : cases) {
     config::Reset();
@@ -267,15 +334,23 @@ TEST_F(Config, AFileInUtf8IsReadAsUtf8) {
   }
   // Group names keep 19 characters, not 19 bytes of UTF-8.
   config::Reset();
-  WriteConfig("STAND_1 = \"" + std::string(25, 'x') + "\"\nSTAND_2 = \"" + std::string(12, 'a') + "\xC3\xA9\xC3\xA9\xC3\xA9" "bcdefgh\"");
+  WriteConfig("STAND_1 = \"" + std::string(25, 'x') + "\"\nSTAND_2 = \"" + std::string(12, 'a') +
+              "\xC3\xA9\xC3\xA9\xC3\xA9"
+              "bcdefgh\"");
   GroupNames names;
   names.Load();
-  EXPECT_EQ(names.Stand(1), std::string(12, 'a') + "\xE9\xE9\xE9" "bcde");
+  EXPECT_EQ(names.Stand(1), std::string(12, 'a') +
+                                "\xE9\xE9\xE9"
+                                "bcde");
 
   // The values follow the code page chosen after the file was read.
   config::Reset();
-  WriteConfig("CODE_PAGE = \"CP1250\"\nDLG_X = \"\xC5\x81\xC3\xB3" "d\xC5\xBA\"");
-  EXPECT_EQ(std::string(GetConfigText("DLG_X")), "?\xF3" "d?");
+  WriteConfig(
+      "CODE_PAGE = \"CP1250\"\nDLG_X = \"\xC5\x81\xC3\xB3"
+      "d\xC5\xBA\"");
+  EXPECT_EQ(std::string(GetConfigText("DLG_X")),
+            "?\xF3"
+            "d?");
   ASSERT_TRUE(SelectConfiguredCodePage());
   EXPECT_EQ(std::string(GetConfigText("DLG_X")), "\xA3\xF3\x64\x9F");
 }

@@ -43,8 +43,8 @@ TEST(DeviceProfile, DeviceTypeValues) {
 
 TEST(DeviceProfile, ParameterReplyFillsItsPositions) {
   DeviceProfile profile = Selected();
-  profile.ApplyParameterReply(
-      true, Reply(28, {{4, 6}, {16, 50}, {18, 0}, {19, 0}, {20, 5}, {23, 3}, {27, 1}, {28, 1}}));
+  profile.ApplyParameterReply(true,
+                              Reply(28, {{4, 6}, {16, 50}, {18, 0}, {19, 0}, {20, 5}, {23, 3}, {27, 1}, {28, 1}}));
   EXPECT_EQ(profile.taxGroupCount, 6u);
   EXPECT_EQ(profile.departmentCount, 50u);
   EXPECT_EQ(profile.stockQtyEnabled, 0u);

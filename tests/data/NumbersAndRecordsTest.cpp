@@ -55,8 +55,8 @@ TEST(FieldReader, SplitsLikeTheRegisterReplies) {
   FieldReader fields(MarkEmptyNames("N,42,,x,\nrest"));
   EXPECT_EQ(fields.Next(","), "N");
   EXPECT_EQ(fields.Next(","), "42");
-  EXPECT_EQ(fields.Next(","), "x");    // the empty field between ",," does not exist
-  EXPECT_EQ(fields.Next("\n"), " ");   // an empty name arrives as one blank
+  EXPECT_EQ(fields.Next(","), "x");   // the empty field between ",," does not exist
+  EXPECT_EQ(fields.Next("\n"), " ");  // an empty name arrives as one blank
   EXPECT_EQ(fields.Next(","), "rest");
   EXPECT_FALSE(fields.Next(","));
   EXPECT_FALSE(fields.Next(","));

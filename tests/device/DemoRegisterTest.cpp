@@ -15,7 +15,6 @@
 
 namespace {
 
-
 // The article reply read the way the download reads it.
 struct ReadBack {
   char state = 0;
@@ -55,9 +54,9 @@ ReadBack ParseArticle(const std::string& reply, bool initialQty) {
 
 // The article programming request as the upload builds it (six layouts).
 std::string ArticleRequest(const ArticleRecord& a, bool initialQty, bool pluLink) {
-  const std::string head = CFormat("P%c%d,%2.2f,%2.2f,%s\n%.13lld,%d,%d,", a.TAX_GROUP, a.PLUNO, a.SING_PRICE,
-                                   a.MAX_PRICE, a.NAME, static_cast<long long>(a.BARCODE), a.DEPARTMENT + 1,
-                                   a.OPT_FRACT_QTY);
+  const std::string head =
+      CFormat("P%c%d,%2.2f,%2.2f,%s\n%.13lld,%d,%d,", a.TAX_GROUP, a.PLUNO, a.SING_PRICE, a.MAX_PRICE, a.NAME,
+              static_cast<long long>(a.BARCODE), a.DEPARTMENT + 1, a.OPT_FRACT_QTY);
   const bool fractional = a.OPT_FRACT_QTY != 0;
   std::string quantities = CFormat(fractional ? "%1.3f" : "%1.0f", a.STOCKQTY);
   if (initialQty) quantities += CFormat(fractional ? ",%2.3f" : ",%2.0f", a.INITQTY);
@@ -80,7 +79,9 @@ class DemoRegisterTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(engine.Start(&demo)); }
   void TearDown() override { engine.Stop(); }
 
-  int Transact(std::uint16_t command, const std::string& text) { return engine.DeviceTransaction(command, text, reply); }
+  int Transact(std::uint16_t command, const std::string& text) {
+    return engine.DeviceTransaction(command, text, reply);
+  }
 
   cDemoRegister demo;
   cDeviceProtocol engine{FastTiming()};
@@ -147,9 +148,9 @@ TEST_F(DemoRegisterTest, DepartmentsReadProgramAndReadBack) {
 }
 
 TEST_F(DemoRegisterTest, BadDepartmentRequestsAreRefused) {
-  for (const char* request : {"R0", "R9", "Rx", "R", "X1", "P9,Nine\nA1.00,1,0,0,0,1,1,0.00,0.00",
-                              "P3,Bread\nB1.50,1,0,1,0,1,1,0.00", "P3,Bread\nZ1.50,1,0,1,0,1,1,0.00,0.00",
-                              "P3,Bread\nB1.50,99,0,1,0,1,1,0.00,0.00", "P3,Bread B1.50"}) {
+  for (const char* request :
+       {"R0", "R9", "Rx", "R", "X1", "P9,Nine\nA1.00,1,0,0,0,1,1,0.00,0.00", "P3,Bread\nB1.50,1,0,1,0,1,1,0.00",
+        "P3,Bread\nZ1.50,1,0,1,0,1,1,0.00,0.00", "P3,Bread\nB1.50,99,0,1,0,1,1,0.00,0.00", "P3,Bread B1.50"}) {
     reply = "untouched";
     EXPECT_EQ(Transact(0x83, request), 1) << request;
     EXPECT_EQ(reply, "") << request;  // the refusal's own (empty) text
@@ -224,7 +225,8 @@ TEST_F(EmptyDemoRegisterTest, UploadedArticlesReadBackTheSameInAllSixLayouts) {
         ASSERT_EQ(Transact(0x6B, ArticleRequest(target, initialQty, pluLink)), 0);
         ArticleRecord sent = SampleArticle(42, fractional);
         if (pluLink) sent.PLUNOLINK = 7;
-        ASSERT_EQ(Transact(0x6B, ArticleRequest(sent, initialQty, pluLink)), 0) << ArticleRequest(sent, initialQty, pluLink);
+        ASSERT_EQ(Transact(0x6B, ArticleRequest(sent, initialQty, pluLink)), 0)
+            << ArticleRequest(sent, initialQty, pluLink);
 
         ASSERT_EQ(Transact(0x6B, "F"), 0);
         ASSERT_EQ(Transact(0x6B, "N"), 0);

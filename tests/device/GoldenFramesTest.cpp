@@ -147,8 +147,7 @@ TEST(GoldenFrames, TheFrameBuilderAgreesWithTheGoldenFrames) {
     const std::size_t length = RegisterFrame::BuildRequest(golden.request[2], golden.request[3], requestText, out);
     EXPECT_EQ(Bytes(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(length)), golden.request) << golden.what;
     const std::string replyText(golden.reply.begin() + 4, golden.reply.end() - 13);
-    EXPECT_EQ(RegisterFrame::BuildReply(golden.reply[2], golden.reply[3], replyText, ok), golden.reply)
-        << golden.what;
+    EXPECT_EQ(RegisterFrame::BuildReply(golden.reply[2], golden.reply[3], replyText, ok), golden.reply) << golden.what;
   }
 }
 

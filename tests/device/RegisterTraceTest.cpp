@@ -38,8 +38,8 @@ std::size_t CountLines(const std::vector<std::string>& lines, std::initializer_l
 class RegisterTraceTest : public ::testing::Test {
  protected:
   void TearDown() override { std::filesystem::remove(path); }
-  std::filesystem::path path = std::filesystem::temp_directory_path() /
-                               ("register-trace-" + std::to_string(::getpid()) + ".log");
+  std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("register-trace-" + std::to_string(::getpid()) + ".log");
 };
 
 TEST_F(RegisterTraceTest, ExchangesWithFaultsAreTracedLineByLine) {
@@ -78,13 +78,15 @@ TEST_F(RegisterTraceTest, ExchangesWithFaultsAreTracedLineByLine) {
 
 TEST_F(RegisterTraceTest, DescribeDecodesFramesAndNamesEvents) {
   // Reply to SEQ 0x21, command 0x80, text "A\"\xC4", status 80 A0 ...
-  const Bytes reply{0x01, 0x2E, 0x21, 0x80, 'A', '"', 0xC4, 0x04, 0x80, 0xA0, 0x80, 0x80, 0x80, 0x80, 0x05,
-                    0x30, 0x33, 0x38, 0x3F, 0x03};
+  const Bytes reply{0x01, 0x2E, 0x21, 0x80, 'A',  '"',  0xC4, 0x04, 0x80, 0xA0,
+                    0x80, 0x80, 0x80, 0x80, 0x05, 0x30, 0x33, 0x38, 0x3F, 0x03};
   const std::vector<std::tuple<Event, Bytes, std::string, std::string>> cases = {
       {Event::Received, reply, "the answer",
        "RX 01 2E 21 80 41 22 C4 04 80 A0 80 80 80 80 05 30 33 38 3F 03  CMD 80 SEQ 21 text \"A\\\"\xC3\x84\" "
        "status 80 A0 80 80 80 80 (the answer)"},
-      {Event::Sent, {0x01, 0x25, 0x30, 0x6B, '\n', 0x05, 0x30, 0x30, 0x3C, 0x3A, 0x03}, "",
+      {Event::Sent,
+       {0x01, 0x25, 0x30, 0x6B, '\n', 0x05, 0x30, 0x30, 0x3C, 0x3A, 0x03},
+       "",
        "TX 01 25 30 6B 0A 05 30 30 3C 3A 03  CMD 6B SEQ 30 text \"\\n\""},
       {Event::Received, {0x01, 0x40, 0x21}, "", "RX 01 40 21"},
       {Event::Nak, {}, "", "RX NAK"},

@@ -196,7 +196,8 @@ TEST(SerialLineDriverTest, EngineTalksToARegisterAcrossTheLine) {
         if (got > 0) demo.Write(buffer, static_cast<std::uint32_t>(got));
       }
       const auto out = demo.Read(buffer, sizeof buffer);
-      if (out > 0 && write(pty.Master(), buffer, out) != static_cast<ssize_t>(out)) ADD_FAILURE() << "far end could not write";
+      if (out > 0 && write(pty.Master(), buffer, out) != static_cast<ssize_t>(out))
+        ADD_FAILURE() << "far end could not write";
     }
   });
   {

@@ -29,7 +29,6 @@
 
 namespace {
 
-
 class ReportsWindow : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -139,8 +138,9 @@ TEST_F(ReportsWindow, FiguresAsSortableColumnsWithTotalsAndCharts) {
   }
   EXPECT_NEAR(logic.ArticleTotals().total, sums.total, 0.01 * static_cast<double>(logic.ArticleLines().size()));
   EXPECT_EQ(logic.ArticleTotals().lines, logic.ArticleLines().size());
-  EXPECT_TRUE(Child<QLabel>(window, "articleTotals")->text().contains(QString::fromStdString(
-      CFormat("%.2f", logic.ArticleTotals().total))));
+  EXPECT_TRUE(Child<QLabel>(window, "articleTotals")
+                  ->text()
+                  .contains(QString::fromStdString(CFormat("%.2f", logic.ArticleTotals().total))));
 
   // Sorting by each column orders the lines by it; the view follows the sorted row.
   for (const ReportColumn column : ReportsLogic::ArticleColumns()) {
@@ -157,11 +157,13 @@ TEST_F(ReportsWindow, FiguresAsSortableColumnsWithTotalsAndCharts) {
   auto* articles = Child<QTableView>(window, "articleList");
   articles->sortByColumn(3, Qt::DescendingOrder);
   const std::size_t best = logic.ArticleOrder(ReportColumn::Total, true)[0];
-  EXPECT_EQ(articles->model()->index(0, 1).data().toString().toStdString(), logic.ArticleCell(best, ReportColumn::Name));
+  EXPECT_EQ(articles->model()->index(0, 1).data().toString().toStdString(),
+            logic.ArticleCell(best, ReportColumn::Name));
   window.OpenArticleView(0);
   ASSERT_NE(window.View(), nullptr);
   const auto lines = window.View()->Lines();
-  EXPECT_NE(std::find(lines.begin(), lines.end(), UiText("MSG_PLUREP_NAME") + ": " + logic.ArticleCell(best, ReportColumn::Name)),
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      UiText("MSG_PLUREP_NAME") + ": " + logic.ArticleCell(best, ReportColumn::Name)),
             lines.end());
 
   // The charts: the 20 best sellers, best first, and every department.

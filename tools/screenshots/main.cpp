@@ -134,8 +134,8 @@ int Screenshots(CARTICLESApp& app, const ArticlesCommandLine& line, const std::s
   StartUp(app);
 
   {
-    CDeviceType start(app.Profile(), {[&app] { app.OpenGoods(); }, app.reportsAction,
-                                      [&app] { app.OpenConfiguration(); }});
+    CDeviceType start(app.Profile(),
+                      {[&app] { app.OpenGoods(); }, app.reportsAction, [&app] { app.OpenConfiguration(); }});
     start.Prepare();
     start.show();
     Settle();

@@ -10,7 +10,7 @@ namespace {
 // One row an option: adding an option is adding a row (and its field).
 struct Option {
   QStringList names;
-  const char* valueName;     // nullptr for a switch
+  const char* valueName;  // nullptr for a switch
   const char* help;
   std::string missingValue;  // what a missing or empty value is told
   // Stores one value (or sets the switch); false with the reason in error.
@@ -38,21 +38,30 @@ bool Register(ArticlesCommandLine& line, const std::string& value, std::string* 
 
 const std::vector<Option>& Options() {
   static const std::vector<Option> options = {
-      {{"register"}, "CONNECTION",
+      {{"register"},
+       "CONNECTION",
        "The register connection: usb (the default), usb:VENDOR:PRODUCT, demo (a built-in register with "
        "sample contents) or serial:DEVICE[@BAUD].",
-       std::string("--register needs a value: ") + kRegisterOptionHelp, Register},
-      {{"trace"}, "FILE",
+       std::string("--register needs a value: ") + kRegisterOptionHelp,
+       Register},
+      {{"trace"},
+       "FILE",
        "Write every frame and event of the register link into FILE, one line each with a time stamp.",
        "--trace needs the path of the trace file to write",
        [](ArticlesCommandLine& line, const std::string& value, std::string*) {
          line.registerChoice.tracePath = value;
          return true;
        }},
-      {{"database"}, "PATH", "Open this database file when the articles window opens.",
-       "--database needs the path of a database file", Text(&ArticlesCommandLine::database)},
-      {{"make-sample"}, "PATH", "Write the demo register's departments and articles into a new database file and end.",
-       "--make-sample needs the path of the database file to write", Text(&ArticlesCommandLine::makeSample)},
+      {{"database"},
+       "PATH",
+       "Open this database file when the articles window opens.",
+       "--database needs the path of a database file",
+       Text(&ArticlesCommandLine::database)},
+      {{"make-sample"},
+       "PATH",
+       "Write the demo register's departments and articles into a new database file and end.",
+       "--make-sample needs the path of the database file to write",
+       Text(&ArticlesCommandLine::makeSample)},
       {{"v", "version"}, nullptr, "Show the version and end.", {}, Switch(&ArticlesCommandLine::version)},
       {{"h", "help"}, nullptr, "Show this text and end.", {}, Switch(&ArticlesCommandLine::help)},
   };
@@ -60,9 +69,9 @@ const std::vector<Option>& Options() {
 }
 
 void Declare(QCommandLineParser& parser) {
-  parser.setApplicationDescription(QStringLiteral(
-      "Keeps the article and department tables of a cash register in a database file.\n"
-      "Qt's own options (-platform NAME, -style NAME, ...) are taken as well."));
+  parser.setApplicationDescription(
+      QStringLiteral("Keeps the article and department tables of a cash register in a database file.\n"
+                     "Qt's own options (-platform NAME, -style NAME, ...) are taken as well."));
   for (const Option& option : Options()) {
     QCommandLineOption declared(option.names, QString::fromUtf8(option.help));
     if (option.valueName) declared.setValueName(QString::fromUtf8(option.valueName));

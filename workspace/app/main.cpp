@@ -67,8 +67,9 @@ int main(int argc, char** argv) {
     }
   }
   if (!PlatformNamed(argc, argv)) {
-    std::cerr << program << ": there is no display to show the windows on (neither DISPLAY nor WAYLAND_DISPLAY "
-                            "is set; -platform offscreen runs without one)\n";
+    std::cerr << program
+              << ": there is no display to show the windows on (neither DISPLAY nor WAYLAND_DISPLAY "
+                 "is set; -platform offscreen runs without one)\n";
     return 1;
   }
 

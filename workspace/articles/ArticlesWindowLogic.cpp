@@ -287,8 +287,7 @@ std::string ArticlesWindowLogic::Cell(std::size_t row, ListColumn column) const 
       }
       return std::to_string(static_cast<long long>(e.DEPARTMENT) + 1);
     }
-    case ListColumn::Stock:
-      return IsNotControlled(e.STOCKQTY, e.OPT_FRACT_QTY) ? "---" : CFormat("%.3f", e.STOCKQTY);
+    case ListColumn::Stock: return IsNotControlled(e.STOCKQTY, e.OPT_FRACT_QTY) ? "---" : CFormat("%.3f", e.STOCKQTY);
     default: return {};
   }
 }
@@ -299,8 +298,8 @@ void ArticlesWindowLogic::RefreshDepartmentNames() {
   // One read of the whole department area: cheap enough for every refresh, so
   // a download or an edit of the departments shows in the article rows at once.
   std::vector<DepartmentRecord> departments(DeviceProfile::kMaxDepartments);
-  const std::size_t got = database_.ReadAt(DepartmentOffset(0), departments.data(),
-                                           departments.size() * sizeof(DepartmentRecord));
+  const std::size_t got =
+      database_.ReadAt(DepartmentOffset(0), departments.data(), departments.size() * sizeof(DepartmentRecord));
   departments.resize(got / sizeof(DepartmentRecord));
   departmentNames_.reserve(departments.size());
   for (const DepartmentRecord& d : departments) departmentNames_.emplace_back(NameOf(d.NAME));
@@ -658,8 +657,7 @@ void ArticlesWindowLogic::OnAddNew() {
   table_.SortTable(SortKey::PluNumber);
   editorRecord.PLUNO = table_.FirstFreePlu();
 
-  articleEditor_->SetDuplicateCheck(
-      [this](const ArticleRecord& edited) { return FindDuplicate(edited, false, 0, 0); });
+  articleEditor_->SetDuplicateCheck([this](const ArticleRecord& edited) { return FindDuplicate(edited, false, 0, 0); });
   bool added = false;
   if (articleEditor_->IsOpen()) {
     articleEditor_->RefreshFromRecord();
@@ -761,9 +759,8 @@ void ArticlesWindowLogic::OnPluSearch() {
   }
   if (controls.pluSearchText.empty()) return;
   const auto number = static_cast<std::int32_t>(LeadingIntegerOrZero(controls.pluSearchText));
-  if (const auto found = FindShown([plu = static_cast<std::uint32_t>(number)](const ArticleTableEntry& e) {
-        return e.PLUNO == plu;
-      })) {
+  if (const auto found = FindShown(
+          [plu = static_cast<std::uint32_t>(number)](const ArticleTableEntry& e) { return e.PLUNO == plu; })) {
     controls.selectedIndex = *found;
     controls.statusText = CFormat("Element with Plu number: %d is found", number);
   } else {
@@ -977,8 +974,8 @@ void ArticlesWindowLogic::UploadArticles(TransferControl& control) {
     control.Advance(++sent);
   }
   if (transferStopped) {
-    controls.statusText = "Upload cancelled: " + GroupedCount(sent) + " of " +
-                          GroupedCount(std::max(total, sent)) + " articles sent";
+    controls.statusText =
+        "Upload cancelled: " + GroupedCount(sent) + " of " + GroupedCount(std::max(total, sent)) + " articles sent";
     uploadFailed = 1;
   } else if (uploadFailed == 0 && slots.Failed()) {
     controls.statusText = CFormat("%s  -  %s", UiText("MSG_DEVICE_ERROR_MSG").c_str(), "database file unreadable");
@@ -994,8 +991,8 @@ void ArticlesWindowLogic::UploadDepartments(TransferControl& control) {
   for (; position < total; ++position) {
     if (control.StopRequested()) {
       transferStopped = true;
-      controls.statusText = "Upload cancelled: " + GroupedCount(position) + " of " + GroupedCount(total) +
-                            " departments sent";
+      controls.statusText =
+          "Upload cancelled: " + GroupedCount(position) + " of " + GroupedCount(total) + " departments sent";
       uploadFailed = 1;
       return;
     }
@@ -1027,9 +1024,11 @@ bool ArticlesWindowLogic::PutInPlace(DatabaseFile& fresh) {
   const IoResult placed = fresh.CommitReplacement();
   if (!placed) {
     fresh.Close();
-    Tell("The new database file could not take the place of the old one, which was left as it is. Check that the "
-         "folder is writable and has free space.\n" + placed.error,
-         MessageIcon::Error);
+    Tell(
+        "The new database file could not take the place of the old one, which was left as it is. Check that the "
+        "folder is writable and has free space.\n" +
+            placed.error,
+        MessageIcon::Error);
     return false;
   }
   database_ = std::move(fresh);

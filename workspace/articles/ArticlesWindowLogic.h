@@ -36,8 +36,17 @@ SortKey SortKeyOf(SortMode mode);
 
 // The columns of the list: the first seven for articles, the rest for departments.
 enum class ListColumn {
-  Plu, Barcode, Name, Price, SecondPrice, Department, Stock,
-  DepartmentNumber, DepartmentName, PriceLimit, TaxGroup,
+  Plu,
+  Barcode,
+  Name,
+  Price,
+  SecondPrice,
+  Department,
+  Stock,
+  DepartmentNumber,
+  DepartmentName,
+  PriceLimit,
+  TaxGroup,
 };
 
 // The order the article list is in: by a column, or by slot (Chronologic) when
@@ -49,11 +58,11 @@ struct ListSort {
 
 // The values that travel between the window's controls and its members.
 struct ArticlesWindowControls {
-  int selectedIndex = 0;       // selected list line, -1 for none
-  std::string statusText;      // UTF-8
+  int selectedIndex = 0;   // selected list line, -1 for none
+  std::string statusText;  // UTF-8
   std::string pluSearchText;
   std::string barcodeSearchText;
-  std::string filterText;      // the name filter, UTF-8
+  std::string filterText;  // the name filter, UTF-8
   ViewMode viewMode = ViewMode::Articles;
   SortMode sortMode = SortMode::Chronological;
 };

@@ -159,7 +159,8 @@ void CARTICLESDlg::ShowSortIndicator() {
 
 void CARTICLESDlg::Wire() {
   const auto command = [this](QPushButton* button, void (ArticlesWindowLogic::*handler)()) {
-    connect(button, &QPushButton::clicked, this, [this, handler] { RunCommand([this, handler] { (logic_.get()->*handler)(); }); });
+    connect(button, &QPushButton::clicked, this,
+            [this, handler] { RunCommand([this, handler] { (logic_.get()->*handler)(); }); });
   };
   command(ui_->buttonEdit, &ArticlesWindowLogic::OnEdit);
   command(ui_->buttonAddNew, &ArticlesWindowLogic::OnAddNew);
@@ -301,8 +302,9 @@ void CARTICLESDlg::closeEvent(QCloseEvent* event) {
 }
 
 void CARTICLESDlg::FollowRegister(std::function<bool()> attached, int intervalMs) {
-  new RegisterWatch(std::move(attached), [this](bool now) { logic_->OnRegisterChanged(now); },
-                    logic_->RegisterAttached(), intervalMs, this);
+  new RegisterWatch(
+      std::move(attached), [this](bool now) { logic_->OnRegisterChanged(now); }, logic_->RegisterAttached(), intervalMs,
+      this);
 }
 
 bool CARTICLESDlg::eventFilter(QObject* watched, QEvent* event) {

@@ -36,8 +36,8 @@ struct GroupNames;
 
 // Stand-ins for the parts the window otherwise makes itself (tests).
 struct ArticlesWindowParts {
-  Operator* op = nullptr;                          // null: message boxes over the window
-  ArticleEditorPort* articleEditor = nullptr;      // null: the window's own article editor
+  Operator* op = nullptr;                            // null: message boxes over the window
+  ArticleEditorPort* articleEditor = nullptr;        // null: the window's own article editor
   DepartmentEditorPort* departmentEditor = nullptr;  // null: a department editor window per edit
   int progressShowAfterMs = 300;                     // the progress window shows for longer work only
 };
@@ -48,8 +48,8 @@ class CARTICLESDlg : public QDialog, private ArticlesWindowView {
  public:
   // deviceConnected: whether a register was attached as the window was asked
   // for; transfers may be null when there is no register link at all.
-  CARTICLESDlg(DeviceProfile& profile, const GroupNames& names, RegisterTransfers* transfers,
-               bool deviceConnected, QWidget* parent = nullptr, ArticlesWindowParts parts = {});
+  CARTICLESDlg(DeviceProfile& profile, const GroupNames& names, RegisterTransfers* transfers, bool deviceConnected,
+               QWidget* parent = nullptr, ArticlesWindowParts parts = {});
   ~CARTICLESDlg() override;
 
   ArticlesWindowLogic& Logic() { return *logic_; }

@@ -109,8 +109,8 @@ std::optional<ArticlesCli::Invocation> ArticlesCli::Parse(const std::vector<std:
   if (operands.empty()) return usage("no command given");
   call.command = operands[0];
   const bool needsFile = call.command != "params";
-  if (call.command != "params" && call.command != "download" && call.command != "upload" &&
-      call.command != "report" && call.command != "show") {
+  if (call.command != "params" && call.command != "download" && call.command != "upload" && call.command != "report" &&
+      call.command != "show") {
     return usage("unknown command " + call.command);
   }
   if (operands.size() != (needsFile ? 2u : 1u)) {
@@ -192,7 +192,6 @@ int ArticlesCli::Run(const std::vector<std::string>& args) {
 }
 
 int ArticlesCli::RunCommand(const Invocation& call) {
-
   if (!SelectConfiguredCodePage()) {
     std::fprintf(streams_.err, "articles-cli: the code page \"%s\" of ARTICLESRW.CONF is not known here\n",
                  ConfiguredCodePage().c_str());
@@ -320,11 +319,14 @@ bool ArticlesCli::Connect(RegisterConnection& connection, const RegisterChoice& 
 }
 
 int ArticlesCli::PrintParameters(const DeviceProfile& profile) {
-  const std::pair<const char*, std::uint32_t> fields[] = {
-      {"departments", profile.departmentCount},        {"commodity groups", profile.commodityGroupCount},
-      {"tax groups", profile.taxGroupCount},           {"measure units", profile.measureUnitCount},
-      {"barcode", profile.barcodeEnabled},             {"stock quantity", profile.stockQtyEnabled},
-      {"initial quantity", profile.initialQtyEnabled}, {"PLU link", profile.pluLinkEnabled}};
+  const std::pair<const char*, std::uint32_t> fields[] = {{"departments", profile.departmentCount},
+                                                          {"commodity groups", profile.commodityGroupCount},
+                                                          {"tax groups", profile.taxGroupCount},
+                                                          {"measure units", profile.measureUnitCount},
+                                                          {"barcode", profile.barcodeEnabled},
+                                                          {"stock quantity", profile.stockQtyEnabled},
+                                                          {"initial quantity", profile.initialQtyEnabled},
+                                                          {"PLU link", profile.pluLinkEnabled}};
   for (const auto& [name, value] : fields) std::fprintf(streams_.out, "%s: %u\n", name, value);
   std::fprintf(streams_.out, "%s\n", UiText("MSG_DEVICE_OK_MSG").c_str());
   return kOk;

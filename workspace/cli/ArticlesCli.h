@@ -26,7 +26,7 @@ class ArticlesCli {
     std::FILE* in = stdin;
     std::FILE* out = stdout;
     std::FILE* err = stderr;
-    bool interactive = false;  // questions may be answered at the terminal
+    bool interactive = false;   // questions may be answered at the terminal
     bool progressLine = false;  // err is a terminal: progress rewrites one line
   };
 
@@ -92,8 +92,8 @@ class ArticlesCli {
   std::atomic<bool> stop_{false};
   std::atomic<int> signal_{0};
   std::atomic<bool> timedOut_{false};
-  std::mutex stopMutex_;  // what a stop from another thread reaches: the engine and the operator
-  cDeviceProtocol* engine_ = nullptr;  // while a connection runs
+  std::mutex stopMutex_;                       // what a stop from another thread reaches: the engine and the operator
+  cDeviceProtocol* engine_ = nullptr;          // while a connection runs
   const ConsoleOperator* operator_ = nullptr;  // while a command runs
   std::mutex doneMutex_;
   std::condition_variable doneChanged_;

@@ -51,4 +51,3 @@ std::optional<std::string> ConsoleOperator::ChooseFile(const FileChoice&) {
   file_.reset();
   return chosen;
 }
-

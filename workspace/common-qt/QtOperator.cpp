@@ -31,16 +31,13 @@ QWidget* QtOperator::Parent() const {
   return QApplication::activeWindow();
 }
 
-Answer QtOperator::Ask(const std::string& text, const std::string& title, MessageButtons buttons,
-                       MessageIcon icon) {
+Answer QtOperator::Ask(const std::string& text, const std::string& title, MessageButtons buttons, MessageIcon icon) {
   QMessageBox box(Parent());
   box.setIcon(IconOf(icon));
   box.setWindowTitle(title.empty() ? QApplication::applicationDisplayName() : QString::fromStdString(title));
   box.setText(QString::fromStdString(text));
   switch (buttons) {
-    case MessageButtons::Ok:
-      box.setStandardButtons(QMessageBox::Ok);
-      break;
+    case MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
     case MessageButtons::OkCancel:
       box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
       box.setDefaultButton(QMessageBox::Ok);

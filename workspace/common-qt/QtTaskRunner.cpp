@@ -30,8 +30,8 @@ void QtTaskRunner::Run(const std::string& title, const Task& task) {
     }
     if (!worker.Finished()) {
       QWidget* parent = parent_ ? parent_.data() : QApplication::activeWindow();
-      TransferProgressDialog dialog(QString::fromStdString(title), control,
-                                    [&worker] { return worker.Finished(); }, refreshMs_, parent);
+      TransferProgressDialog dialog(
+          QString::fromStdString(title), control, [&worker] { return worker.Finished(); }, refreshMs_, parent);
       dialog.exec();
     }
     worker.Join();

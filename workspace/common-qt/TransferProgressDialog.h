@@ -19,8 +19,8 @@ class TransferProgressDialog : public QDialog {
 
  public:
   // finished is polled every refreshMs; once it says true the window closes.
-  TransferProgressDialog(const QString& title, TransferControl& control, std::function<bool()> finished,
-                         int refreshMs, QWidget* parent);
+  TransferProgressDialog(const QString& title, TransferControl& control, std::function<bool()> finished, int refreshMs,
+                         QWidget* parent);
 
   QPushButton* CancelButton() const { return cancel_; }
   QString CountText() const;

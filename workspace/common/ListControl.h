@@ -11,5 +11,7 @@ struct ListControl {
   bool enabled = true;
 
   bool HasSelection() const { return selected >= 0 && static_cast<std::size_t>(selected) < items.size(); }
-  std::string SelectedText() const { return HasSelection() ? items[static_cast<std::size_t>(selected)] : std::string(); }
+  std::string SelectedText() const {
+    return HasSelection() ? items[static_cast<std::size_t>(selected)] : std::string();
+  }
 };

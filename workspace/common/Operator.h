@@ -35,8 +35,7 @@ class Operator {
   virtual ~Operator() = default;
 
   // A message box; returns the button pressed (Ok for a plain message).
-  virtual Answer Ask(const std::string& text, const std::string& title, MessageButtons buttons,
-                     MessageIcon icon) = 0;
+  virtual Answer Ask(const std::string& text, const std::string& title, MessageButtons buttons, MessageIcon icon) = 0;
 
   // A file dialog; nullopt when the person cancelled it.
   virtual std::optional<std::string> ChooseFile(const FileChoice& choice) = 0;

@@ -13,8 +13,7 @@ class UnattendedOperator : public Operator {
   // agree: Yes and OK to every question; otherwise No and Cancel.
   explicit UnattendedOperator(std::string file, bool agree = true) : file_(std::move(file)), agree_(agree) {}
 
-  Answer Ask(const std::string& text, const std::string& /*title*/, MessageButtons buttons,
-             MessageIcon icon) override {
+  Answer Ask(const std::string& text, const std::string& /*title*/, MessageButtons buttons, MessageIcon icon) override {
     if (buttons == MessageButtons::Ok && (icon == MessageIcon::Warning || icon == MessageIcon::Error)) {
       complaints_.push_back(text);
     }

@@ -19,7 +19,8 @@ CConfigurations::CConfigurations(SerialPortFunctions serial, Operator& op, std::
       portEntries_(ConfigurationsLogic::PortEntries(machinePorts)) {
   ui_->setupUi(this);
   for (const auto& entry : portEntries_) ui_->comboPort->addItem(QString::fromStdString(entry));
-  for (const auto& entry : ConfigurationsLogic::BaudEntries()) ui_->comboBaudRate->addItem(QString::fromStdString(entry));
+  for (const auto& entry : ConfigurationsLogic::BaudEntries())
+    ui_->comboBaudRate->addItem(QString::fromStdString(entry));
   connect(ui_->buttonOk, &QPushButton::clicked, this, &CConfigurations::accept);
   connect(ui_->buttonCancel, &QPushButton::clicked, this, &CConfigurations::reject);
 }

@@ -53,7 +53,6 @@ void ConfigurationsLogic::Ok(const std::string& portBoxText, const std::string& 
   if (serial_.close) serial_.close();
   // Only the exact upper-case "NC" means no port; "nc" is tried as a name.
   if (portText_ == kNoPort) return;
-  const std::uint32_t status =
-      serial_.open ? serial_.open(portText_, kDrainTimeoutMs, BaudRate(baudText_)) : 1;
+  const std::uint32_t status = serial_.open ? serial_.open(portText_, kDrainTimeoutMs, BaudRate(baudText_)) : 1;
   operator_.Tell(status == 0 ? kMsgConnected : kMsgFailed, MessageIcon::Warning);
 }

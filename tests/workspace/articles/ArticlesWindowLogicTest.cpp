@@ -544,7 +544,8 @@ TEST_F(ArticlesWindow, TheHighlightFollowsTheArticleAndDeleteNamesIt) {
 
   editor.edits.push_back(Set(9, "Bananas", 0));
   window.OnAddNew();
-  EXPECT_EQ(window.ListLine(static_cast<std::size_t>(window.controls.selectedIndex)), "00009 : 0000000000000 : Bananas");
+  EXPECT_EQ(window.ListLine(static_cast<std::size_t>(window.controls.selectedIndex)),
+            "00009 : 0000000000000 : Bananas");
 
   op.QueueAnswer(Answer::No);
   window.OnDelete();
@@ -567,8 +568,8 @@ TEST_F(ArticlesWindow, TheRegisterComingAndGoingEnablesTheTransfers) {
 
 namespace {
 
-std::function<bool(ArticleRecord&)> SetFigures(std::uint32_t plu, const char* name, double price, std::int32_t department,
-                                               double stock) {
+std::function<bool(ArticleRecord&)> SetFigures(std::uint32_t plu, const char* name, double price,
+                                               std::int32_t department, double stock) {
   return [=](ArticleRecord& r) {
     Set(plu, name, 1000 + plu)(r);
     r.SING_PRICE = price;
@@ -620,8 +621,9 @@ TEST_F(ArticlesWindow, TheTableShowsEachArticlesFiguresInColumns) {
 
 TEST_F(ArticlesWindow, HeaderClicksSortLikeTheOptionsAndMoveThem) {
   OpenWith({{3, "Tea", 20}, {1, "milk", 30}, {2, "Bread", 10}, {5, "Apples", 40}, {4, "Bread", 5}});
-  const std::pair<ListColumn, SortMode> matching[] = {
-      {ListColumn::Plu, SortMode::PluNumber}, {ListColumn::Name, SortMode::Name}, {ListColumn::Barcode, SortMode::Barcode}};
+  const std::pair<ListColumn, SortMode> matching[] = {{ListColumn::Plu, SortMode::PluNumber},
+                                                      {ListColumn::Name, SortMode::Name},
+                                                      {ListColumn::Barcode, SortMode::Barcode}};
   for (const auto& [column, mode] : matching) {
     window.controls.sortMode = SortMode::Chronological;
     window.OnSortOption();
@@ -648,12 +650,25 @@ TEST_F(ArticlesWindow, HeaderClicksSortLikeTheOptionsAndMoveThem) {
 
 TEST_F(ArticlesWindow, TheNameFilterIgnoresCaseInTheCodePage) {
   // Record names are Windows-1252 bytes; the filter is typed as UTF-8.
-  OpenWith({{1, "Cr\xE8me br\xFBl\xE9" "e", 0}, {2, "CR\xC8ME fra\xEE" "che", 0}, {3, "Milk", 0}});
+  OpenWith({{1,
+             "Cr\xE8me br\xFBl\xE9"
+             "e",
+             0},
+            {2,
+             "CR\xC8ME fra\xEE"
+             "che",
+             0},
+            {3, "Milk", 0}});
   const struct {
     const char* text;
     std::size_t shown;
-  } cases[] = {{"cr\xC3\xA8me", 2}, {"CR\xC3\x88ME", 2}, {"r\xC3\xA8me F", 1}, {"I", 1}, {"xyz", 0},
-               {"\xE6\x97\xA5", 0}, {"", 3}};
+  } cases[] = {{"cr\xC3\xA8me", 2},
+               {"CR\xC3\x88ME", 2},
+               {"r\xC3\xA8me F", 1},
+               {"I", 1},
+               {"xyz", 0},
+               {"\xE6\x97\xA5", 0},
+               {"", 3}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     window.controls.filterText = c.text;
@@ -756,4 +771,3 @@ TEST_F(ArticlesWindow, ASilentSerialLineIsOfferedNoDownload) {
   }
   close(master);
 }
-

@@ -118,7 +118,8 @@ TEST_F(CARTICLESDlgTest, OpensWithItsTextsAndStates) {
   window.show();
   EXPECT_EQ(window.windowTitle(), "ARTICLES");
   EXPECT_FALSE(window.windowIcon().isNull());
-  EXPECT_EQ(window.Button("buttonOpenDatabase")->text(), QString::fromStdString(UiText("DLG_ARTICLEMAIN_OPENDATABASE")));
+  EXPECT_EQ(window.Button("buttonOpenDatabase")->text(),
+            QString::fromStdString(UiText("DLG_ARTICLEMAIN_OPENDATABASE")));
   EXPECT_EQ(window.Option("radioSortChronologic")->text(),
             QString::fromStdString(UiText("DLG_ARTICLEMAIN_SORTCHRONOLOGIC")));
   EXPECT_TRUE(window.Option("radioSortChronologic")->isChecked());

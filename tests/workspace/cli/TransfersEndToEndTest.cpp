@@ -27,7 +27,6 @@
 
 namespace {
 
-
 double Round(double value, int decimals) {
   const double scale = std::pow(10.0, decimals);
   return std::round(value * scale) / scale;
@@ -79,7 +78,8 @@ class Transfers : public ::testing::Test {
     DatabaseFile file;
     EXPECT_EQ(file.OpenDatabase(path, false).result, OpenResult::Created);
     EXPECT_TRUE(file.WriteNewContents('B'));
-    for (std::size_t i = 0; i < articles.size(); ++i) EXPECT_TRUE(file.WriteArticle(static_cast<uint32_t>(i + 1), articles[i]));
+    for (std::size_t i = 0; i < articles.size(); ++i)
+      EXPECT_TRUE(file.WriteArticle(static_cast<uint32_t>(i + 1), articles[i]));
     return path;
   }
 
@@ -152,7 +152,8 @@ TEST_F(Transfers, UploadThenDownloadGivesBackEveryFieldTheRegisterCarries) {
       EXPECT_EQ(got.MEASURE_UNIT, sent.MEASURE_UNIT);
       EXPECT_EQ(got.OPT_SINGTRANS, sent.OPT_SINGTRANS);
       EXPECT_EQ(got.OPT_FREEPRICE, sent.OPT_FREEPRICE);
-      EXPECT_EQ(got.PLUNOLINK, registerProfile.pluLinkEnabled && !registerProfile.initialQtyEnabled ? sent.PLUNOLINK : 0);
+      EXPECT_EQ(got.PLUNOLINK,
+                registerProfile.pluLinkEnabled && !registerProfile.initialQtyEnabled ? sent.PLUNOLINK : 0);
       EXPECT_EQ(got.IN_USE, 1u);
     }
   }
@@ -864,8 +865,10 @@ TEST_F(Transfers, ACancelledDownloadLeavesTheFileByteForByteWhereverItStops) {
     const char* what;
     std::uint64_t at;
     ViewMode mode;
-  } cases[] = {{"Articles", 1, ViewMode::Both},          {"Articles", count / 2, ViewMode::Both},
-               {"Articles", count, ViewMode::Both},      {"Departments", 1, ViewMode::Departments},
+  } cases[] = {{"Articles", 1, ViewMode::Both},
+               {"Articles", count / 2, ViewMode::Both},
+               {"Articles", count, ViewMode::Both},
+               {"Departments", 1, ViewMode::Departments},
                {"Departments", 4, ViewMode::Departments}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.what) + " " + std::to_string(c.at));
@@ -1007,10 +1010,8 @@ TEST_F(Transfers, TheConsoleToolStopsOnASignalAndAtItsTimeLimitLeavingTheFile) {
     const Finished run = RunConsoleTool(download, signalNumber, std::chrono::milliseconds(1500), log);
     EXPECT_EQ(run.status, 128 + signalNumber) << run.output;
     EXPECT_LT(run.afterSignal, std::chrono::milliseconds(1000)) << "stops after the exchange in progress";
-    EXPECT_NE(run.output.find("Download cancelled: " + path + " was left as it was"), std::string::npos)
-        << run.output;
-    EXPECT_NE(run.output.find(signalNumber == SIGINT ? "stopped by SIGINT" : "stopped by SIGTERM"),
-              std::string::npos);
+    EXPECT_NE(run.output.find("Download cancelled: " + path + " was left as it was"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(signalNumber == SIGINT ? "stopped by SIGINT" : "stopped by SIGTERM"), std::string::npos);
     EXPECT_EQ(ReadBytes(path), before);
   }
 

@@ -249,8 +249,8 @@ TEST_F(Workbooks, AFileReplacedByAFailedImportIsKept) {
   const std::string garbage = dir.File("garbage.xlsx");
   WriteBytes(garbage, std::vector<unsigned char>(100, 'x'));
 
-  op.QueueAnswer(Answer::No);   // not into the current database ...
-  op.QueueFile(other);          // ... but into this one, which is replaced
+  op.QueueAnswer(Answer::No);  // not into the current database ...
+  op.QueueFile(other);         // ... but into this one, which is replaced
   op.QueueFile(garbage);
   window.OnImportXls();
   EXPECT_EQ(op.Asked().back().icon, MessageIcon::Error);

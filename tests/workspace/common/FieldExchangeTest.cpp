@@ -46,9 +46,12 @@ TEST(FieldExchangeTest, PositionsOutsideTheListSelectNothing) {
 
 TEST(FieldExchangeTest, PrefixMatchIgnoresCaseBeyondAscii) {
   EXPECT_TRUE(FieldExchange::StartsWithIgnoringCase("COM1", "com"));
-  EXPECT_TRUE(FieldExchange::StartsWithIgnoringCase("\xC3\x89t\xC3\xA9", "\xC3\xA9T"));            // Été / éT
-  EXPECT_TRUE(FieldExchange::StartsWithIgnoringCase("\xD0\x96", "\xD0\xB6"));                      // Ж / ж
-  EXPECT_TRUE(FieldExchange::StartsWithIgnoringCase("\xC5\x81\xC3\xB3""d\xC5\xBA", "\xC5\x82"));  // Łódź / ł
+  EXPECT_TRUE(FieldExchange::StartsWithIgnoringCase("\xC3\x89t\xC3\xA9", "\xC3\xA9T"));  // Été / éT
+  EXPECT_TRUE(FieldExchange::StartsWithIgnoringCase("\xD0\x96", "\xD0\xB6"));            // Ж / ж
+  EXPECT_TRUE(
+      FieldExchange::StartsWithIgnoringCase("\xC5\x81\xC3\xB3"
+                                            "d\xC5\xBA",
+                                            "\xC5\x82"));                // Łódź / ł
   EXPECT_FALSE(FieldExchange::StartsWithIgnoringCase("\xC3\x81", "a"));  // accents count
   EXPECT_FALSE(FieldExchange::StartsWithIgnoringCase("A", "AB"));
   EXPECT_TRUE(FieldExchange::StartsWithIgnoringCase("A", ""));
@@ -76,12 +79,21 @@ TEST(RecordNameTextTest, NamesFollowTheConfiguredCodePage) {
   ASSERT_TRUE(codepage::Select("CP1250"));
   RecordNameText name;
   name.Load("");
-  EXPECT_FALSE(name.Check("\xC5\x81\xC3\xB3""d\xC5\xBA"));  // Łódź is in CP1250
+  EXPECT_FALSE(
+      name.Check("\xC5\x81\xC3\xB3"
+                 "d\xC5\xBA"));  // Łódź is in CP1250
   char stored[kNameFieldSize];
-  name.Store("\xC5\x81\xC3\xB3""d\xC5\xBA", stored);
-  EXPECT_STREQ(stored, "\xA3\xF3""d\x9F");
+  name.Store(
+      "\xC5\x81\xC3\xB3"
+      "d\xC5\xBA",
+      stored);
+  EXPECT_STREQ(stored,
+               "\xA3\xF3"
+               "d\x9F");
   codepage::Select(codepage::kDefault);
-  EXPECT_TRUE(name.Check("\xC5\x81\xC3\xB3""d\xC5\xBA"));  // not in Windows-1252
+  EXPECT_TRUE(
+      name.Check("\xC5\x81\xC3\xB3"
+                 "d\xC5\xBA"));  // not in Windows-1252
 }
 
 }  // namespace

@@ -33,8 +33,7 @@ TEST(ConfigurationsLogicTest, StartsWithNoPortAt9600) {
 }
 
 TEST(ConfigurationsLogicTest, PortEntriesAreSortedAsTheBoxSortsThem) {
-  EXPECT_EQ(ConfigurationsLogic::PortEntries({}),
-            (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4", "NC"}));
+  EXPECT_EQ(ConfigurationsLogic::PortEntries({}), (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4", "NC"}));
   EXPECT_EQ(ConfigurationsLogic::PortEntries({"/dev/ttyUSB0", "/dev/ttyACM0", "COM2"}),
             (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyUSB0", "COM1", "COM2", "COM3", "COM4", "NC"}));
 }
@@ -105,8 +104,8 @@ TEST(ConfigurationsLogicTest, EachTestClosesThePortOfTheLastOne) {
   ConfigurationsLogic logic(serial.Functions(), op);
   logic.Ok("/dev/ttyUSB0", "115200");
   logic.Ok("/dev/ttyUSB1", "x");
-  EXPECT_EQ(serial.calls, (std::vector<std::string>{"close", "open /dev/ttyUSB0 300 115200", "close",
-                                                    "open /dev/ttyUSB1 300 0"}));
+  EXPECT_EQ(serial.calls,
+            (std::vector<std::string>{"close", "open /dev/ttyUSB0 300 115200", "close", "open /dev/ttyUSB1 300 0"}));
 }
 
 TEST(ConfigurationsLogicTest, BaudTextIsReadAsATruncatedDecimal) {

@@ -20,8 +20,8 @@ void AddTty(const TempDir& dir, const std::string& name, bool withDevice, const 
 TEST(SerialPortListTest, OnlyPortsWithHardwareAndADeviceNodeAreListed) {
   TempDir dir;
   fs::create_directories(dir.Path() / "dev");
-  AddTty(dir, "ttyS0", true, "4", true);      // a real UART
-  AddTty(dir, "ttyS1", true, "0", true);      // a slot without a chip
+  AddTty(dir, "ttyS0", true, "4", true);  // a real UART
+  AddTty(dir, "ttyS1", true, "0", true);  // a slot without a chip
   AddTty(dir, "ttyUSB0", true, nullptr, true);
   AddTty(dir, "ttyACM0", true, nullptr, false);  // no device node
   AddTty(dir, "ttyUSB1", false, nullptr, true);  // no hardware behind it

@@ -19,7 +19,9 @@ TEST(CDeviceTypeTest, StartWindowShowsThePictureAndRunsTheButtons) {
   DeviceProfile profile;
   int goods = 0;
   int settings = 0;
-  CDeviceType window(profile, {[&] { ++goods; }, {}, [&] {
+  CDeviceType window(profile, {[&] { ++goods; },
+                               {},
+                               [&] {
                                  ++settings;
                                  profile.departmentCount = 1;  // whatever the settings did
                                }});
