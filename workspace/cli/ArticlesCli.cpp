@@ -339,7 +339,8 @@ int ArticlesCli::Report(const Invocation& call, ConsoleOperator& op, DeviceProfi
   op.SetFile(call.file);
   reports.DownloadReports();
   // A register that stopped answering half-way still leaves a report of what it sent (exit status 1).
-  const bool ok = reports.ReportFile().IsOpen() && reports.StatusText() == UiText("MSG_DEVICE_OK_MSG");
+  const std::optional<TransferOutcome>& outcome = reports.LastOutcome();
+  const bool ok = outcome && outcome->placed && outcome->Done();
   if (reports.ReportFile().IsOpen()) {
     std::fprintf(streams_.out, "%zu articles, %zu departments\n", reports.ArticleLines().size(),
                  reports.DepartmentLines().size());
