@@ -9,6 +9,7 @@
 #include "data/CFormat.h"
 #include "workspace/common/ProgressText.h"
 #include "device/RegisterTransfers.h"
+#include "transfer/TransferService.h"
 #include "workspace/common/UiText.h"
 #include "workspace/common/WorkbookExchange.h"
 
@@ -95,12 +96,8 @@ void ReportsLogic::OnRegisterChanged(bool attached) {
   Changed();
 }
 
-bool ReportsLogic::ReadReportRecord(char request, char& state) {
-  WaitCursor wait(op_);
-  return transfers_->ReadReportArticle(articleRecord, request, state);
-}
-
 void ReportsLogic::DownloadReports() {
+  lastOutcome_.reset();
   if (!transfers_) return;
   const auto path = op_.ChooseFile(ReportChoice(true));
   if (!path) return;
@@ -113,101 +110,52 @@ void ReportsLogic::DownloadReports() {
   // at the end: a cancelled download leaves an earlier report as it was, and no
   // file where there was none. A register that stops answering half-way still
   // gives a report of what it sent, departments included.
-  reportFile_.Close();
-  articleLines_.clear();
-  articleSlots_.clear();
-  departmentLines_.clear();
-  articleRows_.clear();
-  departmentRows_.clear();
-  reportPath_.clear();
+  ForgetReport();
   Changed();
   std::error_code ec;
   const bool existed = std::filesystem::exists(*path, ec);
-  bool begun = false, fileFailed = false, placed = false;
-  bool articlesFailed = false, departmentsFailed = false;
+  DownloadRequest request = DownloadRequest::Report(*path);
+  // The window's records: a field a reply leaves out keeps the value before.
+  request.article = articleRecord;
+  request.department = departmentRecord;
+  TransferProgress progress;
+  progress.article = [this](const ArticleRecord& article, std::uint32_t slot) {
+    articleRecord = article;
+    articleLines_.push_back(ArticleListLine(article.PLUNO, article.BARCODE, NameOf(article.NAME)));
+    articleSlots_.push_back(slot);
+    articleRows_.push_back(article);
+  };
+  progress.department = [this](const DepartmentRecord& department, std::uint32_t) {
+    departmentRecord = department;
+    departmentLines_.push_back(DepartmentLine(department));
+    departmentRows_.push_back(department);
+  };
+  DatabaseFile placed;
+  TransferOutcome outcome;
   RunTask("Download Reports", [&](TransferControl& control) {
-    DatabaseFile fresh;
-    if (const IoResult started = fresh.BeginReplacement(*path, {}); !started) {
-      op_.Tell(std::string(kMsgUnableToOpen) + "\n" + started.error, MessageIcon::Warning);
-      return;
-    }
-    begun = true;
-    const auto writeFailed = [&](const IoResult& written) {
-      if (written) return false;
-      op_.Tell("The report file could not be written:\n" + written.error, MessageIcon::Error);
-      fileFailed = true;
-      return true;
-    };
-    // Cancelled, or the file failed: nothing of this download is kept. A stop
-    // asked for counts whatever the exchange in progress gave.
-    bool halted = writeFailed(fresh.WriteHeader());
-    if (!halted) control.Begin("Articles", 0);
-    char state = 0;
-    for (std::uint32_t slot = 1; !halted; ++slot) {
-      if (control.StopRequested()) {
-        halted = true;
-        break;
-      }
-      if (!ReadReportRecord(slot == 1 ? 'F' : 'N', state)) {
-        halted = control.StopRequested();
-        articlesFailed = !halted;
-        break;
-      }
-      if (state == 'F') break;
-      articleLines_.push_back(ArticleListLine(articleRecord.PLUNO, articleRecord.BARCODE, NameOf(articleRecord.NAME)));
-      articleSlots_.push_back(slot);
-      articleRows_.push_back(articleRecord);
-      if (writeFailed(fresh.WriteArticle(slot, articleRecord))) {
-        halted = true;
-        break;
-      }
-      control.Advance(slot);
-    }
-    if (!halted) control.Begin("Departments", profile_.departmentCount);
-    for (std::uint32_t k = 0; !halted && k < profile_.departmentCount; ++k) {
-      if (control.StopRequested()) {
-        halted = true;
-        break;
-      }
-      bool read = false;
-      {
-        WaitCursor wait(op_);
-        read = transfers_->DownloadDepartment(departmentRecord, k);
-      }
-      if (!read) {
-        halted = control.StopRequested();
-        departmentsFailed = !halted;
-        break;
-      }
-      departmentLines_.push_back(DepartmentLine(departmentRecord));
-      departmentRows_.push_back(departmentRecord);
-      if (writeFailed(fresh.WriteDepartment(k, departmentRecord))) halted = true;
-      control.Advance(k + 1);
-    }
-    stopped_ = halted && !fileFailed;
-    // A register that sent nothing at all leaves an earlier report as it was.
-    const bool received = !articleLines_.empty() || !departmentLines_.empty();
-    if (!halted && (received || !(articlesFailed || departmentsFailed))) {
-      const IoResult committed = fresh.CommitReplacement();
-      placed = committed.ok;
-      if (!placed) writeFailed(committed);
-    }
-    if (placed) {
-      reportFile_ = std::move(fresh);
-      reportPath_ = *path;
-    } else {
-      fresh.Close();
-    }
+    WaitCursor wait(op_);
+    outcome = TransferService(*transfers_).Download(request, placed, control, progress);
   });
-  if (placed) {
-    std::vector<std::string> received;
-    if (articlesFailed) {
-      received.push_back(GroupedCount(articleLines_.size()) +
-                         " articles received before the register stopped answering");
+  lastOutcome_ = outcome;
+  stopped_ = outcome.Cancelled();
+  if (outcome.FileFailed()) {
+    if (outcome.fileStep == FileStep::Begin) {
+      op_.Tell(std::string(kMsgUnableToOpen) + "\n" + outcome.why, MessageIcon::Warning);
+    } else {
+      op_.Tell("The report file could not be written:\n" + outcome.why, MessageIcon::Error);
     }
-    if (departmentsFailed) {
-      received.push_back(GroupedCount(departmentLines_.size()) + " of " + GroupedCount(profile_.departmentCount) +
-                         " departments received" + (articlesFailed ? "" : " before the register stopped answering"));
+  }
+  if (outcome.placed) {
+    reportFile_ = std::move(placed);
+    reportPath_ = *path;
+    std::vector<std::string> received;
+    if (outcome.articleFailedAt) {
+      received.push_back(GroupedCount(outcome.articles) + " articles received before the register stopped answering");
+    }
+    if (outcome.departmentFailedAt) {
+      received.push_back(GroupedCount(outcome.departments) + " of " + GroupedCount(profile_.departmentCount) +
+                         " departments received" +
+                         (outcome.articleFailedAt ? "" : " before the register stopped answering"));
     }
     statusText_ = UiText("MSG_DEVICE_OK_MSG");
     if (!received.empty()) {
@@ -216,17 +164,12 @@ void ReportsLogic::DownloadReports() {
     }
   } else {
     // Nothing of this download is in a file, so none of it is listed.
-    articleLines_.clear();
-    articleSlots_.clear();
-    departmentLines_.clear();
-    articleRows_.clear();
-    departmentRows_.clear();
-    reportFile_.Close();
-    if (begun) {
+    ForgetReport();
+    if (!(outcome.FileFailed() && outcome.fileStep == FileStep::Begin)) {
       const std::string kept = *path + " was left as it was";
-      statusText_ = stopped_     ? "Download cancelled: " + (existed ? kept : "no report file was written")
-                    : fileFailed ? kept
-                                 : UiText("MSG_DEVICE_ERROR_MSG") + "  -  " + kept;
+      statusText_ = outcome.Cancelled()    ? "Download cancelled: " + (existed ? kept : "no report file was written")
+                    : outcome.FileFailed() ? kept
+                                           : UiText("MSG_DEVICE_ERROR_MSG") + "  -  " + kept;
     }
   }
   Changed();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "data/Records.h"
 #include "workspace/common/RegisterPresence.h"
 #include "workspace/common/TaskRunner.h"
+#include "transfer/TransferOutcome.h"
 
 inline constexpr const char* kReportsConverterName = "Quorvex";
 
@@ -50,6 +52,9 @@ class ReportsLogic {
   // Register transfers and converter runs go through the runner; null: on the calling thread.
   void SetTaskRunner(TaskRunner* runner) { runner_ = runner ? runner : &directRunner_; }
   bool Busy() const { return presence_.Busy(); }
+  // How the transfer of the last Download Reports ended; none when it ended
+  // before anything was transferred (no file chosen, no register).
+  const std::optional<TransferOutcome>& LastOutcome() const { return lastOutcome_; }
   // The last download or export was cancelled.
   bool Stopped() const { return stopped_; }
 
@@ -106,7 +111,6 @@ class ReportsLogic {
   // The task sees the members; the window hears of the outcome once it is over.
   void RunTask(const std::string& title, const TaskRunner::Task& task);
   bool ReadParameters();
-  bool ReadReportRecord(char request, char& state);
 
   Operator& op_;
   DeviceProfile& profile_;
@@ -116,6 +120,7 @@ class ReportsLogic {
   DirectTaskRunner directRunner_;
   TaskRunner* runner_ = &directRunner_;
   bool stopped_ = false;
+  std::optional<TransferOutcome> lastOutcome_;
   RegisterPresence presence_;  // the download is enabled while a register is attached
   DatabaseFile reportFile_;
   std::string statusText_;

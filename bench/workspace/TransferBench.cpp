@@ -80,8 +80,7 @@ void DownloadArticles(benchmark::State& state) {
   AgreeingOperator op(bench.path);
   for (auto _ : state) {
     ArticlesWindowLogic window(op, bench.profile, nullptr, nullptr, &bench.transfers);
-    window.controls.viewMode = ViewMode::Articles;
-    window.OnDownload();
+    window.DownloadTables(ViewMode::Articles);
     if (window.Table().Count() != kArticles) state.SkipWithError("download incomplete");
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kArticles);
@@ -93,15 +92,14 @@ void UploadArticles(benchmark::State& state) {
   AgreeingOperator op(bench.path);
   {
     ArticlesWindowLogic window(op, bench.profile, nullptr, nullptr, &bench.transfers);
-    window.controls.viewMode = ViewMode::Articles;
-    window.OnDownload();
+    window.DownloadTables(ViewMode::Articles);
   }
   for (auto _ : state) {
     ArticlesWindowLogic window(op, bench.profile, nullptr, nullptr, &bench.transfers);
     window.OnOpenDatabase();
-    window.controls.viewMode = ViewMode::Articles;
+    window.Controls().viewMode = ViewMode::Articles;
     window.OnUpload();
-    if (window.uploadFailed) state.SkipWithError("upload failed");
+    if (window.UploadFailed()) state.SkipWithError("upload failed");
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kArticles);
 }

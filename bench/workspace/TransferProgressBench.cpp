@@ -109,9 +109,7 @@ void CancelToEndOfDownload(benchmark::State& state) {
     UnattendedOperator op(path);
     ArticlesWindowLogic window(op, link.profile, nullptr, nullptr, &link.transfers);
     window.SetTaskRunner(&runner);
-    window.controls.viewMode = ViewMode::Both;
-    window.downloadAll = 1;
-    window.OnDownload();
+    window.DownloadTables(ViewMode::Both);
     window.OnClose();
     const double seconds = std::chrono::duration<double>(runner.cancelToEnd).count();
     longest = std::max(longest, seconds);

@@ -2,11 +2,12 @@
 
 #include <filesystem>
 
-#include "workspace/articles/ArticlesWindowLogic.h"
+#include "data/Config.h"
+#include "data/DatabaseFile.h"
 #include "data/DeviceProfile.h"
 #include "device/RegisterConnection.h"
 #include "device/RegisterTransfers.h"
-#include "workspace/common/UnattendedOperator.h"
+#include "transfer/TransferService.h"
 
 namespace {
 
@@ -41,24 +42,20 @@ bool SampleDatabase::Create(const std::string& path, std::string* error, std::si
   DeviceProfile profile;
   profile.SetForDeviceType();
   RegisterTransfers transfers(connection.Transaction(), profile);
-  if (!transfers.ReadDeviceParameters()) return fail("the demo register did not answer");
+  TransferService service(transfers);
+  TransferControl control;
+  if (!service.ReadParameters(control).Done()) return fail("the demo register did not answer");
 
-  UnattendedOperator op(path);
-  ArticlesWindowLogic logic(op, profile, nullptr, nullptr, &transfers);
-  // The window's opening download: articles and departments in one go.
-  logic.controls.viewMode = ViewMode::Both;
-  logic.transferFailed = 0;
-  logic.downloadAll = 1;
-  logic.OnDownload();
-  logic.downloadAll = 0;
-  const std::size_t written = logic.Table().Count();
-  logic.OnClose();
-  if (!op.Complaints().empty() || logic.transferFailed != 0 || !std::filesystem::exists(path, ec)) {
-    // The empty file made above is removed, so that the next attempt starts
-    // afresh; nothing else here was made by this run.
-    std::filesystem::remove(path, ec);
-    return fail(op.Complaints().empty() ? "the download from the demo register failed" : op.Complaints().front());
+  // The window's opening download: articles and departments in one go, into
+  // a file that exists only once the download is complete.
+  DatabaseFile file;
+  const TransferOutcome outcome =
+      service.Download(DownloadRequest::NewDatabase(path, DefaultDepartmentTaxLetter()), file, control);
+  file.Close();
+  if (!outcome.placed) {
+    return fail(outcome.FileFailed() ? "The database file could not be written:\n" + outcome.why
+                                     : "the download from the demo register failed");
   }
-  if (articles) *articles = written;
+  if (articles) *articles = outcome.articles;
   return true;
 }

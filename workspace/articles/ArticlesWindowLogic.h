@@ -18,8 +18,10 @@
 #include "data/Records.h"
 #include "workspace/common/RegisterPresence.h"
 #include "workspace/common/TaskRunner.h"
+#include "transfer/TransferOutcome.h"
 
 class RegisterTransfers;
+struct UploadSelection;
 class WorkbookExchange;
 
 // Which list the Select options show. The values are the radio buttons' ids.
@@ -154,21 +156,33 @@ class ArticlesWindowLogic {
   // lists the articles by slot whatever option is checked.
   ListSort Sort() const { return listSorted_ ? sort_ : ListSort{}; }
 
-  // Members the transfers and the workbook exchange use.
-  ArticlesWindowControls controls;
-  ArticlesWindowEnabled enabled;
-  int openDialogMode = 1;
-  int fileChosen = 1;
-  std::string databasePath;
-  ArticleRecord workRecord;
-  DepartmentRecord departmentBuffer;
-  std::uint32_t workSlot = 0;
-  int transferFailed = 0;
-  int uploadFailed = 0;  // set by a failed or incomplete upload
-  std::uint32_t loadedArticleCount = 0;
-  int downloadAll = 0;
-  bool downloadReplacedFile = false;  // the last download put a new file in place
-  bool transferStopped = false;       // the last transfer or converter run was cancelled
+  // The values the controls show; the view (and a test standing in for it) writes them.
+  ArticlesWindowControls& Controls() { return controls_; }
+  const ArticlesWindowControls& Controls() const { return controls_; }
+  const ArticlesWindowEnabled& Enabled() const { return enabled_; }
+  // The download of the scope asked for (Both: the opening download of both
+  // tables, listing the articles), as the Download button runs it.
+  void DownloadTables(ViewMode scope);
+  // 1 while the download of both tables runs.
+  int DownloadAll() const { return downloadAll_; }
+  // The last download failed (1) or did not complete.
+  int TransferFailed() const { return transferFailed_; }
+  // The last upload failed or did not complete (1).
+  int UploadFailed() const { return uploadFailed_; }
+  // The last download put a new file in place.
+  bool DownloadReplacedFile() const { return downloadReplacedFile_; }
+  // The last transfer or converter run was cancelled.
+  bool TransferStopped() const { return transferStopped_; }
+  // The upload of the scope asked for, as the Upload button runs it.
+  void UploadTables(ViewMode scope);
+  // How the transfer of the last Upload or Download ended; none when the
+  // command ended before anything was transferred (declined, no file, no register).
+  const std::optional<TransferOutcome>& LastOutcome() const { return lastOutcome_; }
+  // 0 when the last Open Database was cancelled.
+  int FileChosen() const { return fileChosen_; }
+  int OpenDialogMode() const { return openDialogMode_; }
+  const std::string& DatabasePath() const { return databasePath_; }
+  const ArticleRecord& WorkRecord() const { return workRecord_; }
 
   ArticleTable& Table() { return table_; }
   const ArticleTable& Table() const { return table_; }
@@ -222,18 +236,31 @@ class ArticlesWindowLogic {
   // Puts fresh in the open file's place, NAME.bak keeping the previous complete
   // file, and holds it as the open database from that moment on.
   bool PutInPlace(DatabaseFile& fresh);
-  bool ClearArticleSlots(DatabaseFile& file);
   // The task sees the members; the window hears of the outcome once it is over.
   void RunTask(const std::string& title, const TaskRunner::Task& task);
   // The parameters, on the runner; true when the register answered.
   bool ReadParameters();
-  // Whether the open file holds an article in use (or could not be read far enough to tell).
-  bool HasArticleInUse() const;
-  void UploadArticles(TransferControl& control);
-  void UploadDepartments(TransferControl& control);
-  // Run by the task: the list lines are collected and shown only afterwards.
-  void DownloadArticles(DatabaseFile& file, TransferControl& control, std::size_t& lines);
-  void DownloadDepartments(DatabaseFile& file, TransferControl& control, std::vector<DepartmentRecord>& rows);
+
+  // The outcome of a transfer in the window's members and status line.
+  void ShowUploadOutcome(const TransferOutcome& outcome, const UploadSelection& selection);
+  // Tells why the new or the open database file failed.
+  void TellFileFailure(FileStep step, const std::string& why);
+
+  ArticlesWindowControls controls_;
+  ArticlesWindowEnabled enabled_;
+  int openDialogMode_ = 1;
+  int fileChosen_ = 1;
+  std::string databasePath_;
+  ArticleRecord workRecord_;
+  DepartmentRecord departmentBuffer_;
+  std::uint32_t workSlot_ = 0;
+  int transferFailed_ = 0;
+  int uploadFailed_ = 0;
+  std::uint32_t loadedArticleCount_ = 0;
+  int downloadAll_ = 0;
+  bool downloadReplacedFile_ = false;
+  bool transferStopped_ = false;
+  std::optional<TransferOutcome> lastOutcome_;
 
   Operator& op_;
   DeviceProfile& profile_;

@@ -183,7 +183,7 @@ void CARTICLESDlg::Wire() {
   }
 
   connect(ui_->listArticles, &QTableView::doubleClicked, this, [this] {
-    if (logic_->enabled.edit) logic_->OnEdit();
+    if (logic_->Enabled().edit) logic_->OnEdit();
   });
   connect(ui_->listArticles->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
     if (section >= 0 && static_cast<std::size_t>(section) < model_->Columns().size()) {
@@ -320,10 +320,10 @@ bool CARTICLESDlg::eventFilter(QObject* watched, QEvent* event) {
   if (watched == ui_->listArticles && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      if (logic_->enabled.edit) logic_->OnEdit();
+      if (logic_->Enabled().edit) logic_->OnEdit();
       return true;
     }
-    if (key == Qt::Key_Delete && logic_->enabled.remove) {
+    if (key == Qt::Key_Delete && logic_->Enabled().remove) {
       logic_->OnDelete();
       return true;
     }
@@ -398,7 +398,7 @@ void CARTICLESDlg::ListChanged() {
 }
 
 void CARTICLESDlg::EnabledChanged() {
-  const ArticlesWindowEnabled& on = logic_->enabled;
+  const ArticlesWindowEnabled& on = logic_->Enabled();
   // A file that may only be read says so where the operator looks first.
   const bool readOnly = logic_->ReadOnly();
   setWindowTitle(readOnly ? baseTitle_ + QString::fromUtf8(kReadOnlyMark) : baseTitle_);

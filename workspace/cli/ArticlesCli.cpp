@@ -339,7 +339,8 @@ int ArticlesCli::Report(const Invocation& call, ConsoleOperator& op, DeviceProfi
   op.SetFile(call.file);
   reports.DownloadReports();
   // A register that stopped answering half-way still leaves a report of what it sent (exit status 1).
-  const bool ok = reports.ReportFile().IsOpen() && reports.StatusText() == UiText("MSG_DEVICE_OK_MSG");
+  const std::optional<TransferOutcome>& outcome = reports.LastOutcome();
+  const bool ok = outcome && outcome->placed && outcome->Done();
   if (reports.ReportFile().IsOpen()) {
     std::fprintf(streams_.out, "%zu articles, %zu departments\n", reports.ArticleLines().size(),
                  reports.DepartmentLines().size());
@@ -353,22 +354,20 @@ int ArticlesCli::Download(const Invocation& call, ConsoleOperator& op, DevicePro
   ArticlesWindowLogic window(op, profile, nullptr, nullptr, &transfers);
   window.SetTaskRunner(&runner);
   op.SetFile(call.file);
-  window.controls.viewMode = call.articlesOnly      ? ViewMode::Articles
-                             : call.departmentsOnly ? ViewMode::Departments
-                                                    : ViewMode::Both;
-  window.downloadAll = call.articlesOnly || call.departmentsOnly ? 0 : 1;
-  window.OnDownload();
+  window.DownloadTables(call.articlesOnly      ? ViewMode::Articles
+                        : call.departmentsOnly ? ViewMode::Departments
+                                               : ViewMode::Both);
+  const std::optional<TransferOutcome>& outcome = window.LastOutcome();
+  const bool placed = outcome && outcome->placed;
   // The article area of a file cut short stays as it was unless articles came.
-  if (!window.CutNotice().empty() && (!window.downloadReplacedFile || call.departmentsOnly)) {
+  if (!window.CutNotice().empty() && (!placed || call.departmentsOnly)) {
     std::fprintf(streams_.err, "articles-cli: %s\n", window.CutNotice().c_str());
   }
-  std::fprintf(streams_.out, "%s\n", window.controls.statusText.c_str());
-  if (!window.Database().IsOpen() || op.Declined() || !window.downloadReplacedFile) return kFailed;
-  if (window.downloadAll == 1 || call.articlesOnly) {
-    std::fprintf(streams_.out, "%zu articles\n", window.Table().Count());
-  }
+  std::fprintf(streams_.out, "%s\n", window.Controls().statusText.c_str());
+  if (!window.Database().IsOpen() || op.Declined() || !placed) return kFailed;
+  if (!call.departmentsOnly) std::fprintf(streams_.out, "%zu articles\n", window.Table().Count());
   window.OnClose();
-  return window.transferFailed == 0 && window.controls.statusText == UiText("MSG_DEVICE_OK_MSG") ? kOk : kFailed;
+  return outcome->Done() ? kOk : kFailed;
 }
 
 int ArticlesCli::Upload(const Invocation& call, ConsoleOperator& op, DeviceProfile& profile,
@@ -379,9 +378,9 @@ int ArticlesCli::Upload(const Invocation& call, ConsoleOperator& op, DeviceProfi
   window.OnOpenDatabase();
   if (!window.Database().IsOpen()) return kFailed;
   if (!window.CutNotice().empty()) std::fprintf(streams_.err, "articles-cli: %s\n", window.CutNotice().c_str());
-  window.controls.viewMode = call.departmentsOnly ? ViewMode::Departments : ViewMode::Articles;
-  window.OnUpload();
-  std::fprintf(streams_.out, "%s\n", window.controls.statusText.c_str());
+  window.UploadTables(call.departmentsOnly ? ViewMode::Departments : ViewMode::Articles);
+  std::fprintf(streams_.out, "%s\n", window.Controls().statusText.c_str());
   window.OnClose();
-  return window.uploadFailed == 0 && !op.Declined() ? kOk : kFailed;
+  const std::optional<TransferOutcome>& outcome = window.LastOutcome();
+  return outcome && outcome->Done() && !op.Declined() ? kOk : kFailed;
 }

@@ -2,6 +2,7 @@
 
 #include "workspace/common/Operator.h"
 #include "device/RegisterTransfers.h"
+#include "transfer/TransferService.h"
 
 void RegisterPresence::Take(bool attached) {
   attached_ = attached;
@@ -35,8 +36,7 @@ bool RegisterPresence::EnsureParameters(const std::function<bool()>& read) {
 
 TaskRunner::Task ReadParametersTask(RegisterTransfers& transfers, Operator& op, bool& answered) {
   return [&transfers, &op, &answered](TransferControl& control) {
-    control.Begin("Reading the register's parameters", 0);
     WaitCursor wait(op);
-    answered = transfers.ReadDeviceParameters();
+    answered = TransferService(transfers).ReadParameters(control).Done();
   };
 }

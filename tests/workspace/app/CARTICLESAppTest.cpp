@@ -188,7 +188,7 @@ TEST(CARTICLESAppTest, SigtermDuringADownloadStopsItAndClosesTheWindowsAfterTheW
   QObject::connect(&look, &QTimer::timeout, [&] {
     for (QWidget* top : QApplication::topLevelWidgets()) {
       auto* window = qobject_cast<CARTICLESDlg*>(top);
-      if (!raised && window && window->Logic().Busy() && window->Logic().downloadAll == 1) {
+      if (!raised && window && window->Logic().Busy() && window->Logic().DownloadAll() == 1) {
         raised = true;
         std::raise(SIGTERM);
       }

@@ -112,7 +112,7 @@ TEST_F(ArticlesWindow, OpeningANewFileCreatesAnEmptyDatabase) {
   EXPECT_TRUE(window.Database().IsOpen());
   EXPECT_EQ(std::filesystem::file_size(dir.File("new.db")), 25620u);
   EXPECT_EQ(window.ListCount(), 0u);
-  EXPECT_EQ(window.controls.statusText, "Active database file :" + dir.File("new.db"));
+  EXPECT_EQ(window.Controls().statusText, "Active database file :" + dir.File("new.db"));
   ASSERT_EQ(op.FileChoices().size(), 1u);
   EXPECT_EQ(op.FileChoices()[0].kind, FileChoice::Kind::Open);
   EXPECT_EQ(op.FileChoices()[0].defaultExtension, "db");
@@ -123,7 +123,7 @@ TEST_F(ArticlesWindow, CancelledOrFailedOpensKeepWhatWasThere) {
   OpenWith({{1, "Milk", 0}});
   op.QueueFile(std::nullopt);
   window.OnOpenDatabase();
-  EXPECT_EQ(window.fileChosen, 0);
+  EXPECT_EQ(window.FileChosen(), 0);
   EXPECT_TRUE(window.Database().IsOpen());
   EXPECT_EQ(window.ListCount(), 1u);
 
@@ -134,7 +134,7 @@ TEST_F(ArticlesWindow, CancelledOrFailedOpensKeepWhatWasThere) {
   EXPECT_EQ(LastMessage(op), "Incorrect File!");
   EXPECT_FALSE(window.Database().IsOpen());
   EXPECT_EQ(window.ListCount(), 1u);
-  window.controls.selectedIndex = 0;
+  window.Controls().selectedIndex = 0;
   window.OnEdit();
   EXPECT_EQ(LastMessage(op), "Open a DataBase File Please!");
 
@@ -161,12 +161,12 @@ TEST_F(ArticlesWindow, AddNewProposesTheFirstFreePluAndKeepsTheSortOrder) {
   editor.edits.push_back([](ArticleRecord&) { return false; });  // cancelled
   window.OnAddNew();
   EXPECT_EQ(editor.shown.back().PLUNO, 3u);
-  EXPECT_EQ(window.controls.selectedIndex, -1);
+  EXPECT_EQ(window.Controls().selectedIndex, -1);
 
   // Chronological order (the default sort) after every addition, even the cancelled one.
   EXPECT_EQ(Lines(), (std::vector<std::string>{"00001 : 0000000000000 : Milk", "00002 : 0000000000000 : Bread",
                                                "00004 : 0000000000000 : Apples"}));
-  window.controls.sortMode = SortMode::Name;
+  window.Controls().sortMode = SortMode::Name;
   window.OnSortOption();
   EXPECT_EQ(window.ListLine(0), "00004 : 0000000000000 : Apples");
   EXPECT_EQ(std::filesystem::file_size(dir.File("shop.db")), 25620u + 3 * 184);
@@ -198,7 +198,7 @@ TEST_F(ArticlesWindow, AddNewStartsFromTheArticleShownWithoutItsOwnFigures) {
   cola.IN_USE = 1;
   ASSERT_TRUE(window.Database().WriteArticle(1, cola));
   window.ShowArticles();
-  window.controls.selectedIndex = 0;
+  window.Controls().selectedIndex = 0;
   editor.edits.push_back([](ArticleRecord&) { return false; });  // looked at, cancelled
   window.OnEdit();
 
@@ -261,8 +261,8 @@ TEST_F(ArticlesWindow, AddNewStartsFromTheArticleShownWithoutItsOwnFigures) {
 
 TEST_F(ArticlesWindow, AFileThatMayOnlyBeReadGreysTheEditsAndSaysSo) {
   OpenWith({{1, "Milk", 0}, {2, "Bread", 0}}, "ro.db");
-  EXPECT_TRUE(window.enabled.edit);
-  EXPECT_TRUE(window.enabled.addNew);
+  EXPECT_TRUE(window.Enabled().edit);
+  EXPECT_TRUE(window.Enabled().addNew);
   op.QueueFile(dir.File("other.db"));
   window.OnOpenDatabase();
   const std::string path = dir.File("ro.db");
@@ -271,15 +271,15 @@ TEST_F(ArticlesWindow, AFileThatMayOnlyBeReadGreysTheEditsAndSaysSo) {
   op.QueueFile(path);
   window.OnOpenDatabase();
   EXPECT_TRUE(window.ReadOnly());
-  EXPECT_EQ(window.controls.statusText, "Active database file :" + path + " (read-only)");
-  EXPECT_FALSE(window.enabled.edit);
-  EXPECT_FALSE(window.enabled.addNew);
-  EXPECT_FALSE(window.enabled.remove);
-  EXPECT_TRUE(window.enabled.exportXls);  // looking at it is fine
+  EXPECT_EQ(window.Controls().statusText, "Active database file :" + path + " (read-only)");
+  EXPECT_FALSE(window.Enabled().edit);
+  EXPECT_FALSE(window.Enabled().addNew);
+  EXPECT_FALSE(window.Enabled().remove);
+  EXPECT_TRUE(window.Enabled().exportXls);  // looking at it is fine
 
   // A command that gets through anyway is refused before any editor or question.
   const std::size_t asked = op.Asked().size();
-  window.controls.selectedIndex = 0;
+  window.Controls().selectedIndex = 0;
   window.OnEdit();
   window.OnAddNew();
   window.OnDelete();
@@ -287,14 +287,14 @@ TEST_F(ArticlesWindow, AFileThatMayOnlyBeReadGreysTheEditsAndSaysSo) {
   EXPECT_EQ(op.Asked().size(), asked + 3);
   EXPECT_NE(op.Asked().back().text.find("may only be read"), std::string::npos) << op.Asked().back().text;
   window.ShowArticles();
-  EXPECT_EQ(window.controls.statusText, "Active database file :" + path + " (read-only)");
+  EXPECT_EQ(window.Controls().statusText, "Active database file :" + path + " (read-only)");
   SetImmutable(path, false);
   EXPECT_EQ(ReadBytes(path), before);
   EXPECT_EQ(window.ListCount(), 2u);
 
   // Departments too: Edit is greyed in their list.
   window.OnSelectDepartments();
-  EXPECT_FALSE(window.enabled.edit);
+  EXPECT_FALSE(window.Enabled().edit);
 }
 
 TEST_F(ArticlesWindow, DuplicatesAreRefusedAndNothingIsWritten) {
@@ -306,7 +306,7 @@ TEST_F(ArticlesWindow, DuplicatesAreRefusedAndNothingIsWritten) {
   window.OnAddNew();
   EXPECT_EQ(editor.refused, (std::vector<DuplicateField>{DuplicateField::Barcode}));
   EXPECT_EQ(ReadBytes(dir.File("shop.db")), before);
-  EXPECT_TRUE(IsAllZero(window.workRecord));
+  EXPECT_TRUE(IsAllZero(window.WorkRecord()));
 
   // The next Add New starts from the last article stored, not the refused one;
   // a duplicate PLU number is corrected in place.
@@ -335,11 +335,11 @@ TEST_F(ArticlesWindow, EditChecksDuplicatesOnlyForChangedValues) {
   window.Database().ReadArticle(2, shared);
   shared.BARCODE = 123;
   window.Database().WriteArticle(2, shared);
-  window.controls.viewMode = ViewMode::Articles;
+  window.Controls().viewMode = ViewMode::Articles;
   window.ShowArticles();
 
   // Bread keeps its barcode: accepted although Milk has it too.
-  window.controls.selectedIndex = 1;
+  window.Controls().selectedIndex = 1;
   editor.edits.push_back([](ArticleRecord& r) {
     SetName(r.NAME, "Rye bread");
     return true;
@@ -350,7 +350,7 @@ TEST_F(ArticlesWindow, EditChecksDuplicatesOnlyForChangedValues) {
 
   // Changing Bread's PLU number to Milk's is refused; file and list stay.
   const auto before = ReadBytes(dir.File("shop.db"));
-  window.controls.selectedIndex = 1;
+  window.Controls().selectedIndex = 1;
   editor.edits.push_back([](ArticleRecord& r) {
     r.PLUNO = 1;
     return true;
@@ -367,7 +367,7 @@ TEST_F(ArticlesWindow, EditAndDeleteNeedADatabaseAndASelection) {
   window.OnDelete();
   EXPECT_EQ(LastMessage(op), "Open a DataBase File Please!");
   OpenWith({{1, "Milk", 0}});
-  window.controls.selectedIndex = -1;
+  window.Controls().selectedIndex = -1;
   window.OnEdit();
   EXPECT_EQ(LastMessage(op), "Select an item from the list please!");
   window.OnDelete();
@@ -378,7 +378,7 @@ TEST_F(ArticlesWindow, DeleteFreesTheSlotForTheNextArticle) {
   OpenWith({{1, "a", 0}, {2, "b", 0}, {3, "c", 0}, {4, "d", 0}, {5, "e", 0}});
   const auto length = std::filesystem::file_size(dir.File("shop.db"));
 
-  window.controls.selectedIndex = 1;
+  window.Controls().selectedIndex = 1;
   op.QueueAnswer(Answer::No);
   window.OnDelete();
   EXPECT_EQ(window.ListCount(), 5u);
@@ -387,15 +387,15 @@ TEST_F(ArticlesWindow, DeleteFreesTheSlotForTheNextArticle) {
   window.OnDelete();
   EXPECT_EQ(op.Asked().back().buttons, MessageButtons::YesNo);
   EXPECT_EQ(window.ListCount(), 4u);
-  EXPECT_EQ(window.controls.selectedIndex, 1);
+  EXPECT_EQ(window.Controls().selectedIndex, 1);
   EXPECT_EQ(window.ListLine(1), "00003 : 0000000000000 : c");
   EXPECT_EQ(std::filesystem::file_size(dir.File("shop.db")), length);
 
   // Deleting the last line leaves no selection.
-  window.controls.selectedIndex = 3;
+  window.Controls().selectedIndex = 3;
   op.QueueAnswer(Answer::Yes);
   window.OnDelete();
-  EXPECT_EQ(window.controls.selectedIndex, -1);
+  EXPECT_EQ(window.Controls().selectedIndex, -1);
 
   // The new article goes into the first freed slot and sorts chronologically there.
   editor.edits.push_back(Set(9, "new", 0));
@@ -405,57 +405,57 @@ TEST_F(ArticlesWindow, DeleteFreesTheSlotForTheNextArticle) {
 
 TEST_F(ArticlesWindow, SearchesSelectTheFoundArticle) {
   OpenWith({{1, "a", 0}, {12, "b", 4006381333931}, {3, "c", 0}});
-  window.controls.pluSearchText = "1";
+  window.Controls().pluSearchText = "1";
   window.OnPluSearch();
-  EXPECT_EQ(window.controls.selectedIndex, 0);
-  EXPECT_EQ(window.controls.statusText, "Element with Plu number: 1 is found");
-  window.controls.pluSearchText = "12";
+  EXPECT_EQ(window.Controls().selectedIndex, 0);
+  EXPECT_EQ(window.Controls().statusText, "Element with Plu number: 1 is found");
+  window.Controls().pluSearchText = "12";
   window.OnPluSearch();
-  EXPECT_EQ(window.controls.selectedIndex, 1);
-  window.controls.pluSearchText = "77x";
+  EXPECT_EQ(window.Controls().selectedIndex, 1);
+  window.Controls().pluSearchText = "77x";
   window.OnPluSearch();
-  EXPECT_EQ(window.controls.statusText, "Element with Plu number: 77 is not found");
-  EXPECT_EQ(window.controls.selectedIndex, 1);
+  EXPECT_EQ(window.Controls().statusText, "Element with Plu number: 77 is not found");
+  EXPECT_EQ(window.Controls().selectedIndex, 1);
 
-  window.controls.barcodeSearchText = "4006381333931";
-  window.controls.selectedIndex = -1;
+  window.Controls().barcodeSearchText = "4006381333931";
+  window.Controls().selectedIndex = -1;
   window.OnBarcodeSearch();
-  EXPECT_EQ(window.controls.selectedIndex, 1);
-  EXPECT_EQ(window.controls.statusText, "Element with BarCode number: 4006381333931 found");
-  window.controls.barcodeSearchText = "123";
+  EXPECT_EQ(window.Controls().selectedIndex, 1);
+  EXPECT_EQ(window.Controls().statusText, "Element with BarCode number: 4006381333931 found");
+  window.Controls().barcodeSearchText = "123";
   window.OnBarcodeSearch();
-  EXPECT_EQ(window.controls.statusText, "Element with Barcode number: 0000000000123 is not found");
+  EXPECT_EQ(window.Controls().statusText, "Element with Barcode number: 0000000000123 is not found");
 
   window.OnSearchFocusLost();
-  EXPECT_TRUE(window.controls.pluSearchText.empty());
-  EXPECT_EQ(window.controls.selectedIndex, 1);
+  EXPECT_TRUE(window.Controls().pluSearchText.empty());
+  EXPECT_EQ(window.Controls().selectedIndex, 1);
 
   // In the departments view a search would select an unrelated department.
-  window.controls.viewMode = ViewMode::Departments;
+  window.Controls().viewMode = ViewMode::Departments;
   window.ShowDepartments();
-  window.controls.selectedIndex = 4;
-  window.controls.pluSearchText = "3";
+  window.Controls().selectedIndex = 4;
+  window.Controls().pluSearchText = "3";
   window.OnPluSearch();
-  EXPECT_EQ(window.controls.selectedIndex, 4);
+  EXPECT_EQ(window.Controls().selectedIndex, 4);
 }
 
 TEST_F(ArticlesWindow, DepartmentsViewEditsTheSelectedSlot) {
   OpenWith({{1, "a", 0}});
-  window.controls.viewMode = ViewMode::Departments;
+  window.Controls().viewMode = ViewMode::Departments;
   window.ShowDepartments();
   EXPECT_EQ(window.Kind(), ArticlesWindowLogic::ListKind::Departments);
   EXPECT_EQ(window.ListCount(), 8u);
   EXPECT_EQ(window.ListLine(2), "0003 : Department 3");
-  EXPECT_FALSE(window.enabled.addNew);
-  EXPECT_FALSE(window.enabled.sortOptions);
-  EXPECT_TRUE(window.enabled.openDatabase);
+  EXPECT_FALSE(window.Enabled().addNew);
+  EXPECT_FALSE(window.Enabled().sortOptions);
+  EXPECT_TRUE(window.Enabled().openDatabase);
 
   departmentEditor.edit = [](DepartmentRecord& d) {
     SetName(d.NAME, "Bakery");
     d.STAND = 3;
     return true;
   };
-  window.controls.selectedIndex = 2;
+  window.Controls().selectedIndex = 2;
   window.OnEdit();
   EXPECT_EQ(window.ListLine(2), "0003 : Bakery");
   DepartmentRecord stored;
@@ -463,11 +463,11 @@ TEST_F(ArticlesWindow, DepartmentsViewEditsTheSelectedSlot) {
   EXPECT_EQ(NameOf(stored.NAME), "Bakery");
   EXPECT_EQ(stored.STAND, 0);  // the register type has no stands
 
-  window.controls.viewMode = ViewMode::Articles;
+  window.Controls().viewMode = ViewMode::Articles;
   window.ShowArticles();
   EXPECT_EQ(window.Kind(), ArticlesWindowLogic::ListKind::Articles);
   EXPECT_EQ(window.ListCount(), 1u);
-  EXPECT_TRUE(window.enabled.addNew);
+  EXPECT_TRUE(window.Enabled().addNew);
 }
 
 TEST_F(ArticlesWindow, AddNewIsRefusedWhenTheTableIsFull) {
@@ -490,8 +490,8 @@ TEST_F(ArticlesWindow, AddNewIsRefusedWhenTheTableIsFull) {
 
 TEST_F(ArticlesWindow, WithoutARegisterUploadAndDownloadAreDisabled) {
   window.OnInitDialog(false);
-  EXPECT_FALSE(window.enabled.upload);
-  EXPECT_FALSE(window.enabled.download);
+  EXPECT_FALSE(window.Enabled().upload);
+  EXPECT_FALSE(window.Enabled().download);
   EXPECT_TRUE(op.Asked().empty());
 }
 
@@ -499,13 +499,13 @@ TEST_F(ArticlesWindow, SelectOptionsDriveTheViewTheCommandsAndTheEnabledStates) 
   // Departments with no database: the file is asked for, and view and list agree.
   op.QueueFile(dir.File("shop.db"));
   window.OnSelectDepartments();
-  EXPECT_EQ(window.controls.viewMode, ViewMode::Departments);
+  EXPECT_EQ(window.Controls().viewMode, ViewMode::Departments);
   EXPECT_EQ(window.Kind(), ArticlesWindowLogic::ListKind::Departments);
-  EXPECT_FALSE(window.enabled.addNew);
-  EXPECT_FALSE(window.enabled.sortOptions);
+  EXPECT_FALSE(window.Enabled().addNew);
+  EXPECT_FALSE(window.Enabled().sortOptions);
   int edited = 0;
   departmentEditor.edit = [&](DepartmentRecord&) { return ++edited, false; };
-  window.controls.selectedIndex = 0;
+  window.Controls().selectedIndex = 0;
   window.OnEdit();
   EXPECT_EQ(edited, 1);
 
@@ -513,38 +513,38 @@ TEST_F(ArticlesWindow, SelectOptionsDriveTheViewTheCommandsAndTheEnabledStates) 
   op.QueueFile(dir.File("other.db"));
   window.OnOpenDatabase();
   EXPECT_EQ(window.Kind(), ArticlesWindowLogic::ListKind::Departments);
-  EXPECT_FALSE(window.enabled.importXls);
+  EXPECT_FALSE(window.Enabled().importXls);
   window.OnSelectArticles();
-  EXPECT_EQ(window.controls.viewMode, ViewMode::Articles);
-  EXPECT_TRUE(window.enabled.addNew);
-  EXPECT_TRUE(window.enabled.exportXls);
-  EXPECT_TRUE(window.enabled.sortOptions);
+  EXPECT_EQ(window.Controls().viewMode, ViewMode::Articles);
+  EXPECT_TRUE(window.Enabled().addNew);
+  EXPECT_TRUE(window.Enabled().exportXls);
+  EXPECT_TRUE(window.Enabled().sortOptions);
 
   // Departments declined for want of a file: the articles option stays chosen.
   window.OnClose();
   ArticlesWindowLogic fresh{op, profile, &editor, &departmentEditor, nullptr};
   op.QueueFile(std::nullopt);
   fresh.OnSelectDepartments();
-  EXPECT_EQ(fresh.controls.viewMode, ViewMode::Articles);
+  EXPECT_EQ(fresh.Controls().viewMode, ViewMode::Articles);
   EXPECT_EQ(fresh.Kind(), ArticlesWindowLogic::ListKind::Articles);
 }
 
 TEST_F(ArticlesWindow, TheHighlightFollowsTheArticleAndDeleteNamesIt) {
   OpenWith({{1, "Salami", 0}, {2, "Rye bread small", 0}, {3, "Apples", 0}});
-  window.controls.sortMode = SortMode::Name;
+  window.Controls().sortMode = SortMode::Name;
   window.OnSortOption();
-  window.controls.selectedIndex = 1;  // Rye bread small
+  window.Controls().selectedIndex = 1;  // Rye bread small
   editor.edits.push_back([](ArticleRecord& r) {
     SetName(r.NAME, "Zwieback");
     return true;
   });
   window.OnEdit();
-  ASSERT_EQ(window.controls.selectedIndex, 2);
+  ASSERT_EQ(window.Controls().selectedIndex, 2);
   EXPECT_EQ(window.ListLine(2), "00002 : 0000000000000 : Zwieback");
 
   editor.edits.push_back(Set(9, "Bananas", 0));
   window.OnAddNew();
-  EXPECT_EQ(window.ListLine(static_cast<std::size_t>(window.controls.selectedIndex)),
+  EXPECT_EQ(window.ListLine(static_cast<std::size_t>(window.Controls().selectedIndex)),
             "00009 : 0000000000000 : Bananas");
 
   op.QueueAnswer(Answer::No);
@@ -555,15 +555,15 @@ TEST_F(ArticlesWindow, TheHighlightFollowsTheArticleAndDeleteNamesIt) {
 
 TEST_F(ArticlesWindow, TheRegisterComingAndGoingEnablesTheTransfers) {
   window.OnInitDialog(false);
-  EXPECT_FALSE(window.enabled.upload);
-  EXPECT_EQ(window.controls.statusText, kMsgNoRegister);
+  EXPECT_FALSE(window.Enabled().upload);
+  EXPECT_EQ(window.Controls().statusText, kMsgNoRegister);
   window.OnRegisterChanged(true);
-  EXPECT_TRUE(window.enabled.upload);
-  EXPECT_TRUE(window.enabled.download);
-  EXPECT_EQ(window.controls.statusText, "Register attached: " + UiText("DV_1"));
+  EXPECT_TRUE(window.Enabled().upload);
+  EXPECT_TRUE(window.Enabled().download);
+  EXPECT_EQ(window.Controls().statusText, "Register attached: " + UiText("DV_1"));
   window.OnRegisterChanged(false);
-  EXPECT_FALSE(window.enabled.download);
-  EXPECT_EQ(window.controls.statusText, kMsgNoRegister);
+  EXPECT_FALSE(window.Enabled().download);
+  EXPECT_EQ(window.Controls().statusText, kMsgNoRegister);
 }
 
 namespace {
@@ -625,10 +625,10 @@ TEST_F(ArticlesWindow, HeaderClicksSortLikeTheOptionsAndMoveThem) {
                                                       {ListColumn::Name, SortMode::Name},
                                                       {ListColumn::Barcode, SortMode::Barcode}};
   for (const auto& [column, mode] : matching) {
-    window.controls.sortMode = SortMode::Chronological;
+    window.Controls().sortMode = SortMode::Chronological;
     window.OnSortOption();
     window.OnHeaderClicked(column);
-    EXPECT_EQ(window.controls.sortMode, mode);
+    EXPECT_EQ(window.Controls().sortMode, mode);
     ArticleTable table;
     window.Database().LoadTable(table);
     table.SortTable(SortKeyOf(mode));
@@ -640,9 +640,9 @@ TEST_F(ArticlesWindow, HeaderClicksSortLikeTheOptionsAndMoveThem) {
   }
   // A column without an option unchecks them; an option takes its own column back.
   window.OnHeaderClicked(ListColumn::Price);
-  EXPECT_EQ(window.controls.sortMode, SortMode::Column);
+  EXPECT_EQ(window.Controls().sortMode, SortMode::Column);
   EXPECT_EQ(window.Sort().column, ListColumn::Price);
-  window.controls.sortMode = SortMode::Chronological;
+  window.Controls().sortMode = SortMode::Chronological;
   window.OnSortOption();
   EXPECT_FALSE(window.Sort().column.has_value());
   EXPECT_EQ(window.ListLine(0), "00003 : 0000000000020 : Tea");
@@ -671,48 +671,48 @@ TEST_F(ArticlesWindow, TheNameFilterIgnoresCaseInTheCodePage) {
                {"", 3}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
-    window.controls.filterText = c.text;
+    window.Controls().filterText = c.text;
     window.OnFilterChanged();
     EXPECT_EQ(window.ListCount(), c.shown);
     if (*c.text) {
-      EXPECT_EQ(window.controls.statusText, std::to_string(c.shown) + " of 3 articles shown");
+      EXPECT_EQ(window.Controls().statusText, std::to_string(c.shown) + " of 3 articles shown");
     }
   }
-  window.controls.filterText = "milk";
+  window.Controls().filterText = "milk";
   window.OnFilterChanged();
   window.OnFilterCleared();
   EXPECT_EQ(window.ListCount(), 3u);
-  EXPECT_TRUE(window.controls.filterText.empty());
+  EXPECT_TRUE(window.Controls().filterText.empty());
 }
 
 TEST_F(ArticlesWindow, EditDeleteAndSearchesActOnTheRowsShown) {
   OpenWith({{1, "Bread", 11}, {2, "Milk", 22}, {3, "Oat milk", 33}, {4, "Tea", 44}});
-  window.controls.filterText = "MILK";
+  window.Controls().filterText = "MILK";
   window.OnFilterChanged();
   ASSERT_EQ(window.ListCount(), 2u);
 
   // Searches find only what is shown, and select its row.
-  window.controls.pluSearchText = "1";
+  window.Controls().pluSearchText = "1";
   window.OnPluSearch();
-  EXPECT_EQ(window.controls.statusText, "Element with Plu number: 1 is not found");
-  window.controls.barcodeSearchText = "33";
+  EXPECT_EQ(window.Controls().statusText, "Element with Plu number: 1 is not found");
+  window.Controls().barcodeSearchText = "33";
   window.OnBarcodeSearch();
-  EXPECT_EQ(window.controls.selectedIndex, 1);
+  EXPECT_EQ(window.Controls().selectedIndex, 1);
 
-  window.controls.selectedIndex = 1;
+  window.Controls().selectedIndex = 1;
   editor.edits.push_back([](ArticleRecord& r) { return r.PLUNO == 3 && Set(3, "Oat milk light", 33)(r); });
   window.OnEdit();
   EXPECT_EQ(editor.shown.back().PLUNO, 3u);
-  EXPECT_EQ(window.ListLine(window.controls.selectedIndex), "00003 : 0000000000033 : Oat milk light");
+  EXPECT_EQ(window.ListLine(window.Controls().selectedIndex), "00003 : 0000000000033 : Oat milk light");
 
   // Delete names and removes the article of the row shown; the filter stays.
-  window.controls.selectedIndex = 0;
+  window.Controls().selectedIndex = 0;
   op.QueueAnswer(Answer::Yes);
   window.OnDelete();
   EXPECT_NE(LastMessage(op).find("00002 : 0000000000022 : Milk"), std::string::npos);
   EXPECT_EQ(window.ListCount(), 1u);
   EXPECT_EQ(window.ListLine(0), "00003 : 0000000000033 : Oat milk light");
-  EXPECT_EQ(window.controls.selectedIndex, 0);
+  EXPECT_EQ(window.Controls().selectedIndex, 0);
   EXPECT_EQ(window.Table().Count(), 3u);
   EXPECT_FALSE(window.Table().FindByPlu(2).has_value());
 }
@@ -765,7 +765,7 @@ TEST_F(ArticlesWindow, ASilentSerialLineIsOfferedNoDownload) {
 
     opened.OnInitDialog(connection.IsConnected());
     EXPECT_TRUE(op.Asked().empty()) << LastMessage(op);
-    EXPECT_EQ(opened.controls.statusText, "no register answers on serial:" + path);
+    EXPECT_EQ(opened.Controls().statusText, "no register answers on serial:" + path);
     EXPECT_EQ(runner.titles, std::vector<std::string>{"Register"});
     EXPECT_FALSE(runner.ranOnCaller);
   }

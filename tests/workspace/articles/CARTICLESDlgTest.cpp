@@ -422,7 +422,7 @@ TEST(CARTICLESDlgTransferTest, TheWindowRepaintsShowsProgressAndClosesOnlyAfterT
   EXPECT_GT(heartbeats, 5) << "the GUI thread kept running its timers";
   EXPECT_EQ(op.AskedTexts().back(), kMsgStopTransferQuestion);
   EXPECT_FALSE(window.isVisible());
-  EXPECT_TRUE(window.Logic().transferStopped);
+  EXPECT_TRUE(window.Logic().TransferStopped());
   EXPECT_EQ(Bytes(path), before);
   EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
 }

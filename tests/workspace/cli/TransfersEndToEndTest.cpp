@@ -119,18 +119,17 @@ TEST_F(Transfers, UploadThenDownloadGivesBackEveryFieldTheRegisterCarries) {
     ArticlesWindowLogic up(op, profile, nullptr, nullptr, &transfers);
     op.QueueFile(source);
     up.OnOpenDatabase();
-    up.controls.viewMode = ViewMode::Articles;
+    up.Controls().viewMode = ViewMode::Articles;
     op.QueueAnswer(Answer::Ok);
     up.OnUpload();
-    ASSERT_EQ(up.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
-    ASSERT_EQ(up.uploadFailed, 0);
+    ASSERT_EQ(up.Controls().statusText, UiText("MSG_DEVICE_OK_MSG"));
+    ASSERT_EQ(up.UploadFailed(), 0);
 
     ArticlesWindowLogic down(op, profile, nullptr, nullptr, &transfers);
     op.QueueFile(dir.File("down" + std::to_string(switches) + ".db"));
     op.QueueAnswer(Answer::Ok);
-    down.controls.viewMode = ViewMode::Articles;
-    down.OnDownload();
-    ASSERT_EQ(down.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
+    down.DownloadTables(ViewMode::Articles);
+    ASSERT_EQ(down.Controls().statusText, UiText("MSG_DEVICE_OK_MSG"));
     ASSERT_EQ(down.Table().Count(), articles.size());
 
     for (const ArticleRecord& sent : articles) {
@@ -180,7 +179,7 @@ TEST_F(Transfers, DepartmentsGoUpAndComeBack) {
   window.OnSelectDepartments();
   op.QueueAnswer(Answer::Ok);
   window.OnUpload();
-  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
+  EXPECT_EQ(window.Controls().statusText, UiText("MSG_DEVICE_OK_MSG"));
 
   // Downloading with the departments view writes departments and leaves the articles alone.
   ArticleRecord keep = Article(77, 0);
@@ -188,7 +187,7 @@ TEST_F(Transfers, DepartmentsGoUpAndComeBack) {
   op.QueueFile(path);
   op.QueueAnswer(Answer::Ok);
   window.OnDownload();
-  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
+  EXPECT_EQ(window.Controls().statusText, UiText("MSG_DEVICE_OK_MSG"));
   EXPECT_EQ(window.ListCount(), 8u);
   EXPECT_EQ(window.ListLine(2), "0003 : Fresh fish");
   DepartmentRecord back;
@@ -215,9 +214,8 @@ TEST_F(Transfers, DownloadClearsEveryOldArticleAndKeepsABackup) {
 
   op.QueueFile(path);
   op.QueueAnswer(Answer::Ok);
-  window.controls.viewMode = ViewMode::Articles;
-  window.OnDownload();
-  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
+  window.DownloadTables(ViewMode::Articles);
+  EXPECT_EQ(window.Controls().statusText, UiText("MSG_DEVICE_OK_MSG"));
   EXPECT_EQ(window.Table().Count(), 5u);
   EXPECT_EQ(window.ListCount(), 5u);
   EXPECT_EQ(ReadBytes(path + ".bak"), before);
@@ -239,8 +237,8 @@ TEST_F(Transfers, BeforeAnyTransferTheStatusLineClaimsNone) {
   StartRegister(cDemoRegister::Contents::Sample);
   op.QueueAnswer(Answer::No);  // no opening download
   window.OnInitDialog(true);
-  EXPECT_EQ(window.controls.statusText, "Register attached: " + UiText("DV_1"));
-  EXPECT_EQ(window.controls.statusText.find(UiText("MSG_DEVICE_OK_MSG")), std::string::npos);
+  EXPECT_EQ(window.Controls().statusText, "Register attached: " + UiText("DV_1"));
+  EXPECT_EQ(window.Controls().statusText.find(UiText("MSG_DEVICE_OK_MSG")), std::string::npos);
 }
 
 TEST_F(Transfers, TheDownloadQuestionNamesTheTablesThatGo) {
@@ -260,9 +258,7 @@ TEST_F(Transfers, TheDownloadQuestionNamesTheTablesThatGo) {
        }) {
     op.QueueFile(dir.File("q.db"));
     op.QueueAnswer(Answer::Cancel);
-    window.controls.viewMode = c.view;
-    window.downloadAll = c.all;
-    window.OnDownload();
+    window.DownloadTables(c.view);
     ASSERT_FALSE(op.Asked().empty());
     EXPECT_EQ(op.Asked().back().text, UiText("MSG_DBOVERWIRTE_ATTENTION") + "\n\n" + c.line);
   }
@@ -286,12 +282,12 @@ TEST_F(Transfers, TheOpeningDownloadIsOfferedAgainAfterAFailure) {
   op.QueueAnswer(Answer::Ok);
   window.OnInitDialog(true);
 
-  EXPECT_TRUE(window.enabled.upload);
+  EXPECT_TRUE(window.Enabled().upload);
   EXPECT_EQ(overwriteQuestions, 2);
-  EXPECT_EQ(window.transferFailed, 0);
-  EXPECT_EQ(window.downloadAll, 0);
-  EXPECT_EQ(window.controls.viewMode, ViewMode::Articles);  // what the list shows
-  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
+  EXPECT_EQ(window.TransferFailed(), 0);
+  EXPECT_EQ(window.DownloadAll(), 0);
+  EXPECT_EQ(window.Controls().viewMode, ViewMode::Articles);  // what the list shows
+  EXPECT_EQ(window.Controls().statusText, UiText("MSG_DEVICE_OK_MSG"));
   // Both tables were read; only the articles are listed.
   EXPECT_EQ(window.Kind(), ArticlesWindowLogic::ListKind::Articles);
   EXPECT_EQ(window.ListCount(), demo->ArticleCount());
@@ -323,10 +319,8 @@ TEST_F(Transfers, InterruptedDownloadsLeaveTheOriginalAndARetryKeepsItAsTheBacku
     requests = 0;
     op.QueueFile(path);
     op.QueueAnswer(Answer::Ok);
-    window.controls.viewMode = ViewMode::Both;
-    window.downloadAll = 1;
-    window.OnDownload();
-    EXPECT_EQ(window.transferFailed, 1);
+    window.DownloadTables(ViewMode::Both);
+    EXPECT_EQ(window.TransferFailed(), 1);
     EXPECT_EQ(ReadBytes(path), before);
     EXPECT_EQ(window.Table().Count(), original.size());  // the window shows the file
     demo->Attach();
@@ -334,9 +328,8 @@ TEST_F(Transfers, InterruptedDownloadsLeaveTheOriginalAndARetryKeepsItAsTheBacku
   beforeRequest = nullptr;
   op.QueueFile(path);
   op.QueueAnswer(Answer::Ok);
-  window.OnDownload();
-  window.downloadAll = 0;
-  EXPECT_TRUE(window.downloadReplacedFile);
+  window.DownloadTables(ViewMode::Both);
+  EXPECT_TRUE(window.DownloadReplacedFile());
   EXPECT_EQ(window.Table().Count(), demo->ArticleCount());
   EXPECT_EQ(ReadBytes(path + ".bak"), before);
   EXPECT_EQ(ReadBytes(victim), (std::vector<unsigned char>{'m', 'i', 'n', 'e'}));
@@ -356,11 +349,10 @@ TEST_F(Transfers, ADownloadIntoAReadOnlyFileIsRefusedWithAReason) {
   if (!MakeUnwritable(path)) GTEST_SKIP() << "cannot protect a file here";
   op.QueueFile(path);
   op.QueueAnswer(Answer::Ok);
-  window.controls.viewMode = ViewMode::Articles;
-  window.OnDownload();
+  window.DownloadTables(ViewMode::Articles);
   SetImmutable(path, false);
-  EXPECT_EQ(window.transferFailed, 1);
-  EXPECT_FALSE(window.downloadReplacedFile);
+  EXPECT_EQ(window.TransferFailed(), 1);
+  EXPECT_FALSE(window.DownloadReplacedFile());
   ASSERT_FALSE(op.Asked().empty());
   EXPECT_NE(op.Asked().back().text.find("ro.db"), std::string::npos) << op.Asked().back().text;
   EXPECT_EQ(ReadBytes(path), before);
@@ -392,12 +384,11 @@ TEST_F(Transfers, ARegisterThatFailsHalfWayLeavesTheFileAsItWas) {
   requests = 0;
   op.QueueFile(dir.File("half.db"));
   op.QueueAnswer(Answer::Ok);
-  window.controls.viewMode = ViewMode::Articles;
-  window.OnDownload();
+  window.DownloadTables(ViewMode::Articles);
   EXPECT_EQ(articlesRead, 20u);
-  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_ERROR_MSG") + "  -  no database file was written");
-  EXPECT_EQ(window.transferFailed, 1);
-  EXPECT_FALSE(window.downloadReplacedFile);
+  EXPECT_EQ(window.Controls().statusText, UiText("MSG_DEVICE_ERROR_MSG") + "  -  no database file was written");
+  EXPECT_EQ(window.TransferFailed(), 1);
+  EXPECT_FALSE(window.DownloadReplacedFile());
   // A new file is made only by a complete download: none at all, and the list shows none of the twenty.
   EXPECT_FALSE(std::filesystem::exists(dir.File("half.db")));
   EXPECT_FALSE(window.Database().IsOpen());
@@ -409,11 +400,11 @@ TEST_F(Transfers, ARegisterThatFailsHalfWayLeavesTheFileAsItWas) {
   op.QueueFile(dir.File("half.db"));
   op.QueueAnswer(Answer::Ok);
   window.OnDownload();
-  EXPECT_EQ(window.controls.statusText, "Download cancelled: no database file was written");
+  EXPECT_EQ(window.Controls().statusText, "Download cancelled: no database file was written");
   op.QueueFile(dir.File("half.db"));
   op.QueueAnswer(Answer::Cancel);
   window.OnDownload();
-  EXPECT_EQ(window.controls.statusText, "Download cancelled: no database file was written");
+  EXPECT_EQ(window.Controls().statusText, "Download cancelled: no database file was written");
   EXPECT_FALSE(window.Database().IsOpen());
   std::size_t entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) ++entries;
@@ -423,7 +414,7 @@ TEST_F(Transfers, ARegisterThatFailsHalfWayLeavesTheFileAsItWas) {
   op.QueueFile(dir.File("half.db"));
   op.QueueAnswer(Answer::Ok);
   window.OnDownload();
-  EXPECT_TRUE(window.downloadReplacedFile);
+  EXPECT_TRUE(window.DownloadReplacedFile());
   EXPECT_EQ(window.Table().Count(), demo->ArticleCount());
   EXPECT_GT(std::filesystem::file_size(dir.File("half.db")), 25620u);
   window.SetTaskRunner(nullptr);
@@ -440,11 +431,11 @@ TEST_F(Transfers, ARegisterThatFailsHalfWayLeavesTheFileAsItWas) {
   beforeRequest = nullptr;
   op.QueueFile(path);
   window.OnOpenDatabase();
-  window.controls.viewMode = ViewMode::Articles;
+  window.Controls().viewMode = ViewMode::Articles;
   op.QueueAnswer(Answer::Ok);
   window.OnUpload();
-  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_ERROR_MSG") + "  -  3");
-  EXPECT_EQ(window.uploadFailed, 1);
+  EXPECT_EQ(window.Controls().statusText, UiText("MSG_DEVICE_ERROR_MSG") + "  -  3");
+  EXPECT_EQ(window.UploadFailed(), 1);
   EXPECT_TRUE(demo->Article(2));
   EXPECT_FALSE(demo->Article(4));
 }
@@ -481,11 +472,11 @@ TEST_F(Transfers, OnlyArticlesInUseAreListedUploadedAndShown) {
     op.QueueFile(c.path);
     up.OnOpenDatabase();
     EXPECT_EQ(up.Table().Count(), c.listed);
-    up.controls.viewMode = ViewMode::Articles;
+    up.Controls().viewMode = ViewMode::Articles;
     if (c.listed > 0) op.QueueAnswer(Answer::Ok);
     up.OnUpload();
-    EXPECT_EQ(up.controls.statusText, c.status);
-    EXPECT_EQ(up.uploadFailed, c.listed > 0 ? 0 : 1);
+    EXPECT_EQ(up.Controls().statusText, c.status);
+    EXPECT_EQ(up.UploadFailed(), c.listed > 0 ? 0 : 1);
     EXPECT_EQ(demo->ArticleCount(), c.uploaded);
     if (c.uploaded == 0) {
       EXPECT_EQ(demo->GetCounters().framesReceived, framesBefore) << "nothing was sent";
@@ -773,9 +764,9 @@ TEST_F(Transfers, AFileCutShortOpensAndTheWindowAndTheToolSayWhatItLacks) {
     shown.OnOpenDatabase();
     ASSERT_TRUE(shown.Database().IsOpen());
     EXPECT_EQ(shown.Table().Count(), c.listed);
-    EXPECT_EQ(shown.controls.statusText, *c.lacks ? expected : "Active database file :" + path);
+    EXPECT_EQ(shown.Controls().statusText, *c.lacks ? expected : "Active database file :" + path);
     shown.OnSelectArticles();
-    EXPECT_EQ(shown.controls.statusText, *c.lacks ? expected : "Active database file :" + path);
+    EXPECT_EQ(shown.Controls().statusText, *c.lacks ? expected : "Active database file :" + path);
     shown.OnClose();
 
     take(out);
@@ -876,12 +867,10 @@ TEST_F(Transfers, ACancelledDownloadLeavesTheFileByteForByteWhereverItStops) {
     requests = 0;
     op.QueueFile(path);
     op.QueueAnswer(Answer::Ok);
-    window.controls.viewMode = c.mode;
-    window.downloadAll = c.mode == ViewMode::Both ? 1 : 0;
-    window.OnDownload();
-    EXPECT_TRUE(window.transferStopped);
-    EXPECT_FALSE(window.downloadReplacedFile);
-    EXPECT_EQ(window.controls.statusText, "Download cancelled: " + path + " was left as it was");
+    window.DownloadTables(c.mode);
+    EXPECT_TRUE(window.TransferStopped());
+    EXPECT_FALSE(window.DownloadReplacedFile());
+    EXPECT_EQ(window.Controls().statusText, "Download cancelled: " + path + " was left as it was");
     EXPECT_EQ(requests, static_cast<int>(c.at)) << "the stop comes after the exchange in progress";
     EXPECT_EQ(ReadBytes(path), before);
     EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
@@ -893,7 +882,7 @@ TEST_F(Transfers, ACancelledDownloadLeavesTheFileByteForByteWhereverItStops) {
   op.QueueFile(path);
   op.QueueAnswer(Answer::Ok);
   window.OnInitDialog(true);
-  EXPECT_TRUE(window.transferStopped);
+  EXPECT_TRUE(window.TransferStopped());
   EXPECT_EQ(op.PendingAnswers(), 0u);
   EXPECT_TRUE(op.Unscripted().empty()) << testing::PrintToString(op.Unscripted());
   EXPECT_EQ(ReadBytes(path), before);
@@ -914,25 +903,25 @@ TEST_F(Transfers, ACancelledUploadSaysHowMuchTheRegisterGot) {
     StopAt(runner, "Articles", at);
     requests = 0;
     op.QueueAnswer(Answer::Ok);
-    window.controls.viewMode = ViewMode::Articles;
+    window.Controls().viewMode = ViewMode::Articles;
     window.OnUpload();
-    EXPECT_EQ(window.controls.statusText, "Upload cancelled: " + std::to_string(at) + " of 30 articles sent");
+    EXPECT_EQ(window.Controls().statusText, "Upload cancelled: " + std::to_string(at) + " of 30 articles sent");
     EXPECT_EQ(requests, static_cast<int>(at));
-    EXPECT_EQ(window.uploadFailed, 1);
+    EXPECT_EQ(window.UploadFailed(), 1);
   }
   // A stop asked for with the last article sent finds nothing left to stop.
   StopAt(runner, "Articles", 30);
   op.QueueAnswer(Answer::Ok);
   window.OnUpload();
-  EXPECT_EQ(window.controls.statusText, UiText("MSG_DEVICE_OK_MSG"));
-  EXPECT_EQ(window.uploadFailed, 0);
+  EXPECT_EQ(window.Controls().statusText, UiText("MSG_DEVICE_OK_MSG"));
+  EXPECT_EQ(window.UploadFailed(), 0);
   EXPECT_EQ(demo->ArticleCount(), 30u);
 
   StopAt(runner, "Departments", 4);
   op.QueueAnswer(Answer::Ok);
-  window.controls.viewMode = ViewMode::Departments;
+  window.Controls().viewMode = ViewMode::Departments;
   window.OnUpload();
-  EXPECT_EQ(window.controls.statusText, "Upload cancelled: 4 of 8 departments sent");
+  EXPECT_EQ(window.Controls().statusText, "Upload cancelled: 4 of 8 departments sent");
 }
 
 TEST_F(Transfers, ACancelledReportDownloadLeavesNoFile) {
@@ -1039,6 +1028,6 @@ TEST_F(Transfers, ARegisterPluggedInLaterTellsItsLimitsBeforeTheFirstTransfer) {
   window.OnOpenDatabase();
   op.QueueAnswer(Answer::Ok);
   window.OnUpload();
-  EXPECT_EQ(window.uploadFailed, 0);
+  EXPECT_EQ(window.UploadFailed(), 0);
   EXPECT_EQ(profile.departmentCount, 12u);  // the register's own, read before the upload
 }

@@ -94,7 +94,7 @@ TEST_F(Workbooks, ExportThenImportRestoresTheArticles) {
 
   // Change the database, then bring the workbook back into it.
   op.QueueAnswer(Answer::Yes);
-  window.controls.selectedIndex = 0;
+  window.Controls().selectedIndex = 0;
   window.OnDelete();
   ASSERT_EQ(window.ListCount(), 29u);
 
@@ -150,7 +150,7 @@ TEST_F(Workbooks, AWrittenWorkbookIsNamedForWhatItIs) {
   EXPECT_EQ(op.FileChoices().back().proposedName, "shop.xlsx");
   EXPECT_TRUE(std::filesystem::exists(dir.File("prices.xlsx"))) << testing::PrintToString(op.AskedTexts());
   EXPECT_FALSE(std::filesystem::exists(dir.File("prices.xls")));
-  EXPECT_EQ(window.controls.statusText, "Workbook written: " + dir.File("prices.xlsx"));
+  EXPECT_EQ(window.Controls().statusText, "Workbook written: " + dir.File("prices.xlsx"));
 
   // The dialog asked about prices.xls; the file that would be replaced is asked about here.
   const auto written = ReadBytes(dir.File("prices.xlsx"));
@@ -236,7 +236,7 @@ TEST_F(Workbooks, NothingHappensWithoutADatabaseOrAWorkbook) {
   op.QueueFile(std::nullopt);
   window.OnImportXls();
   EXPECT_EQ(op.FileChoices().back().kind, FileChoice::Kind::Save);
-  EXPECT_EQ(window.openDialogMode, 1);
+  EXPECT_EQ(window.OpenDialogMode(), 1);
   EXPECT_EQ(ReadBytes(path), before);
   EXPECT_FALSE(std::filesystem::exists(start.File("tmpDBTransfer.tmp")));
 }
@@ -395,8 +395,8 @@ TEST_F(Workbooks, CancelAndTheTimeLimitEndTheConverterAndLeaveTheDatabase) {
   op.QueueFile(workbook);
   window.OnImportXls();
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
-  EXPECT_TRUE(window.transferStopped);
-  EXPECT_EQ(window.controls.statusText, "Import cancelled: " + path + " was left as it was");
+  EXPECT_TRUE(window.TransferStopped());
+  EXPECT_EQ(window.Controls().statusText, "Import cancelled: " + path + " was left as it was");
   EXPECT_EQ(ReadBytes(path), before);
   EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
 
