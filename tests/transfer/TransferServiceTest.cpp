@@ -15,8 +15,8 @@
 #include "data/DatabaseFile.h"
 #include "device/cDemoRegister.h"
 #include "device/cDeviceProtocol.h"
-#include "data/TempDir.h"
-#include "device/FastTiming.h"
+#include "tests/data/TempDir.h"
+#include "tests/device/FastTiming.h"
 
 namespace {
 
