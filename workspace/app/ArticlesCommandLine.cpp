@@ -42,7 +42,7 @@ const std::vector<Option>& Options() {
        "CONNECTION",
        "The register connection: usb (the default), usb:VENDOR:PRODUCT, demo (a built-in register with "
        "sample contents) or serial:DEVICE[@BAUD].",
-       std::string("--register needs a value: ") + kRegisterOptionHelp,
+       "--register needs a value: " + RegisterOptionHelp(),
        Register},
       {{"trace"},
        "FILE",

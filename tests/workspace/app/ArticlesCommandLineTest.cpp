@@ -11,7 +11,7 @@ std::optional<ArticlesCommandLine> Parse(std::vector<std::string> args, std::str
 TEST(ArticlesCommandLineTest, UsbByDefault) {
   const auto line = Parse({});
   ASSERT_TRUE(line);
-  EXPECT_EQ(line->registerChoice.kind, RegisterChoice::Kind::Usb);
+  EXPECT_EQ(line->registerChoice.Scheme(), "usb");
   EXPECT_FALSE(line->help);
   EXPECT_TRUE(line->makeSample.empty());
   EXPECT_TRUE(line->database.empty());
@@ -20,16 +20,14 @@ TEST(ArticlesCommandLineTest, UsbByDefault) {
 TEST(ArticlesCommandLineTest, RegisterChoicesWithSpaceOrEquals) {
   auto line = Parse({"--register", "demo"});
   ASSERT_TRUE(line);
-  EXPECT_EQ(line->registerChoice.kind, RegisterChoice::Kind::Demo);
+  EXPECT_EQ(line->registerChoice.Scheme(), "demo");
   line = Parse({"--register=serial:/dev/ttyACM0@9600"});
   ASSERT_TRUE(line);
-  EXPECT_EQ(line->registerChoice.kind, RegisterChoice::Kind::Serial);
-  EXPECT_EQ(line->registerChoice.device, "/dev/ttyACM0");
-  EXPECT_EQ(line->registerChoice.baud, 9600u);
+  EXPECT_EQ(line->registerChoice.Scheme(), "serial");
+  EXPECT_EQ(line->registerChoice.Address(), "serial:/dev/ttyACM0@9600");
   line = Parse({"--register", "usb:1a2b:00FF"});
   ASSERT_TRUE(line);
-  EXPECT_EQ(line->registerChoice.vendor, 0x1a2b);
-  EXPECT_EQ(line->registerChoice.product, 0x00ff);
+  EXPECT_EQ(line->registerChoice.Address(), "usb:1a2b:00ff");
 }
 
 TEST(ArticlesCommandLineTest, JobsAndTheirPaths) {
