@@ -91,7 +91,7 @@ void DemoRegister::Close() {
 
 bool DemoRegister::IsConnected() {
   std::lock_guard lock(mutex_);
-  return connected_;
+  return connected_ && !closed_;
 }
 
 std::uint32_t DemoRegister::GetLastStatus() {
@@ -102,8 +102,8 @@ std::uint32_t DemoRegister::GetLastStatus() {
 std::uint32_t DemoRegister::Write(const std::uint8_t* data, std::uint32_t length) {
   {
     std::lock_guard lock(mutex_);
-    if (!connected_ || data == nullptr) {
-      lastStatus_ = kStatusDetached;
+    if (!connected_ || closed_ || data == nullptr) {
+      lastStatus_ = closed_ ? kStatusClosed : kStatusDetached;
       return 0;
     }
     lastStatus_ = 0;
@@ -119,7 +119,8 @@ std::uint32_t DemoRegister::Read(std::uint8_t* buffer, std::uint32_t capacity) {
   if (buffer == nullptr || capacity == 0) return 0;
   outputReady_.wait_for(lock, std::chrono::milliseconds(timing_.lineReadTimeoutMs),
                         [this] { return closed_ || !connected_ || !output_.empty(); });
-  if (!connected_ || output_.empty()) return 0;
+  // A closed register hands out nothing, like a transport that let go of its line.
+  if (!connected_ || closed_ || output_.empty()) return 0;
   auto& piece = output_.front();
   const std::size_t count = std::min<std::size_t>(capacity, piece.size());
   std::copy_n(piece.begin(), count, buffer);

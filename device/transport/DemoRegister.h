@@ -67,6 +67,7 @@ class DemoRegister : public iCOMDriver {
 
   static constexpr std::uint32_t kMaxPlu = 99999;
   static constexpr std::uint32_t kStatusDetached = 1;
+  static constexpr std::uint32_t kStatusClosed = 2;
   static constexpr std::uint8_t kCommandParameters = 0x80;
   static constexpr std::uint8_t kCommandDepartment = 0x83;
   static constexpr std::uint8_t kCommandArticle = 0x6B;
