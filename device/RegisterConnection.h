@@ -36,10 +36,6 @@ struct RegisterChoice {
 // "--register usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]", from the transport registry.
 std::string RegisterOptionHelp();
 
-inline constexpr const char* kTraceOptionHelp =
-    "--trace FILE            add a line for every frame, NAK, SYN, time-out, reset and\n"
-    "                          arrival or departure of the register to FILE (for a technician)";
-
 class RegisterConnection {
  public:
   // Starts the trace the choice names; TraceProblem says when it could not.

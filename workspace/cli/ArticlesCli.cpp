@@ -19,6 +19,7 @@
 #include "device/RegisterConnection.h"
 #include "device/RegisterTransfers.h"
 #include "reports/ReportsLogic.h"
+#include "workspace/common/ProgramOptions.h"
 #include "workspace/common/UiText.h"
 
 namespace {
@@ -58,52 +59,43 @@ std::optional<ArticlesCli::Invocation> ArticlesCli::Parse(const std::vector<std:
     return std::nullopt;
   };
   Invocation call;
-  std::vector<std::string> operands;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
+  const SplitCommandLine line = SplitArguments(kArticlesCliProgram, args);
+  const std::vector<std::string>& operands = line.operands;
+  for (const GivenOption& given : line.options) {
+    if (!given.option) return usage("unknown option " + given.text);
+    const std::string_view name = given.option->name;
+    const std::string& value = given.text;
+    if (name == "help") {
       std::fputs(kUsageText, streams_.out);
       *status = kOk;
       return std::nullopt;
-    } else if (arg == "--version") {
+    } else if (name == "version") {
       std::fputs("articles-cli " ARTICLES_VERSION "\n", streams_.out);
       *status = kOk;
       return std::nullopt;
-    } else if (arg == "--yes" || arg == "-y") {
+    } else if (name == "yes") {
       call.assumeYes = true;
-    } else if (arg == "--register" || arg.starts_with("--register=")) {
-      std::string value;
-      if (arg == "--register") {
-        if (i + 1 >= args.size()) return usage("--register needs a value");
-        value = args[++i];
-      } else {
-        value = arg.substr(11);
-      }
+    } else if (name == "register") {
+      if (given.missing) return usage("--register needs a value");
       std::string error;
       const auto parsed = RegisterChoice::Parse(value, &error);
       if (!parsed) return usage(error);
       call.choice = *parsed;
-    } else if (arg == "--trace" || arg.starts_with("--trace=")) {
-      if (arg == "--trace" && i + 1 >= args.size()) return usage("--trace needs the path of the trace file");
-      call.trace = arg == "--trace" ? args[++i] : arg.substr(8);
-      if (call.trace.empty()) return usage("--trace needs the path of the trace file");
-    } else if (arg == "--timeout" || arg.starts_with("--timeout=")) {
-      if (arg == "--timeout" && i + 1 >= args.size()) return usage("--timeout needs a number of seconds");
-      const std::string value = arg == "--timeout" ? args[++i] : arg.substr(10);
+    } else if (name == "trace") {
+      if (value.empty()) return usage("--trace needs the path of the trace file");
+      call.trace = value;
+    } else if (name == "timeout") {
+      if (given.missing) return usage("--timeout needs a number of seconds");
       char* end = nullptr;
       const unsigned long seconds = std::strtoul(value.c_str(), &end, 10);
       if (value.empty() || *end != '\0' || value[0] == '-' || seconds == 0 || seconds > 1000000) {
         return usage("--timeout needs a whole number of seconds from 1 to 1000000");
       }
       call.timeoutSeconds = static_cast<unsigned>(seconds);
-    } else if (arg == "--articles") {
+    } else if (name == "articles") {
       call.articlesOnly = true;
-    } else if (arg == "--departments") {
+    } else if (name == "departments") {
       call.departmentsOnly = true;
-    } else if (arg.starts_with("-") && arg.size() > 1) {
-      return usage("unknown option " + arg);
-    } else {
-      operands.push_back(arg);
     }
   }
   if (operands.empty()) return usage("no command given");
