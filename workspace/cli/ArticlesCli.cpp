@@ -18,16 +18,14 @@
 #include "data/DatabaseFile.h"
 #include "device/RegisterConnection.h"
 #include "device/RegisterTransfers.h"
+#include "device/transport/TransportRegistry.h"
 #include "reports/ReportsLogic.h"
 #include "workspace/common/ProgramOptions.h"
 #include "workspace/common/UiText.h"
 
 namespace {
 
-constexpr const char* kUsageText =
-    "usage: articles-cli [--register usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]] [--trace FILE] [--yes]\n"
-    "                    [--timeout SECONDS] COMMAND\n"
-    "       articles-cli --help | --version\n"
+constexpr const char* kCommandsText =
     "  params                                   read and print the register's parameters\n"
     "  download DB [--articles|--departments]   register tables into DB (both by default; DB created if missing)\n"
     "  upload DB [--departments]                articles of DB to the register (its departments instead)\n"
@@ -35,6 +33,29 @@ constexpr const char* kUsageText =
     "  show DB                                  print the article and department lines of DB or a report file\n"
     "--timeout SECONDS ends a command that runs longer (exit status 1); SIGINT and SIGTERM stop a transfer\n"
     "after the exchange in progress, leaving files as they were (exit status 130 and 143).\n";
+
+// The synopsis from the option table (the register's forms from the transport
+// registry), wrapped before 105 columns, then the commands.
+std::string UsageText() {
+  const std::string indent(20, ' ');
+  std::string text = "usage: articles-cli";
+  std::size_t lineStart = 0;
+  for (const ProgramOption& option : OptionsOf(kArticlesCliProgram)) {
+    const std::string_view name = option.name;
+    // --help and --version have their own line, --articles and --departments belong to their commands.
+    if (name == "help" || name == "version" || name == "articles" || name == "departments") continue;
+    std::string item = " [--" + std::string(name);
+    if (option.valueName) item += " " + (name == "register" ? transports::Forms() : std::string(option.valueName));
+    item += "]";
+    if (text.size() - lineStart + item.size() > 104) {
+      text += "\n";
+      lineStart = text.size();
+      text += indent.substr(1);
+    }
+    text += item;
+  }
+  return text + " COMMAND\n       articles-cli --help | --version\n" + kCommandsText;
+}
 
 // After the time limit the command gets this long to wind down before the
 // program ends regardless.
@@ -49,7 +70,7 @@ bool Exists(const std::string& path) {
 
 int ArticlesCli::Usage(const std::string& problem) {
   if (!problem.empty()) std::fprintf(streams_.err, "articles-cli: %s\n", problem.c_str());
-  std::fputs(kUsageText, streams_.err);
+  std::fputs(UsageText().c_str(), streams_.err);
   return kUsage;
 }
 
@@ -66,7 +87,7 @@ std::optional<ArticlesCli::Invocation> ArticlesCli::Parse(const std::vector<std:
     const std::string_view name = given.option->name;
     const std::string& value = given.text;
     if (name == "help") {
-      std::fputs(kUsageText, streams_.out);
+      std::fputs(UsageText().c_str(), streams_.out);
       *status = kOk;
       return std::nullopt;
     } else if (name == "version") {

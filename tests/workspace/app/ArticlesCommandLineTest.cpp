@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "workspace/app/ArticlesCommandLine.h"
+#include "workspace/common/ProgramOptions.h"
 
 namespace {
 
@@ -53,6 +54,16 @@ TEST(ArticlesCommandLineTest, MistakesAreNamed) {
   // The pictures of the manual are made by a tool of their own.
   EXPECT_FALSE(Parse({"--screenshots", "docs"}, &error));
   EXPECT_NE(ArticlesCommandLine::Usage("articles").find("--register <CONNECTION>"), std::string::npos);
+}
+
+// The help lists every option of the table that articles takes.
+TEST(ArticlesCommandLineTest, HelpFollowsTheOptionTable) {
+  const std::string usage = ArticlesCommandLine::Usage("articles");
+  for (const ProgramOption& option : OptionsOf(kArticlesProgram)) {
+    EXPECT_NE(usage.find("--" + std::string(option.name)), std::string::npos) << option.name;
+    // Qt wraps the help texts; their beginnings stand whole.
+    EXPECT_NE(usage.find(std::string(option.help).substr(0, 20)), std::string::npos) << option.name;
+  }
 }
 
 }  // namespace

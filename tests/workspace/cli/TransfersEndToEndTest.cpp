@@ -23,6 +23,8 @@
 #include "workspace/common/UiText.h"
 #include "tests/workspace/support/WorkspaceTestConfig.h"
 #include "device/transport/DemoRegister.h"
+#include "device/transport/TransportRegistry.h"
+#include "workspace/common/ProgramOptions.h"
 #include "device/cDeviceProtocol.h"
 
 namespace {
@@ -732,6 +734,22 @@ TEST_F(Transfers, CommandLineTool) {
   EXPECT_NE(printed.find("articles-cli " ARTICLES_VERSION "\n"), std::string::npos);
   std::fclose(out);
   std::fclose(err);
+}
+
+// --help is made from the option table and the transport registry.
+TEST(CommandLineHelp, NamesEveryOptionAndEveryRegisterForm) {
+  std::FILE* out = std::tmpfile();
+  ArticlesCli cli({stdin, out, stderr, false});
+  EXPECT_EQ(cli.Run({"--help"}), 0);
+  std::rewind(out);
+  std::string help;
+  char buffer[4096];
+  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, out)) help.append(buffer, n);
+  std::fclose(out);
+  for (const ProgramOption& option : OptionsOf(kArticlesCliProgram)) {
+    EXPECT_NE(help.find("--" + std::string(option.name)), std::string::npos) << option.name;
+  }
+  EXPECT_NE(help.find("[--register " + transports::Forms() + "]"), std::string::npos);
 }
 
 TEST_F(Transfers, AFileCutShortOpensAndTheWindowAndTheToolSayWhatItLacks) {
