@@ -1,5 +1,5 @@
 // The program's one register connection: the transport chosen on the command
-// line (USB, a serial line or the built-in demo register) and the protocol
+// line (any entry of the transport registry) and the protocol
 // engine bound to it, started and stopped in the right order.
 #pragma once
 
@@ -13,29 +13,28 @@
 #include "device/RegisterTrace.h"
 #include "device/RegisterTransfers.h"
 #include "device/cDeviceProtocol.h"
-#include "device/iCOMDriver.h"
+#include "device/transport/TransportRegistry.h"
+#include "device/transport/iCOMDriver.h"
 
 struct RegisterChoice {
-  enum class Kind { Usb, Demo, Serial };
-  Kind kind = Kind::Usb;
-  std::string device;                            // serial line device path
-  std::uint32_t baud = 115200;                   // serial line baud rate
-  std::optional<std::uint16_t> vendor, product;  // USB: only this device
-  std::string tracePath;                         // --trace FILE: the link's events go there
+  // Which register and through which transport; the first USB register when
+  // --register named none.
+  std::shared_ptr<const TransportAddress> address = transports::Default();
+  std::string tracePath;  // --trace FILE: the link's events go there
 
-  // "usb", "usb:VVVV:PPPP" (hexadecimal ids), "demo" or "serial:DEVICE[@BAUD]";
-  // nullopt with the reason in error when the text is none of these.
+  // Any address of the transport registry ("usb", "demo", "serial:/dev/ttyACM0@9600", ...);
+  // nullopt with the reason in error when no transport takes the text.
   static std::optional<RegisterChoice> Parse(std::string_view text, std::string* error);
-  std::string Describe() const;
+  // The transport's entry name: "usb", "serial", "demo".
+  std::string_view Scheme() const { return address->Scheme(); }
+  std::string Describe() const { return address->Describe(); }
   // The choice as --register takes it ("serial:/dev/ttyUSB0"), for messages
   // that name the register the operator asked for.
-  std::string Address() const;
+  std::string Address() const { return address->Text(); }
 };
 
-inline constexpr const char* kRegisterOptionHelp = "--register usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]";
-inline constexpr const char* kTraceOptionHelp =
-    "--trace FILE            add a line for every frame, NAK, SYN, time-out, reset and\n"
-    "                          arrival or departure of the register to FILE (for a technician)";
+// "--register usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]", from the transport registry.
+std::string RegisterOptionHelp();
 
 class RegisterConnection {
  public:

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <thread>
 
-#include "device/BaudRate.h"
+#include "device/transport/BaudRate.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "device/DeviceTiming.h"
 #include "device/EventHub.h"
 #include "device/RegisterTrace.h"
-#include "device/iCOMDriver.h"
+#include "device/transport/iCOMDriver.h"
 
 class cDeviceProtocol {
  public:

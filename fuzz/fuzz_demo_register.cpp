@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "device/RegisterFrame.h"
-#include "device/cDemoRegister.h"
+#include "device/transport/DemoRegister.h"
 
 namespace {
 
-void Drain(cDemoRegister& demo) {
+void Drain(DemoRegister& demo) {
   std::uint8_t buffer[64];
   while (demo.Read(buffer, sizeof buffer) > 0) {
   }
@@ -24,13 +24,13 @@ void Drain(cDemoRegister& demo) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::uint8_t flags = data[0];
-  cDemoRegister::Options options;
-  options.contents = (flags & 2) != 0 ? cDemoRegister::Contents::Sample : cDemoRegister::Contents::Empty;
+  DemoRegister::Options options;
+  options.contents = (flags & 2) != 0 ? DemoRegister::Contents::Sample : DemoRegister::Contents::Empty;
   options.profile.initialQtyEnabled = (flags >> 2) & 1;
   options.profile.pluLinkEnabled = (flags >> 3) & 1;
   options.readPiece = 1 + (flags >> 4);
   options.timing.lineReadTimeoutMs = 0;
-  cDemoRegister demo(options);
+  DemoRegister demo(options);
   demo.Open(0);
 
   const std::uint8_t* rest = data + 1;
@@ -41,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
 
-  static constexpr std::uint8_t kCommands[] = {cDemoRegister::kCommandParameters, cDemoRegister::kCommandDepartment,
-                                               cDemoRegister::kCommandArticle};
+  static constexpr std::uint8_t kCommands[] = {DemoRegister::kCommandParameters, DemoRegister::kCommandDepartment,
+                                               DemoRegister::kCommandArticle};
   std::uint8_t sequence = RegisterFrame::kFirstSequence;
   std::vector<std::uint8_t> frame(512);
   std::size_t start = 0;

@@ -16,7 +16,7 @@
 #include "device/DeviceTiming.h"
 #include "device/RegisterFrame.h"
 #include "device/cDeviceProtocol.h"
-#include "device/iCOMDriver.h"
+#include "device/transport/iCOMDriver.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "device/RegisterTrace.h"
-#include "device/cDemoRegister.h"
+#include "device/transport/DemoRegister.h"
 #include "device/cDeviceProtocol.h"
 
 namespace {
@@ -31,9 +31,9 @@ std::string TracePath() {
 void BM_HundredExchanges(benchmark::State& state) {
   DeviceTiming timing;
   timing.afterFramePauseMs = static_cast<std::uint32_t>(state.range(0));
-  cDemoRegister::Options options;
+  DemoRegister::Options options;
   options.timing = timing;
-  cDemoRegister demo(options);
+  DemoRegister demo(options);
   cDeviceProtocol engine(timing);
   std::unique_ptr<RegisterTrace> trace;
   if (state.range(1) != 0) {
@@ -89,7 +89,7 @@ BENCHMARK(BM_TraceRecord)->Unit(benchmark::kNanosecond);
 // CPU time the receiver thread and the register use in half a second of no
 // traffic; near zero when nothing spins.
 void BM_IdleCpu(benchmark::State& state) {
-  cDemoRegister demo;
+  DemoRegister demo;
   cDeviceProtocol engine;
   engine.Start(&demo);
   std::string reply;

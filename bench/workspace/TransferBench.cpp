@@ -9,7 +9,7 @@
 
 #include "workspace/articles/ArticlesWindowLogic.h"
 #include "device/RegisterTransfers.h"
-#include "device/cDemoRegister.h"
+#include "device/transport/DemoRegister.h"
 #include "device/cDeviceProtocol.h"
 
 namespace {
@@ -39,10 +39,10 @@ class AgreeingOperator : public Operator {
 
 struct Bench {
   Bench() {
-    cDemoRegister::Options options;
-    options.contents = cDemoRegister::Contents::Empty;
+    DemoRegister::Options options;
+    options.contents = DemoRegister::Contents::Empty;
     options.timing = NoPauses();
-    demo = std::make_unique<cDemoRegister>(options);
+    demo = std::make_unique<DemoRegister>(options);
     for (std::uint32_t plu = 1; plu <= kArticles; ++plu) {
       ArticleRecord a = ZeroArticle();
       a.PLUNO = plu;
@@ -67,7 +67,7 @@ struct Bench {
 
   std::string path =
       (std::filesystem::temp_directory_path() / ("transfer-bench-" + std::to_string(getpid()) + ".db")).string();
-  std::unique_ptr<cDemoRegister> demo;
+  std::unique_ptr<DemoRegister> demo;
   cDeviceProtocol engine{NoPauses()};
   DeviceProfile profile;
   RegisterTransfers transfers{

@@ -10,7 +10,7 @@
 #include "data/DeviceProfile.h"
 #include "data/FieldReader.h"
 #include "device/RegisterFrame.h"
-#include "device/cDemoRegister.h"
+#include "device/transport/DemoRegister.h"
 #include "device/cDeviceProtocol.h"
 
 namespace {
@@ -67,10 +67,10 @@ std::string ArticleRequest(const ArticleRecord& a, bool initialQty, bool pluLink
 
 class DemoRegisterTest : public ::testing::Test {
  protected:
-  explicit DemoRegisterTest(cDemoRegister::Contents contents = cDemoRegister::Contents::Sample)
+  explicit DemoRegisterTest(DemoRegister::Contents contents = DemoRegister::Contents::Sample)
       : demo(MakeOptions(contents)) {}
-  static cDemoRegister::Options MakeOptions(cDemoRegister::Contents contents) {
-    cDemoRegister::Options options;
+  static DemoRegister::Options MakeOptions(DemoRegister::Contents contents) {
+    DemoRegister::Options options;
     options.contents = contents;
     options.timing = FastTiming();
     options.readPiece = 16;
@@ -83,18 +83,18 @@ class DemoRegisterTest : public ::testing::Test {
     return engine.DeviceTransaction(command, text, reply);
   }
 
-  cDemoRegister demo;
+  DemoRegister demo;
   cDeviceProtocol engine{FastTiming()};
   std::string reply;
 };
 
 class EmptyDemoRegisterTest : public DemoRegisterTest {
  protected:
-  EmptyDemoRegisterTest() : DemoRegisterTest(cDemoRegister::Contents::Empty) {}
+  EmptyDemoRegisterTest() : DemoRegisterTest(DemoRegister::Contents::Empty) {}
 };
 
 TEST_F(DemoRegisterTest, ParameterReplyFillsTheProfile) {
-  cDemoRegister::Profile profile;
+  DemoRegister::Profile profile;
   profile.taxGroupCount = 6;
   profile.departmentCount = 40;
   profile.commodityGroupCount = 15;
@@ -162,7 +162,7 @@ TEST_F(DemoRegisterTest, BadDepartmentRequestsAreRefused) {
 TEST_F(DemoRegisterTest, EveryArticleOfTheSampleCanBeDownloaded) {
   // With and without the initial quantity field: every reply fits a frame.
   for (const bool initialQty : {false, true}) {
-    cDemoRegister::Profile profile = demo.GetProfile();
+    DemoRegister::Profile profile = demo.GetProfile();
     profile.initialQtyEnabled = initialQty;
     demo.SetProfile(profile);
     std::size_t count = 0;
@@ -216,7 +216,7 @@ TEST_F(EmptyDemoRegisterTest, UploadedArticlesReadBackTheSameInAllSixLayouts) {
       for (const bool fractional : {true, false}) {
         SCOPED_TRACE(CFormat("initial %d link %d fractional %d", initialQty, pluLink, fractional));
         demo.RemoveAllArticles();
-        cDemoRegister::Profile profile = demo.GetProfile();
+        DemoRegister::Profile profile = demo.GetProfile();
         profile.initialQtyEnabled = initialQty;
         profile.pluLinkEnabled = pluLink;
         demo.SetProfile(profile);
@@ -253,7 +253,7 @@ TEST_F(EmptyDemoRegisterTest, UploadedArticlesReadBackTheSameInAllSixLayouts) {
 }
 
 TEST_F(EmptyDemoRegisterTest, BadArticleRequestsAreRefused) {
-  cDemoRegister::Profile profile = demo.GetProfile();
+  DemoRegister::Profile profile = demo.GetProfile();
   profile.pluLinkEnabled = 1;
   demo.SetProfile(profile);
   ArticleRecord a = SampleArticle(5, false);
@@ -291,29 +291,29 @@ TEST_F(DemoRegisterTest, ProgrammingAnArticleKeepsItsSales) {
 }
 
 TEST_F(DemoRegisterTest, FaultsAreRidden) {
-  demo.InjectFault(cDemoRegister::Fault::Nak, 2);
+  demo.InjectFault(DemoRegister::Fault::Nak, 2);
   EXPECT_EQ(Transact(0x83, "R2"), 0);
   EXPECT_EQ(reply.substr(0, 9), "R,2,Dairy");
 
   demo.InjectSynBurst(5);
   EXPECT_EQ(Transact(0x83, "R1"), 0);
 
-  demo.InjectFault(cDemoRegister::Fault::CorruptCheck);
+  demo.InjectFault(DemoRegister::Fault::CorruptCheck);
   EXPECT_EQ(Transact(0x83, "R1"), 0);
   EXPECT_EQ(reply.substr(0, 10), "R,1,Bakery");
 
-  demo.InjectFault(cDemoRegister::Fault::StaleSequence);
+  demo.InjectFault(DemoRegister::Fault::StaleSequence);
   EXPECT_EQ(Transact(0x6B, "F"), 0);
   EXPECT_EQ(reply.substr(0, 6), "A,101,");
 
   const auto resetsBefore = demo.GetCounters().resets;
-  demo.InjectFault(cDemoRegister::Fault::Silence);
+  demo.InjectFault(DemoRegister::Fault::Silence);
   EXPECT_EQ(Transact(0x6B, "N"), 0);
   EXPECT_EQ(reply.substr(0, 6), "A,102,");
   EXPECT_EQ(demo.GetCounters().resets, resetsBefore + 1);
 
   // Every request refused: the engine gives up after its credits.
-  demo.InjectFault(cDemoRegister::Fault::Nak, 30);
+  demo.InjectFault(DemoRegister::Fault::Nak, 30);
   reply = "kept";
   EXPECT_EQ(Transact(0x80, ""), 1);
   EXPECT_EQ(reply, "kept");
@@ -321,7 +321,7 @@ TEST_F(DemoRegisterTest, FaultsAreRidden) {
 }
 
 TEST_F(DemoRegisterTest, VanishingRegisterFailsTheExchangeUntilItIsBack) {
-  demo.InjectFault(cDemoRegister::Fault::Vanish);
+  demo.InjectFault(DemoRegister::Fault::Vanish);
   EXPECT_EQ(Transact(0x80, ""), 1);
   EXPECT_FALSE(demo.IsConnected());
   EXPECT_EQ(Transact(0x80, ""), 1);  // at once: nothing attached
@@ -332,9 +332,9 @@ TEST_F(DemoRegisterTest, VanishingRegisterFailsTheExchangeUntilItIsBack) {
 TEST(DemoRegisterConcurrency, ExchangesFromTwoThreadsAreSerialised) {
   DeviceTiming timing = FastTiming();
   timing.exchangeLockWaitMs = 10000;
-  cDemoRegister::Options options;
+  DemoRegister::Options options;
   options.timing = timing;
-  cDemoRegister demo(options);
+  DemoRegister demo(options);
   cDeviceProtocol engine(timing);
   ASSERT_TRUE(engine.Start(&demo));
   const auto worker = [&engine](int department, int& failures) {
@@ -358,7 +358,7 @@ TEST(DemoRegisterConcurrency, ExchangesFromTwoThreadsAreSerialised) {
 }
 
 TEST(DemoRegisterFrames, BrokenRequestIsAnsweredWithNak) {
-  cDemoRegister demo;
+  DemoRegister demo;
   std::uint8_t frame[] = {0x01, 0x24, 0x21, 0x80, 0x05, 0x30, 0x30, 0x3C, 0x3B, 0x03};  // last check character off
   EXPECT_EQ(demo.Write(frame, sizeof frame), sizeof frame);
   std::uint8_t answer[16]{};

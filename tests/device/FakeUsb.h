@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "device/UsbBackend.h"
+#include "device/transport/UsbBackend.h"
 
 class FakeUsbHandle;
 

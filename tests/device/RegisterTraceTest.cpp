@@ -10,7 +10,7 @@
 #include "tests/device/FastTiming.h"
 #include "device/RegisterConnection.h"
 #include "device/RegisterTrace.h"
-#include "device/cDemoRegister.h"
+#include "device/transport/DemoRegister.h"
 
 namespace {
 
@@ -43,20 +43,19 @@ class RegisterTraceTest : public ::testing::Test {
 };
 
 TEST_F(RegisterTraceTest, ExchangesWithFaultsAreTracedLineByLine) {
-  RegisterChoice choice;
-  choice.kind = RegisterChoice::Kind::Demo;
+  RegisterChoice choice = *RegisterChoice::Parse("demo", nullptr);
   choice.tracePath = path.string();
   std::vector<std::string> lines;
   {
     RegisterConnection connection(choice, FastTiming());
     ASSERT_TRUE(connection.TraceProblem().empty());
     ASSERT_TRUE(connection.Start());
-    auto& demo = dynamic_cast<cDemoRegister&>(connection.Transport());
-    demo.InjectFault(cDemoRegister::Fault::Nak);
+    auto& demo = dynamic_cast<DemoRegister&>(connection.Transport());
+    demo.InjectFault(DemoRegister::Fault::Nak);
     demo.InjectSynBurst(2);
     std::string reply;
     ASSERT_EQ(connection.Engine().DeviceTransaction(0x80, "", reply), 0);
-    demo.InjectFault(cDemoRegister::Fault::Silence);
+    demo.InjectFault(DemoRegister::Fault::Silence);
     ASSERT_EQ(connection.Engine().DeviceTransaction(0x83, "R1", reply), 0);
     connection.Trace()->Flush();
     lines = Lines(path);
@@ -104,8 +103,7 @@ TEST_F(RegisterTraceTest, AFileThatCannotBeWrittenIsReportedAndNothingIsTraced) 
   EXPECT_EQ(RegisterTrace::Open("/nonexistent-folder/trace.log", &error), nullptr);
   EXPECT_NE(error.find("/nonexistent-folder/trace.log"), std::string::npos);
 
-  RegisterChoice choice;
-  choice.kind = RegisterChoice::Kind::Demo;
+  RegisterChoice choice = *RegisterChoice::Parse("demo", nullptr);
   choice.tracePath = "/nonexistent-folder/trace.log";
   RegisterConnection connection(choice, FastTiming());
   EXPECT_FALSE(connection.TraceProblem().empty());

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "device/iCOMDriver.h"
+#include "device/transport/iCOMDriver.h"
 
 class ScriptedTransport : public iCOMDriver {
  public:

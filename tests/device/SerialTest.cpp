@@ -14,9 +14,9 @@
 
 #include "device/RegisterFrame.h"
 #include "device/SerialPort.h"
-#include "device/cDemoRegister.h"
+#include "device/transport/DemoRegister.h"
 #include "device/cDeviceProtocol.h"
-#include "device/cSerialLineDriver.h"
+#include "device/transport/SerialLineTransport.h"
 
 namespace {
 
@@ -129,7 +129,7 @@ DeviceTiming LineTiming() {
 TEST(SerialLineDriverTest, CarriesBytesBothWays) {
   PseudoTerminal pty;
   ASSERT_TRUE(pty.Ready());
-  cSerialLineDriver line(pty.Path(), 115200, LineTiming());
+  SerialLineTransport line(pty.Path(), 115200, LineTiming());
   ASSERT_TRUE(line.Open(0));
   EXPECT_TRUE(line.IsConnected());
 
@@ -160,7 +160,7 @@ TEST(SerialLineDriverTest, CarriesBytesBothWays) {
 TEST(SerialLineDriverTest, LostLineAndMissingDevice) {
   PseudoTerminal pty;
   ASSERT_TRUE(pty.Ready());
-  cSerialLineDriver line(pty.Path(), 115200, LineTiming());
+  SerialLineTransport line(pty.Path(), 115200, LineTiming());
   ASSERT_TRUE(line.Open(0));
   pty.CloseMaster();
   std::uint8_t buffer[4];
@@ -169,12 +169,12 @@ TEST(SerialLineDriverTest, LostLineAndMissingDevice) {
   EXPECT_EQ(line.Write(buffer, 1), 0u);
   EXPECT_NE(line.GetLastStatus(), 0u);
 
-  cSerialLineDriver missing("/dev/no-such-register", 115200, LineTiming());
+  SerialLineTransport missing("/dev/no-such-register", 115200, LineTiming());
   EXPECT_FALSE(missing.Open(0));
   EXPECT_FALSE(missing.IsConnected());
   EXPECT_NE(missing.Diagnostic().find("no-such-register"), std::string::npos);
   EXPECT_EQ(missing.Write(buffer, 1), 0u);
-  EXPECT_EQ(missing.GetLastStatus(), cSerialLineDriver::kStatusNotOpen);
+  EXPECT_EQ(missing.GetLastStatus(), SerialLineTransport::kStatusNotOpen);
   missing.Reset();
   EXPECT_FALSE(missing.IsConnected());
 }
@@ -183,9 +183,9 @@ TEST(SerialLineDriverTest, LostLineAndMissingDevice) {
 TEST(SerialLineDriverTest, EngineTalksToARegisterAcrossTheLine) {
   PseudoTerminal pty;
   ASSERT_TRUE(pty.Ready());
-  cDemoRegister::Options options;
+  DemoRegister::Options options;
   options.timing.lineReadTimeoutMs = 5;
-  cDemoRegister demo(options);
+  DemoRegister demo(options);
   std::atomic<bool> running{true};
   std::thread far([&] {
     std::uint8_t buffer[256];
@@ -201,7 +201,7 @@ TEST(SerialLineDriverTest, EngineTalksToARegisterAcrossTheLine) {
     }
   });
   {
-    cSerialLineDriver line(pty.Path(), 115200, LineTiming());
+    SerialLineTransport line(pty.Path(), 115200, LineTiming());
     cDeviceProtocol engine(LineTiming());
     ASSERT_TRUE(engine.Start(&line));
     std::string reply;

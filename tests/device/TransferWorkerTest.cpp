@@ -8,7 +8,7 @@
 
 #include "tests/device/FastTiming.h"
 #include "device/TransferWorker.h"
-#include "device/cDemoRegister.h"
+#include "device/transport/DemoRegister.h"
 #include "device/cDeviceProtocol.h"
 
 namespace {
@@ -51,9 +51,9 @@ TEST(TransferWorker, AnOutsideFlagStopsToo) {
 }
 
 TEST(EngineInterrupt, EndsAnExchangeThatWouldWaitLong) {
-  cDemoRegister::Options options;
+  DemoRegister::Options options;
   options.timing = FastTiming();
-  cDemoRegister demo(options);
+  DemoRegister demo(options);
   DeviceTiming slow = FastTiming();
   slow.replyWaitMs = 5000;  // three silences: 15 s before the exchange gives up
   cDeviceProtocol engine(slow);
@@ -61,7 +61,7 @@ TEST(EngineInterrupt, EndsAnExchangeThatWouldWaitLong) {
   std::string reply;
   ASSERT_EQ(engine.DeviceTransaction(0x80, "", reply), 0);
 
-  demo.InjectFault(cDemoRegister::Fault::Silence);
+  demo.InjectFault(DemoRegister::Fault::Silence);
   std::atomic<int> result{-1};
   std::thread caller([&] {
     std::string text;

@@ -6,12 +6,12 @@
 #include <numeric>
 #include <thread>
 
-#include "device/ClaimRetries.h"
+#include "device/transport/ClaimRetries.h"
 #include "tests/device/FakeUsb.h"
-#include "device/LibusbBackend.h"
+#include "device/transport/LibusbBackend.h"
 #include "device/RegisterFrame.h"
 #include "device/cDeviceProtocol.h"
-#include "device/cICLWDUDriver.h"
+#include "device/transport/cICLWDUDriver.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include "workspace/common/UiText.h"
 #include "workspace/common/WorkbookExchange.h"
 #include "tests/workspace/support/WorkspaceTestConfig.h"
-#include "device/cDemoRegister.h"
+#include "device/transport/DemoRegister.h"
 #include "device/cDeviceProtocol.h"
 
 namespace {
@@ -33,9 +33,9 @@ class ReportsWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     profile.SetForDeviceType();
-    cDemoRegister::Options options;
+    DemoRegister::Options options;
     options.timing = FastTiming();
-    demo = std::make_unique<cDemoRegister>(options);
+    demo = std::make_unique<DemoRegister>(options);
     engine.Start(demo.get());
   }
   void TearDown() override { engine.Stop(); }
@@ -51,7 +51,7 @@ class ReportsWindow : public ::testing::Test {
   TempDir dir;
   ScriptedOperator op;
   DeviceProfile profile;
-  std::unique_ptr<cDemoRegister> demo;
+  std::unique_ptr<DemoRegister> demo;
   cDeviceProtocol engine{FastTiming()};
   RegisterTransfers transfers{
       [this](std::uint16_t c, const std::string& q, std::string& r) { return engine.DeviceTransaction(c, q, r); },

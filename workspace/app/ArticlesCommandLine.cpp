@@ -1,13 +1,19 @@
 #include "workspace/app/ArticlesCommandLine.h"
 
+#include <string_view>
+#include <utility>
+
 #include <functional>
 
 #include <QCommandLineParser>
 #include <QStringList>
 
+#include "workspace/common/ProgramOptions.h"
+
 namespace {
 
-// One row an option: adding an option is adding a row (and its field).
+// What this program does with each option of the common table; names, value
+// names and help texts come from the table.
 struct Option {
   QStringList names;
   const char* valueName;  // nullptr for a switch
@@ -16,6 +22,8 @@ struct Option {
   // Stores one value (or sets the switch); false with the reason in error.
   std::function<bool(ArticlesCommandLine&, const std::string&, std::string*)> apply;
 };
+
+using Apply = std::function<bool(ArticlesCommandLine&, const std::string&, std::string*)>;
 
 auto Switch(bool ArticlesCommandLine::*field) {
   return [field](ArticlesCommandLine& line, const std::string&, std::string*) { return line.*field = true; };
@@ -36,35 +44,36 @@ bool Register(ArticlesCommandLine& line, const std::string& value, std::string* 
   return true;
 }
 
+// The missing-value message and the effect of each option this program takes.
+std::pair<std::string, Apply> Handling(std::string_view name) {
+  if (name == "register") return {"--register needs a value: " + RegisterOptionHelp(), Register};
+  if (name == "trace") {
+    return {"--trace needs the path of the trace file to write",
+            [](ArticlesCommandLine& line, const std::string& value, std::string*) {
+              line.registerChoice.tracePath = value;
+              return true;
+            }};
+  }
+  if (name == "database") return {"--database needs the path of a database file", Text(&ArticlesCommandLine::database)};
+  if (name == "make-sample") {
+    return {"--make-sample needs the path of the database file to write", Text(&ArticlesCommandLine::makeSample)};
+  }
+  if (name == "version") return {{}, Switch(&ArticlesCommandLine::version)};
+  return {{}, Switch(&ArticlesCommandLine::help)};
+}
+
 const std::vector<Option>& Options() {
-  static const std::vector<Option> options = {
-      {{"register"},
-       "CONNECTION",
-       "The register connection: usb (the default), usb:VENDOR:PRODUCT, demo (a built-in register with "
-       "sample contents) or serial:DEVICE[@BAUD].",
-       std::string("--register needs a value: ") + kRegisterOptionHelp,
-       Register},
-      {{"trace"},
-       "FILE",
-       "Write every frame and event of the register link into FILE, one line each with a time stamp.",
-       "--trace needs the path of the trace file to write",
-       [](ArticlesCommandLine& line, const std::string& value, std::string*) {
-         line.registerChoice.tracePath = value;
-         return true;
-       }},
-      {{"database"},
-       "PATH",
-       "Open this database file when the articles window opens.",
-       "--database needs the path of a database file",
-       Text(&ArticlesCommandLine::database)},
-      {{"make-sample"},
-       "PATH",
-       "Write the demo register's departments and articles into a new database file and end.",
-       "--make-sample needs the path of the database file to write",
-       Text(&ArticlesCommandLine::makeSample)},
-      {{"v", "version"}, nullptr, "Show the version and end.", {}, Switch(&ArticlesCommandLine::version)},
-      {{"h", "help"}, nullptr, "Show this text and end.", {}, Switch(&ArticlesCommandLine::help)},
-  };
+  static const std::vector<Option> options = [] {
+    std::vector<Option> rows;
+    for (const ProgramOption& row : OptionsOf(kArticlesProgram)) {
+      QStringList names;
+      if (row.shortName) names << QString(QChar(row.shortName));
+      names << QString::fromUtf8(row.name);
+      auto [missing, apply] = Handling(row.name);
+      rows.push_back({names, row.valueName, row.help, std::move(missing), std::move(apply)});
+    }
+    return rows;
+  }();
   return options;
 }
 

@@ -34,9 +34,7 @@ bool SampleDatabase::Create(const std::string& path, std::string* error, std::si
   std::error_code ec;
   if (std::filesystem::exists(path, ec)) return fail(path + " exists already; it is left as it is");
 
-  RegisterChoice demo;
-  demo.kind = RegisterChoice::Kind::Demo;
-  RegisterConnection connection(demo, DemoPace());
+  RegisterConnection connection(*RegisterChoice::Parse("demo", nullptr), DemoPace());
   if (!connection.Start()) return fail("the demo register did not start");
 
   DeviceProfile profile;

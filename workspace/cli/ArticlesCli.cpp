@@ -18,15 +18,14 @@
 #include "data/DatabaseFile.h"
 #include "device/RegisterConnection.h"
 #include "device/RegisterTransfers.h"
+#include "device/transport/TransportRegistry.h"
 #include "reports/ReportsLogic.h"
+#include "workspace/common/ProgramOptions.h"
 #include "workspace/common/UiText.h"
 
 namespace {
 
-constexpr const char* kUsageText =
-    "usage: articles-cli [--register usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]] [--trace FILE] [--yes]\n"
-    "                    [--timeout SECONDS] COMMAND\n"
-    "       articles-cli --help | --version\n"
+constexpr const char* kCommandsText =
     "  params                                   read and print the register's parameters\n"
     "  download DB [--articles|--departments]   register tables into DB (both by default; DB created if missing)\n"
     "  upload DB [--departments]                articles of DB to the register (its departments instead)\n"
@@ -34,6 +33,29 @@ constexpr const char* kUsageText =
     "  show DB                                  print the article and department lines of DB or a report file\n"
     "--timeout SECONDS ends a command that runs longer (exit status 1); SIGINT and SIGTERM stop a transfer\n"
     "after the exchange in progress, leaving files as they were (exit status 130 and 143).\n";
+
+// The synopsis from the option table (the register's forms from the transport
+// registry), wrapped before 105 columns, then the commands.
+std::string UsageText() {
+  const std::string indent(20, ' ');
+  std::string text = "usage: articles-cli";
+  std::size_t lineStart = 0;
+  for (const ProgramOption& option : OptionsOf(kArticlesCliProgram)) {
+    const std::string_view name = option.name;
+    // --help and --version have their own line, --articles and --departments belong to their commands.
+    if (name == "help" || name == "version" || name == "articles" || name == "departments") continue;
+    std::string item = " [--" + std::string(name);
+    if (option.valueName) item += " " + (name == "register" ? transports::Forms() : std::string(option.valueName));
+    item += "]";
+    if (text.size() - lineStart + item.size() > 104) {
+      text += "\n";
+      lineStart = text.size();
+      text += indent.substr(1);
+    }
+    text += item;
+  }
+  return text + " COMMAND\n       articles-cli --help | --version\n" + kCommandsText;
+}
 
 // After the time limit the command gets this long to wind down before the
 // program ends regardless.
@@ -48,7 +70,7 @@ bool Exists(const std::string& path) {
 
 int ArticlesCli::Usage(const std::string& problem) {
   if (!problem.empty()) std::fprintf(streams_.err, "articles-cli: %s\n", problem.c_str());
-  std::fputs(kUsageText, streams_.err);
+  std::fputs(UsageText().c_str(), streams_.err);
   return kUsage;
 }
 
@@ -58,52 +80,43 @@ std::optional<ArticlesCli::Invocation> ArticlesCli::Parse(const std::vector<std:
     return std::nullopt;
   };
   Invocation call;
-  std::vector<std::string> operands;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsageText, streams_.out);
+  const SplitCommandLine line = SplitArguments(kArticlesCliProgram, args);
+  const std::vector<std::string>& operands = line.operands;
+  for (const GivenOption& given : line.options) {
+    if (!given.option) return usage("unknown option " + given.text);
+    const std::string_view name = given.option->name;
+    const std::string& value = given.text;
+    if (name == "help") {
+      std::fputs(UsageText().c_str(), streams_.out);
       *status = kOk;
       return std::nullopt;
-    } else if (arg == "--version") {
+    } else if (name == "version") {
       std::fputs("articles-cli " ARTICLES_VERSION "\n", streams_.out);
       *status = kOk;
       return std::nullopt;
-    } else if (arg == "--yes" || arg == "-y") {
+    } else if (name == "yes") {
       call.assumeYes = true;
-    } else if (arg == "--register" || arg.starts_with("--register=")) {
-      std::string value;
-      if (arg == "--register") {
-        if (i + 1 >= args.size()) return usage("--register needs a value");
-        value = args[++i];
-      } else {
-        value = arg.substr(11);
-      }
+    } else if (name == "register") {
+      if (given.missing) return usage("--register needs a value");
       std::string error;
       const auto parsed = RegisterChoice::Parse(value, &error);
       if (!parsed) return usage(error);
       call.choice = *parsed;
-    } else if (arg == "--trace" || arg.starts_with("--trace=")) {
-      if (arg == "--trace" && i + 1 >= args.size()) return usage("--trace needs the path of the trace file");
-      call.trace = arg == "--trace" ? args[++i] : arg.substr(8);
-      if (call.trace.empty()) return usage("--trace needs the path of the trace file");
-    } else if (arg == "--timeout" || arg.starts_with("--timeout=")) {
-      if (arg == "--timeout" && i + 1 >= args.size()) return usage("--timeout needs a number of seconds");
-      const std::string value = arg == "--timeout" ? args[++i] : arg.substr(10);
+    } else if (name == "trace") {
+      if (value.empty()) return usage("--trace needs the path of the trace file");
+      call.trace = value;
+    } else if (name == "timeout") {
+      if (given.missing) return usage("--timeout needs a number of seconds");
       char* end = nullptr;
       const unsigned long seconds = std::strtoul(value.c_str(), &end, 10);
       if (value.empty() || *end != '\0' || value[0] == '-' || seconds == 0 || seconds > 1000000) {
         return usage("--timeout needs a whole number of seconds from 1 to 1000000");
       }
       call.timeoutSeconds = static_cast<unsigned>(seconds);
-    } else if (arg == "--articles") {
+    } else if (name == "articles") {
       call.articlesOnly = true;
-    } else if (arg == "--departments") {
+    } else if (name == "departments") {
       call.departmentsOnly = true;
-    } else if (arg.starts_with("-") && arg.size() > 1) {
-      return usage("unknown option " + arg);
-    } else {
-      operands.push_back(arg);
     }
   }
   if (operands.empty()) return usage("no command given");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "workspace/app/ArticlesCommandLine.h"
+#include "workspace/common/ProgramOptions.h"
 
 namespace {
 
@@ -11,7 +12,7 @@ std::optional<ArticlesCommandLine> Parse(std::vector<std::string> args, std::str
 TEST(ArticlesCommandLineTest, UsbByDefault) {
   const auto line = Parse({});
   ASSERT_TRUE(line);
-  EXPECT_EQ(line->registerChoice.kind, RegisterChoice::Kind::Usb);
+  EXPECT_EQ(line->registerChoice.Scheme(), "usb");
   EXPECT_FALSE(line->help);
   EXPECT_TRUE(line->makeSample.empty());
   EXPECT_TRUE(line->database.empty());
@@ -20,16 +21,14 @@ TEST(ArticlesCommandLineTest, UsbByDefault) {
 TEST(ArticlesCommandLineTest, RegisterChoicesWithSpaceOrEquals) {
   auto line = Parse({"--register", "demo"});
   ASSERT_TRUE(line);
-  EXPECT_EQ(line->registerChoice.kind, RegisterChoice::Kind::Demo);
+  EXPECT_EQ(line->registerChoice.Scheme(), "demo");
   line = Parse({"--register=serial:/dev/ttyACM0@9600"});
   ASSERT_TRUE(line);
-  EXPECT_EQ(line->registerChoice.kind, RegisterChoice::Kind::Serial);
-  EXPECT_EQ(line->registerChoice.device, "/dev/ttyACM0");
-  EXPECT_EQ(line->registerChoice.baud, 9600u);
+  EXPECT_EQ(line->registerChoice.Scheme(), "serial");
+  EXPECT_EQ(line->registerChoice.Address(), "serial:/dev/ttyACM0@9600");
   line = Parse({"--register", "usb:1a2b:00FF"});
   ASSERT_TRUE(line);
-  EXPECT_EQ(line->registerChoice.vendor, 0x1a2b);
-  EXPECT_EQ(line->registerChoice.product, 0x00ff);
+  EXPECT_EQ(line->registerChoice.Address(), "usb:1a2b:00ff");
 }
 
 TEST(ArticlesCommandLineTest, JobsAndTheirPaths) {
@@ -55,6 +54,16 @@ TEST(ArticlesCommandLineTest, MistakesAreNamed) {
   // The pictures of the manual are made by a tool of their own.
   EXPECT_FALSE(Parse({"--screenshots", "docs"}, &error));
   EXPECT_NE(ArticlesCommandLine::Usage("articles").find("--register <CONNECTION>"), std::string::npos);
+}
+
+// The help lists every option of the table that articles takes.
+TEST(ArticlesCommandLineTest, HelpFollowsTheOptionTable) {
+  const std::string usage = ArticlesCommandLine::Usage("articles");
+  for (const ProgramOption& option : OptionsOf(kArticlesProgram)) {
+    EXPECT_NE(usage.find("--" + std::string(option.name)), std::string::npos) << option.name;
+    // Qt wraps the help texts; their beginnings stand whole.
+    EXPECT_NE(usage.find(std::string(option.help).substr(0, 20)), std::string::npos) << option.name;
+  }
 }
 
 }  // namespace

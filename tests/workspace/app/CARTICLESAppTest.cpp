@@ -28,7 +28,7 @@ using namespace std::chrono_literals;
 
 ArticlesAppSettings DemoSettings() {
   ArticlesAppSettings settings;
-  settings.registerChoice.kind = RegisterChoice::Kind::Demo;
+  settings.registerChoice = *RegisterChoice::Parse("demo", nullptr);
   settings.timing.afterFramePauseMs = 0;
   settings.timing.startPauseMs = 0;
   settings.timing.stopPollMs = 1;
@@ -87,8 +87,7 @@ TEST(CARTICLESAppTest, AConnectionProblemIsToldOnceAtStartUp) {
   WorkspaceTestConfig config;
   ScriptedOperator op;
   ArticlesAppSettings settings = DemoSettings();
-  settings.registerChoice.kind = RegisterChoice::Kind::Serial;
-  settings.registerChoice.device = "/nonexistent/ttyQB0";
+  settings.registerChoice = *RegisterChoice::Parse("serial:/nonexistent/ttyQB0", nullptr);
   CARTICLESApp app(settings, &op);
   app.StartUp();
   ASSERT_EQ(op.Asked().size(), 1u);

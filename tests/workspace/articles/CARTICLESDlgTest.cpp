@@ -27,7 +27,7 @@
 #include "tests/device/FastTiming.h"
 #include "device/RegisterTransfers.h"
 #include "workspace/common-qt/TransferProgressDialog.h"
-#include "device/cDemoRegister.h"
+#include "device/transport/DemoRegister.h"
 #include "device/cDeviceProtocol.h"
 #include "tests/workspace/support/ScriptedOperator.h"
 #include "tests/data/TempDir.h"
@@ -355,16 +355,16 @@ namespace {
 class SlowRegister {
  public:
   SlowRegister() {
-    cDemoRegister::Options options;
+    DemoRegister::Options options;
     options.timing = FastTiming();
-    demo = std::make_unique<cDemoRegister>(options);
+    demo = std::make_unique<DemoRegister>(options);
     engine.Start(demo.get());
     profile.SetForDeviceType();
   }
   ~SlowRegister() { engine.Stop(); }
 
   DeviceProfile profile;
-  std::unique_ptr<cDemoRegister> demo;
+  std::unique_ptr<DemoRegister> demo;
   cDeviceProtocol engine{FastTiming()};
   RegisterTransfers transfers{[this](std::uint16_t command, const std::string& request, std::string& reply) {
                                 QThread::msleep(3);

@@ -22,7 +22,9 @@
 #include "tests/data/TempDir.h"
 #include "workspace/common/UiText.h"
 #include "tests/workspace/support/WorkspaceTestConfig.h"
-#include "device/cDemoRegister.h"
+#include "device/transport/DemoRegister.h"
+#include "device/transport/TransportRegistry.h"
+#include "workspace/common/ProgramOptions.h"
 #include "device/cDeviceProtocol.h"
 
 namespace {
@@ -54,12 +56,12 @@ ArticleRecord Article(std::uint32_t plu, int fractional) {
 
 class Transfers : public ::testing::Test {
  protected:
-  void StartRegister(cDemoRegister::Contents contents, const cDemoRegister::Profile& registerProfile = {}) {
-    cDemoRegister::Options options;
+  void StartRegister(DemoRegister::Contents contents, const DemoRegister::Profile& registerProfile = {}) {
+    DemoRegister::Options options;
     options.contents = contents;
     options.profile = registerProfile;
     options.timing = FastTiming();
-    demo = std::make_unique<cDemoRegister>(options);
+    demo = std::make_unique<DemoRegister>(options);
     engine.Start(demo.get());
     profile.SetForDeviceType();
   }
@@ -87,7 +89,7 @@ class Transfers : public ::testing::Test {
   TempDir dir;
   ScriptedOperator op;
   DeviceProfile profile;
-  std::unique_ptr<cDemoRegister> demo;
+  std::unique_ptr<DemoRegister> demo;
   cDeviceProtocol engine{FastTiming()};
   std::function<void(int)> beforeRequest;
   int requests = 0;
@@ -100,11 +102,11 @@ class Transfers : public ::testing::Test {
 TEST_F(Transfers, UploadThenDownloadGivesBackEveryFieldTheRegisterCarries) {
   for (int switches = 0; switches < 4; ++switches) {
     SCOPED_TRACE(switches);
-    cDemoRegister::Profile registerProfile;
+    DemoRegister::Profile registerProfile;
     registerProfile.initialQtyEnabled = switches & 1;
     registerProfile.pluLinkEnabled = (switches >> 1) & 1;
     engine.Stop();
-    StartRegister(cDemoRegister::Contents::Empty, registerProfile);
+    StartRegister(DemoRegister::Contents::Empty, registerProfile);
     ASSERT_TRUE(transfers.ReadDeviceParameters());
     ASSERT_EQ(profile.initialQtyEnabled, registerProfile.initialQtyEnabled);
 
@@ -159,7 +161,7 @@ TEST_F(Transfers, UploadThenDownloadGivesBackEveryFieldTheRegisterCarries) {
 }
 
 TEST_F(Transfers, DepartmentsGoUpAndComeBack) {
-  StartRegister(cDemoRegister::Contents::Sample);
+  StartRegister(DemoRegister::Contents::Sample);
   ASSERT_TRUE(transfers.ReadDeviceParameters());
   const std::string path = MakeDatabase("shop.db", {});
   {
@@ -203,7 +205,7 @@ TEST_F(Transfers, DepartmentsGoUpAndComeBack) {
 }
 
 TEST_F(Transfers, DownloadClearsEveryOldArticleAndKeepsABackup) {
-  StartRegister(cDemoRegister::Contents::Empty);
+  StartRegister(DemoRegister::Contents::Empty);
   for (std::uint32_t plu = 1; plu <= 5; ++plu) demo->PutArticle(Article(plu, 0));
   ASSERT_TRUE(transfers.ReadDeviceParameters());
 
@@ -234,7 +236,7 @@ TEST_F(Transfers, DownloadClearsEveryOldArticleAndKeepsABackup) {
 }
 
 TEST_F(Transfers, BeforeAnyTransferTheStatusLineClaimsNone) {
-  StartRegister(cDemoRegister::Contents::Sample);
+  StartRegister(DemoRegister::Contents::Sample);
   op.QueueAnswer(Answer::No);  // no opening download
   window.OnInitDialog(true);
   EXPECT_EQ(window.Controls().statusText, "Register attached: " + UiText("DV_1"));
@@ -242,7 +244,7 @@ TEST_F(Transfers, BeforeAnyTransferTheStatusLineClaimsNone) {
 }
 
 TEST_F(Transfers, TheDownloadQuestionNamesTheTablesThatGo) {
-  StartRegister(cDemoRegister::Contents::Sample);
+  StartRegister(DemoRegister::Contents::Sample);
   ASSERT_TRUE(transfers.ReadDeviceParameters());
   struct Case {
     ViewMode view;
@@ -265,12 +267,12 @@ TEST_F(Transfers, TheDownloadQuestionNamesTheTablesThatGo) {
 }
 
 TEST_F(Transfers, TheOpeningDownloadIsOfferedAgainAfterAFailure) {
-  StartRegister(cDemoRegister::Contents::Sample);
+  StartRegister(DemoRegister::Contents::Sample);
   int overwriteQuestions = 0;
   op.onAsk = [&](const AskedQuestion& q) {
     // The first download meets a register that refuses every frame.
     if (q.text.rfind(UiText("MSG_DBOVERWIRTE_ATTENTION"), 0) == 0 && ++overwriteQuestions == 1) {
-      demo->InjectFault(cDemoRegister::Fault::Nak, 30);
+      demo->InjectFault(DemoRegister::Fault::Nak, 30);
     }
   };
   const std::string path = dir.File("opening.db");
@@ -300,7 +302,7 @@ TEST_F(Transfers, TheOpeningDownloadIsOfferedAgainAfterAFailure) {
 }
 
 TEST_F(Transfers, InterruptedDownloadsLeaveTheOriginalAndARetryKeepsItAsTheBackup) {
-  StartRegister(cDemoRegister::Contents::Sample);
+  StartRegister(DemoRegister::Contents::Sample);
   ASSERT_TRUE(transfers.ReadDeviceParameters());
   std::vector<ArticleRecord> original;
   for (std::uint32_t plu = 500; plu < 520; ++plu) original.push_back(Article(plu, 1));
@@ -314,7 +316,7 @@ TEST_F(Transfers, InterruptedDownloadsLeaveTheOriginalAndARetryKeepsItAsTheBacku
   for (int attempt = 0; attempt < 2; ++attempt) {
     SCOPED_TRACE(attempt);
     beforeRequest = [&](int n) {
-      if (n == 5 + attempt) demo->InjectFault(cDemoRegister::Fault::Vanish);
+      if (n == 5 + attempt) demo->InjectFault(DemoRegister::Fault::Vanish);
     };
     requests = 0;
     op.QueueFile(path);
@@ -342,7 +344,7 @@ TEST_F(Transfers, InterruptedDownloadsLeaveTheOriginalAndARetryKeepsItAsTheBacku
 }
 
 TEST_F(Transfers, ADownloadIntoAReadOnlyFileIsRefusedWithAReason) {
-  StartRegister(cDemoRegister::Contents::Sample);
+  StartRegister(DemoRegister::Contents::Sample);
   ASSERT_TRUE(transfers.ReadDeviceParameters());
   const std::string path = MakeDatabase("ro.db", {Article(1, 0)});
   const auto before = ReadBytes(path);
@@ -371,11 +373,11 @@ void StopAt(DirectTaskRunner& runner, std::string what, std::uint64_t count) {
 }  // namespace
 
 TEST_F(Transfers, ARegisterThatFailsHalfWayLeavesTheFileAsItWas) {
-  StartRegister(cDemoRegister::Contents::Sample);
+  StartRegister(DemoRegister::Contents::Sample);
   ASSERT_TRUE(transfers.ReadDeviceParameters());
   // The request for article 21 goes unanswered until the exchange gives up.
   beforeRequest = [&](int n) {
-    if (n == 21) demo->InjectFault(cDemoRegister::Fault::Vanish);
+    if (n == 21) demo->InjectFault(DemoRegister::Fault::Vanish);
   };
   DirectTaskRunner runner;
   window.SetTaskRunner(&runner);
@@ -420,7 +422,7 @@ TEST_F(Transfers, ARegisterThatFailsHalfWayLeavesTheFileAsItWas) {
   window.SetTaskRunner(nullptr);
 
   // A refused article (a link to a PLU the register does not have) stops the upload there.
-  cDemoRegister::Profile linked;
+  DemoRegister::Profile linked;
   linked.pluLinkEnabled = 1;
   demo->SetProfile(linked);
   demo->RemoveAllArticles();
@@ -441,7 +443,7 @@ TEST_F(Transfers, ARegisterThatFailsHalfWayLeavesTheFileAsItWas) {
 }
 
 TEST_F(Transfers, OnlyArticlesInUseAreListedUploadedAndShown) {
-  StartRegister(cDemoRegister::Contents::Sample);
+  StartRegister(DemoRegister::Contents::Sample);
   ReportsLogic reports(op, profile, &transfers);
   reports.OnInitDialog(true);
   const std::string report = dir.File("report.db");
@@ -512,10 +514,10 @@ TEST_F(Transfers, OnlyArticlesInUseAreListedUploadedAndShown) {
 TEST_F(Transfers, ReportDownloadAndReopen) {
   for (int initial = 0; initial < 2; ++initial) {
     SCOPED_TRACE(initial);
-    cDemoRegister::Profile registerProfile;
+    DemoRegister::Profile registerProfile;
     registerProfile.initialQtyEnabled = initial;
     engine.Stop();
-    StartRegister(cDemoRegister::Contents::Sample, registerProfile);
+    StartRegister(DemoRegister::Contents::Sample, registerProfile);
     ReportsLogic reports(op, profile, &transfers);
     reports.OnInitDialog(true);
     ASSERT_TRUE(reports.DownloadEnabled());
@@ -563,7 +565,7 @@ TEST_F(Transfers, ReportDownloadAndReopen) {
 }
 
 TEST_F(Transfers, AReportDownloadThatFailsHalfWayKeepsWhatCameAndStillReadsTheDepartments) {
-  StartRegister(cDemoRegister::Contents::Sample);
+  StartRegister(DemoRegister::Contents::Sample);
   ReportsLogic reports(op, profile, &transfers);
   reports.OnInitDialog(true);
   ASSERT_EQ(profile.departmentCount, 8u);
@@ -571,8 +573,8 @@ TEST_F(Transfers, AReportDownloadThatFailsHalfWayKeepsWhatCameAndStillReadsTheDe
   const std::string error = UiText("MSG_DEVICE_ERROR_MSG") + "  -  ";
   const std::string stopped = " before the register stopped answering";
   // One request refused until the exchange gives up, or a register that goes away.
-  const auto refuse = [&] { demo->InjectFault(cDemoRegister::Fault::Nak, cDeviceProtocol::kCredits); };
-  const auto vanish = [&] { demo->InjectFault(cDemoRegister::Fault::Vanish); };
+  const auto refuse = [&] { demo->InjectFault(DemoRegister::Fault::Nak, cDeviceProtocol::kCredits); };
+  const auto vanish = [&] { demo->InjectFault(DemoRegister::Fault::Vanish); };
   const struct {
     const char* name;
     int request;  // counted from the first article request
@@ -640,8 +642,8 @@ TEST_F(Transfers, AReportDownloadThatFailsHalfWayKeepsWhatCameAndStillReadsTheDe
   cli.SetRequestHook([](RegisterConnection& connection, int request) {
     // The parameter read is request 1: the sixth article request is 7.
     if (request == 7) {
-      dynamic_cast<cDemoRegister&>(connection.Transport())
-          .InjectFault(cDemoRegister::Fault::Nak, cDeviceProtocol::kCredits);
+      dynamic_cast<DemoRegister&>(connection.Transport())
+          .InjectFault(DemoRegister::Fault::Nak, cDeviceProtocol::kCredits);
     }
   });
   const std::string cliReport = dir.File("cli-report.db");
@@ -658,7 +660,7 @@ TEST_F(Transfers, AReportDownloadThatFailsHalfWayKeepsWhatCameAndStillReadsTheDe
 }
 
 TEST_F(Transfers, ReportViewLines) {
-  StartRegister(cDemoRegister::Contents::Empty);
+  StartRegister(DemoRegister::Contents::Empty);
   ArticleRecord a = Article(7, 1);
   a.STOCKQTY = kNotControlledWhole;
   a.INITQTY = 12.5;
@@ -725,8 +727,24 @@ TEST_F(Transfers, CommandLineTool) {
   std::fclose(err);
 }
 
+// --help is made from the option table and the transport registry.
+TEST(CommandLineHelp, NamesEveryOptionAndEveryRegisterForm) {
+  std::FILE* out = std::tmpfile();
+  ArticlesCli cli({stdin, out, stderr, false});
+  EXPECT_EQ(cli.Run({"--help"}), 0);
+  std::rewind(out);
+  std::string help;
+  char buffer[4096];
+  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, out)) help.append(buffer, n);
+  std::fclose(out);
+  for (const ProgramOption& option : OptionsOf(kArticlesCliProgram)) {
+    EXPECT_NE(help.find("--" + std::string(option.name)), std::string::npos) << option.name;
+  }
+  EXPECT_NE(help.find("[--register " + transports::Forms() + "]"), std::string::npos);
+}
+
 TEST_F(Transfers, AFileCutShortOpensAndTheWindowAndTheToolSayWhatItLacks) {
-  StartRegister(cDemoRegister::Contents::Empty);
+  StartRegister(DemoRegister::Contents::Empty);
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
   const auto run = [&](std::vector<std::string> args) {
@@ -842,7 +860,7 @@ TEST_F(Transfers, CommandLineToolOnReadOnlyFilesAndAFullDisk) {
 }
 
 TEST_F(Transfers, ACancelledDownloadLeavesTheFileByteForByteWhereverItStops) {
-  StartRegister(cDemoRegister::Contents::Sample);
+  StartRegister(DemoRegister::Contents::Sample);
   ASSERT_TRUE(transfers.ReadDeviceParameters());
   std::vector<ArticleRecord> original;
   for (std::uint32_t plu = 500; plu < 520; ++plu) original.push_back(Article(plu, 0));
@@ -889,7 +907,7 @@ TEST_F(Transfers, ACancelledDownloadLeavesTheFileByteForByteWhereverItStops) {
 }
 
 TEST_F(Transfers, ACancelledUploadSaysHowMuchTheRegisterGot) {
-  StartRegister(cDemoRegister::Contents::Empty);
+  StartRegister(DemoRegister::Contents::Empty);
   ASSERT_TRUE(transfers.ReadDeviceParameters());
   std::vector<ArticleRecord> articles;
   for (std::uint32_t plu = 1; plu <= 30; ++plu) articles.push_back(Article(plu, 0));
@@ -925,7 +943,7 @@ TEST_F(Transfers, ACancelledUploadSaysHowMuchTheRegisterGot) {
 }
 
 TEST_F(Transfers, ACancelledReportDownloadLeavesNoFile) {
-  StartRegister(cDemoRegister::Contents::Sample);
+  StartRegister(DemoRegister::Contents::Sample);
   ReportsLogic reports(op, profile, &transfers);
   DirectTaskRunner runner;
   reports.SetTaskRunner(&runner);
@@ -1018,9 +1036,9 @@ TEST_F(Transfers, TheConsoleToolStopsOnASignalAndAtItsTimeLimitLeavingTheFile) {
 }
 
 TEST_F(Transfers, ARegisterPluggedInLaterTellsItsLimitsBeforeTheFirstTransfer) {
-  cDemoRegister::Profile another;
+  DemoRegister::Profile another;
   another.departmentCount = 12;
-  StartRegister(cDemoRegister::Contents::Sample, another);
+  StartRegister(DemoRegister::Contents::Sample, another);
   window.OnInitDialog(false);
   window.OnRegisterChanged(true);
   const std::string path = MakeDatabase("shop.db", {Article(5, 0)});

@@ -18,7 +18,7 @@
 #include "tests/data/TempDir.h"
 #include "workspace/common/WorkbookExchange.h"
 #include "tests/workspace/support/WorkspaceTestConfig.h"
-#include "device/cDemoRegister.h"
+#include "device/transport/DemoRegister.h"
 #include "device/cDeviceProtocol.h"
 
 namespace {
@@ -303,9 +303,9 @@ TEST_F(Workbooks, ADatabaseMadeInThisSessionIsKeptBeforeAnImport) {
 
 TEST_F(Workbooks, ReportExportCarriesTheSalesFigures) {
   const DeviceTiming timing = FastTiming();
-  cDemoRegister::Options options;
+  DemoRegister::Options options;
   options.timing = timing;
-  cDemoRegister demo(options);
+  DemoRegister demo(options);
   cDeviceProtocol engine(timing);
   engine.Start(&demo);
   RegisterTransfers transfers(

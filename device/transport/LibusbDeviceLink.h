@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "device/LibusbContext.h"
-#include "device/UsbDeviceLink.h"
+#include "device/transport/LibusbContext.h"
+#include "device/transport/UsbDeviceLink.h"
 
 class LibusbDeviceLink : public UsbDeviceLink {
  public:

@@ -1,9 +1,9 @@
-#include "device/LibusbBackend.h"
+#include "device/transport/LibusbBackend.h"
 
 #include <sys/time.h>
 
 #include "data/CFormat.h"
-#include "device/LibusbDeviceLink.h"
+#include "device/transport/LibusbDeviceLink.h"
 
 namespace {
 constexpr std::uint8_t kOutEndpoint = 0x03;

@@ -19,9 +19,10 @@
 #include "device/DeviceTiming.h"
 #include "data/Records.h"
 #include "device/RegisterTrace.h"
-#include "device/iCOMDriver.h"
+#include "device/transport/TransportRegistry.h"
+#include "device/transport/iCOMDriver.h"
 
-class cDemoRegister : public iCOMDriver {
+class DemoRegister : public iCOMDriver {
  public:
   // The register's own limits and switches, as its parameter reply reports them.
   struct Profile {
@@ -66,13 +67,16 @@ class cDemoRegister : public iCOMDriver {
 
   static constexpr std::uint32_t kMaxPlu = 99999;
   static constexpr std::uint32_t kStatusDetached = 1;
+  static constexpr std::uint32_t kStatusClosed = 2;
   static constexpr std::uint8_t kCommandParameters = 0x80;
   static constexpr std::uint8_t kCommandDepartment = 0x83;
   static constexpr std::uint8_t kCommandArticle = 0x6B;
+  // --register demo
+  static const TransportScheme kScheme;
 
   // Sample contents and the default profile.
-  cDemoRegister();
-  explicit cDemoRegister(const Options& options);
+  DemoRegister();
+  explicit DemoRegister(const Options& options);
 
   bool Open(std::uint32_t portIndex) override;
   void Close() override;

@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "device/ClaimRetries.h"
-#include "device/LibusbContext.h"
-#include "device/UsbBackend.h"
+#include "device/transport/ClaimRetries.h"
+#include "device/transport/LibusbContext.h"
+#include "device/transport/UsbBackend.h"
 
 class LibusbBackend : public UsbBackend {
  public:

@@ -11,9 +11,10 @@
 
 #include "device/DeviceTiming.h"
 #include "device/RegisterTrace.h"
-#include "device/TransferStatus.h"
-#include "device/UsbBackend.h"
-#include "device/iCOMDriver.h"
+#include "device/transport/TransferStatus.h"
+#include "device/transport/TransportRegistry.h"
+#include "device/transport/UsbBackend.h"
+#include "device/transport/iCOMDriver.h"
 
 class cICLWDUDriver : public iCOMDriver {
  public:
@@ -29,6 +30,9 @@ class cICLWDUDriver : public iCOMDriver {
   // transfer and lose the packet. What does not fit is handed out by the next
   // Read. This size stands in when the device names none.
   static constexpr std::uint32_t kDefaultPacketSize = 64;
+  // --register usb: the first register that appears; usb:VENDOR:PRODUCT: only that device.
+  static const TransportScheme kAnyScheme;
+  static const TransportScheme kDeviceScheme;
 
   // Starts the library at once, so that IsConnected is meaningful from the start.
   explicit cICLWDUDriver(std::unique_ptr<UsbBackend> backend, const DeviceTiming& timing = {});
@@ -44,7 +48,7 @@ class cICLWDUDriver : public iCOMDriver {
   void SetTrace(RegisterTrace* trace) override { trace_ = trace; }
 
   // What the programs can show about the link: why no register is usable, or empty.
-  std::string Diagnostic() const;
+  std::string Diagnostic() const override;
 
  private:
   void StartLibrary();

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "device/cDemoRegister.h"
+#include "device/transport/DemoRegister.h"
 
 namespace {
 
@@ -111,7 +111,7 @@ std::int64_t Ean13(std::int64_t twelveDigits) {
 
 }  // namespace
 
-void cDemoRegister::FillSample() {
+void DemoRegister::FillSample() {
   SampleNumbers random;
   for (std::uint32_t d = 0; d < 8 && d < profile_.departmentCount; ++d) {
     const SampleDepartment& sample = kDepartments[d];

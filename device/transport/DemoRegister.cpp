@@ -1,4 +1,4 @@
-#include "device/cDemoRegister.h"
+#include "device/transport/DemoRegister.h"
 
 #include <algorithm>
 #include <charconv>
@@ -66,22 +66,22 @@ bool PrintableName(std::string_view name) {
 
 }  // namespace
 
-cDemoRegister::cDemoRegister() : cDemoRegister(Options{}) {}
+DemoRegister::DemoRegister() : DemoRegister(Options{}) {}
 
-cDemoRegister::cDemoRegister(const Options& options)
+DemoRegister::DemoRegister(const Options& options)
     : readPiece_(std::max<std::size_t>(options.readPiece, 1)), timing_(options.timing), profile_(options.profile) {
   profile_.departmentCount = std::min<std::uint32_t>(profile_.departmentCount, 200);
   for (std::uint32_t n = 1; n <= 200; ++n) departments_[n - 1] = DefaultDepartment(n, 'B');
   if (options.contents == Contents::Sample) FillSample();
 }
 
-bool cDemoRegister::Open(std::uint32_t) {
+bool DemoRegister::Open(std::uint32_t) {
   std::lock_guard lock(mutex_);
   closed_ = false;
   return connected_;
 }
 
-void cDemoRegister::Close() {
+void DemoRegister::Close() {
   {
     std::lock_guard lock(mutex_);
     closed_ = true;
@@ -89,21 +89,21 @@ void cDemoRegister::Close() {
   outputReady_.notify_all();
 }
 
-bool cDemoRegister::IsConnected() {
+bool DemoRegister::IsConnected() {
   std::lock_guard lock(mutex_);
-  return connected_;
+  return connected_ && !closed_;
 }
 
-std::uint32_t cDemoRegister::GetLastStatus() {
+std::uint32_t DemoRegister::GetLastStatus() {
   std::lock_guard lock(mutex_);
   return lastStatus_;
 }
 
-std::uint32_t cDemoRegister::Write(const std::uint8_t* data, std::uint32_t length) {
+std::uint32_t DemoRegister::Write(const std::uint8_t* data, std::uint32_t length) {
   {
     std::lock_guard lock(mutex_);
-    if (!connected_ || data == nullptr) {
-      lastStatus_ = kStatusDetached;
+    if (!connected_ || closed_ || data == nullptr) {
+      lastStatus_ = closed_ ? kStatusClosed : kStatusDetached;
       return 0;
     }
     lastStatus_ = 0;
@@ -114,12 +114,13 @@ std::uint32_t cDemoRegister::Write(const std::uint8_t* data, std::uint32_t lengt
   return length;
 }
 
-std::uint32_t cDemoRegister::Read(std::uint8_t* buffer, std::uint32_t capacity) {
+std::uint32_t DemoRegister::Read(std::uint8_t* buffer, std::uint32_t capacity) {
   std::unique_lock lock(mutex_);
   if (buffer == nullptr || capacity == 0) return 0;
   outputReady_.wait_for(lock, std::chrono::milliseconds(timing_.lineReadTimeoutMs),
                         [this] { return closed_ || !connected_ || !output_.empty(); });
-  if (!connected_ || output_.empty()) return 0;
+  // A closed register hands out nothing, like a transport that let go of its line.
+  if (!connected_ || closed_ || output_.empty()) return 0;
   auto& piece = output_.front();
   const std::size_t count = std::min<std::size_t>(capacity, piece.size());
   std::copy_n(piece.begin(), count, buffer);
@@ -128,7 +129,7 @@ std::uint32_t cDemoRegister::Read(std::uint8_t* buffer, std::uint32_t capacity) 
   return static_cast<std::uint32_t>(count);
 }
 
-void cDemoRegister::Reset() {
+void DemoRegister::Reset() {
   {
     std::lock_guard lock(mutex_);
     if (!connected_) return;  // nothing there to reset
@@ -140,17 +141,17 @@ void cDemoRegister::Reset() {
     trace->Record(RegisterTrace::Event::Reset, {}, "demo register: pending bytes dropped");
 }
 
-void cDemoRegister::InjectFault(Fault fault, unsigned times) {
+void DemoRegister::InjectFault(Fault fault, unsigned times) {
   std::lock_guard lock(mutex_);
   for (unsigned i = 0; i < times; ++i) faults_.push_back(fault);
 }
 
-void cDemoRegister::InjectSynBurst(unsigned syns) {
+void DemoRegister::InjectSynBurst(unsigned syns) {
   std::lock_guard lock(mutex_);
   synBurst_ += syns;
 }
 
-void cDemoRegister::Detach() {
+void DemoRegister::Detach() {
   {
     std::lock_guard lock(mutex_);
     connected_ = false;
@@ -160,46 +161,46 @@ void cDemoRegister::Detach() {
   outputReady_.notify_all();
 }
 
-void cDemoRegister::Attach() {
+void DemoRegister::Attach() {
   std::lock_guard lock(mutex_);
   connected_ = true;
 }
 
-cDemoRegister::Profile cDemoRegister::GetProfile() const {
+DemoRegister::Profile DemoRegister::GetProfile() const {
   std::lock_guard lock(mutex_);
   return profile_;
 }
 
-void cDemoRegister::SetProfile(const Profile& profile) {
+void DemoRegister::SetProfile(const Profile& profile) {
   std::lock_guard lock(mutex_);
   profile_ = profile;
   profile_.departmentCount = std::min<std::uint32_t>(profile_.departmentCount, 200);
 }
 
-cDemoRegister::Counters cDemoRegister::GetCounters() const {
+DemoRegister::Counters DemoRegister::GetCounters() const {
   std::lock_guard lock(mutex_);
   return counters_;
 }
 
-std::size_t cDemoRegister::ArticleCount() const {
+std::size_t DemoRegister::ArticleCount() const {
   std::lock_guard lock(mutex_);
   return articles_.size();
 }
 
-std::optional<ArticleRecord> cDemoRegister::Article(std::uint32_t plu) const {
+std::optional<ArticleRecord> DemoRegister::Article(std::uint32_t plu) const {
   std::lock_guard lock(mutex_);
   const auto found = articles_.find(plu);
   if (found == articles_.end()) return std::nullopt;
   return found->second;
 }
 
-std::optional<DepartmentRecord> cDemoRegister::Department(std::uint32_t number) const {
+std::optional<DepartmentRecord> DemoRegister::Department(std::uint32_t number) const {
   std::lock_guard lock(mutex_);
   if (number == 0 || number > profile_.departmentCount) return std::nullopt;
   return departments_[number - 1];
 }
 
-void cDemoRegister::PutArticle(const ArticleRecord& article) {
+void DemoRegister::PutArticle(const ArticleRecord& article) {
   std::lock_guard lock(mutex_);
   ArticleRecord stored = article;
   TerminateName(stored.NAME);
@@ -207,19 +208,19 @@ void cDemoRegister::PutArticle(const ArticleRecord& article) {
   articles_[stored.PLUNO] = stored;
 }
 
-void cDemoRegister::RemoveAllArticles() {
+void DemoRegister::RemoveAllArticles() {
   std::lock_guard lock(mutex_);
   articles_.clear();
   cursor_.reset();
 }
 
-bool cDemoRegister::ValidTaxLetter(char letter) const {
+bool DemoRegister::ValidTaxLetter(char letter) const {
   const std::size_t position = kTaxLetters.find(letter);
   return position != std::string_view::npos && position < profile_.taxGroupCount;
 }
 
 // Takes every complete request frame from the input; called with the lock held.
-void cDemoRegister::TakeInput() {
+void DemoRegister::TakeInput() {
   for (;;) {
     const auto soh = std::find(input_.begin(), input_.end(), RegisterFrame::kSOH);
     input_.erase(input_.begin(), soh);  // line noise before a frame
@@ -254,7 +255,7 @@ void cDemoRegister::TakeInput() {
   }
 }
 
-void cDemoRegister::Respond(std::uint8_t sequence, std::uint8_t command, std::string_view text) {
+void DemoRegister::Respond(std::uint8_t sequence, std::uint8_t command, std::string_view text) {
   std::optional<Fault> fault;
   if (!faults_.empty()) {
     fault = faults_.front();
@@ -297,9 +298,9 @@ void cDemoRegister::Respond(std::uint8_t sequence, std::uint8_t command, std::st
   previousSequence_ = sequence;
 }
 
-void cDemoRegister::QueueByte(std::uint8_t byte) { output_.push_back({byte}); }
+void DemoRegister::QueueByte(std::uint8_t byte) { output_.push_back({byte}); }
 
-void cDemoRegister::QueueFrame(const std::vector<std::uint8_t>& frame) {
+void DemoRegister::QueueFrame(const std::vector<std::uint8_t>& frame) {
   const std::size_t piece = std::max<std::size_t>(1, std::min(readPiece_, (frame.size() + 1) / 2));
   for (std::size_t at = 0; at < frame.size(); at += piece) {
     const std::size_t end = std::min(frame.size(), at + piece);
@@ -308,7 +309,7 @@ void cDemoRegister::QueueFrame(const std::vector<std::uint8_t>& frame) {
   }
 }
 
-cDemoRegister::Answer cDemoRegister::Carry(std::uint8_t command, std::string_view text) {
+DemoRegister::Answer DemoRegister::Carry(std::uint8_t command, std::string_view text) {
   switch (command) {
     case kCommandParameters: return Parameters();
     case kCommandDepartment:
@@ -324,7 +325,7 @@ cDemoRegister::Answer cDemoRegister::Carry(std::uint8_t command, std::string_vie
   }
 }
 
-cDemoRegister::Answer cDemoRegister::Parameters() const {
+DemoRegister::Answer DemoRegister::Parameters() const {
   // Positions counted from 1; those the programs read are marked.
   const std::uint32_t values[] = {
       1,                       // 1 register model
@@ -364,7 +365,7 @@ cDemoRegister::Answer cDemoRegister::Parameters() const {
   return {text, false};
 }
 
-cDemoRegister::Answer cDemoRegister::ReadDepartment(std::string_view text) const {
+DemoRegister::Answer DemoRegister::ReadDepartment(std::string_view text) const {
   const auto number = InRange(text, 1, profile_.departmentCount);
   if (!number) return {"", true};
   const DepartmentRecord& d = departments_[static_cast<std::size_t>(*number - 1)];
@@ -376,7 +377,7 @@ cDemoRegister::Answer cDemoRegister::ReadDepartment(std::string_view text) const
 }
 
 // "%d,%s\n%c%2.2f,%d,%d,%d,%d,%d,%d,%2.2f,%2.2f" after the P.
-cDemoRegister::Answer cDemoRegister::ProgramDepartment(std::string_view text) {
+DemoRegister::Answer DemoRegister::ProgramDepartment(std::string_view text) {
   const Answer refused{"", true};
   const std::size_t comma = text.find(',');
   const std::size_t newline = text.find('\n');
@@ -416,7 +417,7 @@ cDemoRegister::Answer cDemoRegister::ProgramDepartment(std::string_view text) {
   return {"", false};
 }
 
-std::string cDemoRegister::ArticleReply(const ArticleRecord& a) const {
+std::string DemoRegister::ArticleReply(const ArticleRecord& a) const {
   const char* quantity = a.OPT_FRACT_QTY != 0 ? "%.3f" : "%.0f";
   std::string text =
       CFormat("A,%u,0,%c,%.2f,%.2f,%.3f,%.3f,%.2f,%.2f,%s\n%.13lld,%d,%d,", a.PLUNO, a.TAX_GROUP, a.SING_PRICE,
@@ -429,7 +430,7 @@ std::string cDemoRegister::ArticleReply(const ArticleRecord& a) const {
   return text;
 }
 
-cDemoRegister::Answer cDemoRegister::NextArticle(bool first) {
+DemoRegister::Answer DemoRegister::NextArticle(bool first) {
   auto next = articles_.end();
   if (first || !cursor_) {
     next = first ? articles_.begin() : articles_.end();
@@ -447,7 +448,7 @@ cDemoRegister::Answer cDemoRegister::NextArticle(bool first) {
 // "%c%d,%2.2f,%2.2f,%s\n%.13lld,%d,%d,<stock>[,<initial>],%d,%d,%d,%d[,%d]" after
 // the P. Which of the six layouts comes is the register's own setting, as the
 // programs learn it from the parameter reply.
-cDemoRegister::Answer cDemoRegister::ProgramArticle(std::string_view text) {
+DemoRegister::Answer DemoRegister::ProgramArticle(std::string_view text) {
   const Answer refused{"", true};
   const std::size_t newline = text.find('\n');
   if (text.size() < 2 || newline == std::string_view::npos || !ValidTaxLetter(text[0])) return refused;
@@ -516,3 +517,25 @@ cDemoRegister::Answer cDemoRegister::ProgramArticle(std::string_view text) {
   articles_[key] = a;
   return {"", false};
 }
+
+namespace {
+
+class DemoAddress : public TransportAddress {
+ public:
+  std::string_view Scheme() const override { return "demo"; }
+  std::string Text() const override { return "demo"; }
+  std::string Describe() const override { return "the built-in demo register"; }
+  std::unique_ptr<iCOMDriver> MakeTransport(const DeviceTiming& timing) const override {
+    DemoRegister::Options options;
+    options.timing = timing;
+    return std::make_unique<DemoRegister>(options);
+  }
+};
+
+std::shared_ptr<const TransportAddress> ParseDemo(std::string_view, std::string*) {
+  return std::make_shared<DemoAddress>();
+}
+
+}  // namespace
+
+const TransportScheme DemoRegister::kScheme = {"demo", "demo", false, ParseDemo};

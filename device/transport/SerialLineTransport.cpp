@@ -1,4 +1,4 @@
-#include "device/cSerialLineDriver.h"
+#include "device/transport/SerialLineTransport.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -8,27 +8,28 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
-#include "device/BaudRate.h"
+#include "device/transport/BaudRate.h"
 #include "data/CFormat.h"
 
-cSerialLineDriver::cSerialLineDriver(std::string devicePath, std::uint32_t baud, const DeviceTiming& timing)
+SerialLineTransport::SerialLineTransport(std::string devicePath, std::uint32_t baud, const DeviceTiming& timing)
     : path_(std::move(devicePath)), baud_(baud), timing_(timing) {}
 
-cSerialLineDriver::~cSerialLineDriver() { Close(); }
+SerialLineTransport::~SerialLineTransport() { Close(); }
 
-std::shared_ptr<FileDescriptor> cSerialLineDriver::CurrentLine() const {
+std::shared_ptr<FileDescriptor> SerialLineTransport::CurrentLine() const {
   std::lock_guard lock(lineMutex_);
   return line_;
 }
 
-std::string cSerialLineDriver::Diagnostic() const {
+std::string SerialLineTransport::Diagnostic() const {
   std::lock_guard lock(lineMutex_);
   return diagnostic_;
 }
 
-bool cSerialLineDriver::OpenLine() {
+bool SerialLineTransport::OpenLine() {
   const auto problem = [this](const char* what) {
     const std::string text = CFormat("%s: %s (%s)", path_.c_str(), what, std::strerror(errno));
     std::lock_guard lock(lineMutex_);
@@ -71,7 +72,7 @@ bool cSerialLineDriver::OpenLine() {
   return true;
 }
 
-void cSerialLineDriver::DropLine(const std::shared_ptr<FileDescriptor>& line) {
+void SerialLineTransport::DropLine(const std::shared_ptr<FileDescriptor>& line) {
   std::lock_guard lock(lineMutex_);
   if (line_ != line) return;
   line_.reset();
@@ -80,19 +81,19 @@ void cSerialLineDriver::DropLine(const std::shared_ptr<FileDescriptor>& line) {
   if (RegisterTrace* trace = trace_.load()) trace->Record(RegisterTrace::Event::Departed, {}, diagnostic_);
 }
 
-bool cSerialLineDriver::Open(std::uint32_t /*portIndex*/) {
+bool SerialLineTransport::Open(std::uint32_t /*portIndex*/) {
   wanted_ = true;
   return OpenLine();
 }
 
-void cSerialLineDriver::Close() {
+void SerialLineTransport::Close() {
   wanted_ = false;
   std::lock_guard lock(lineMutex_);
   line_.reset();
   connected_ = false;
 }
 
-bool cSerialLineDriver::IsConnected() {
+bool SerialLineTransport::IsConnected() {
   std::unique_lock check(checkMutex_, std::try_to_lock);
   if (check.owns_lock() && wanted_) {
     const auto now = std::chrono::steady_clock::now();
@@ -110,9 +111,9 @@ bool cSerialLineDriver::IsConnected() {
   return connected_;
 }
 
-std::uint32_t cSerialLineDriver::GetLastStatus() { return status_.Last(); }
+std::uint32_t SerialLineTransport::GetLastStatus() { return status_.Last(); }
 
-std::uint32_t cSerialLineDriver::Write(const std::uint8_t* data, std::uint32_t length) {
+std::uint32_t SerialLineTransport::Write(const std::uint8_t* data, std::uint32_t length) {
   const auto line = CurrentLine();
   if (!line) {
     status_.RecordWrite(kStatusNotOpen);
@@ -144,7 +145,7 @@ std::uint32_t cSerialLineDriver::Write(const std::uint8_t* data, std::uint32_t l
   return sent;
 }
 
-std::uint32_t cSerialLineDriver::Read(std::uint8_t* buffer, std::uint32_t capacity) {
+std::uint32_t SerialLineTransport::Read(std::uint8_t* buffer, std::uint32_t capacity) {
   const auto line = CurrentLine();
   if (!line || buffer == nullptr || capacity == 0) return 0;
   pollfd wait{line->get(), POLLIN, 0};
@@ -165,7 +166,7 @@ std::uint32_t cSerialLineDriver::Read(std::uint8_t* buffer, std::uint32_t capaci
   return 0;
 }
 
-void cSerialLineDriver::Reset() {
+void SerialLineTransport::Reset() {
   if (!wanted_) return;
   // The line stays open: closing it under a Read in progress would keep the
   // exclusive descriptor alive and make the reopen fail. Discarding both
@@ -180,3 +181,51 @@ void cSerialLineDriver::Reset() {
   if (trace) trace->Record(RegisterTrace::Event::Reset, {}, "opening the line again");
   OpenLine();
 }
+
+namespace {
+
+class SerialAddress : public TransportAddress {
+ public:
+  SerialAddress(std::string device, std::uint32_t baud) : device_(std::move(device)), baud_(baud) {}
+
+  std::string_view Scheme() const override { return "serial"; }
+  std::string Text() const override {
+    return "serial:" + device_ +
+           (baud_ == SerialLineTransport::kDefaultBaud ? std::string() : "@" + std::to_string(baud_));
+  }
+  std::string Describe() const override {
+    return "the register on " + device_ + " at " + std::to_string(baud_) + " baud";
+  }
+  std::unique_ptr<iCOMDriver> MakeTransport(const DeviceTiming& timing) const override {
+    return std::make_unique<SerialLineTransport>(device_, baud_, timing);
+  }
+
+ private:
+  std::string device_;
+  std::uint32_t baud_;
+};
+
+std::shared_ptr<const TransportAddress> ParseSerial(std::string_view text, std::string* error) {
+  const auto fail = [&](const char* why) -> std::shared_ptr<const TransportAddress> {
+    if (error) *error = why;
+    return nullptr;
+  };
+  std::string_view rest = text.substr(text.find(':') + 1);
+  std::uint32_t baud = SerialLineTransport::kDefaultBaud;
+  if (const std::size_t at = rest.rfind('@'); at != std::string_view::npos) {
+    const std::string_view digits = rest.substr(at + 1);
+    std::uint32_t value = 0;
+    const auto [end, err] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (err != std::errc() || end != digits.data() + digits.size() || value == 0) {
+      return fail("the baud rate after @ must be a number, as in serial:/dev/ttyACM0@115200");
+    }
+    baud = value;
+    rest = rest.substr(0, at);
+  }
+  if (rest.empty()) return fail("name the serial device, as in serial:/dev/ttyACM0");
+  return std::make_shared<SerialAddress>(std::string(rest), baud);
+}
+
+}  // namespace
+
+const TransportScheme SerialLineTransport::kScheme = {"serial", "serial:DEVICE[@BAUD]", true, ParseSerial};

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 class RegisterTrace;
 
@@ -28,4 +29,7 @@ class iCOMDriver {
   // Where the transport reports its own events (resets, the register coming
   // and going); null for none. Not owned; set before the link is used.
   virtual void SetTrace(RegisterTrace* /*trace*/) {}
+  // What the operator should know when no register is usable through this
+  // transport (found but access denied, no such device); empty when nothing.
+  virtual std::string Diagnostic() const { return {}; }
 };

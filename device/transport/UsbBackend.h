@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "device/UsbDeviceLink.h"
+#include "device/transport/UsbDeviceLink.h"
 
 class UsbBackend {
  public:

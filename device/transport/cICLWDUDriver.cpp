@@ -1,10 +1,15 @@
-#include "device/cICLWDUDriver.h"
+#include "device/transport/cICLWDUDriver.h"
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <thread>
+
+#include "data/CFormat.h"
+#include "device/transport/LibusbBackend.h"
 
 cICLWDUDriver::cICLWDUDriver(std::unique_ptr<UsbBackend> backend, const DeviceTiming& timing)
     : timing_(timing), backend_(std::move(backend)) {
@@ -192,3 +197,52 @@ void cICLWDUDriver::Reset() {
           "the register did not come back" + (Diagnostic().empty() ? std::string() : ": " + Diagnostic()));
   }
 }
+
+namespace {
+
+std::optional<std::uint16_t> HexId(std::string_view text) {
+  std::uint16_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return value;
+}
+
+class UsbAddress : public TransportAddress {
+ public:
+  explicit UsbAddress(std::optional<LibusbBackend::VendorProduct> only = std::nullopt) : only_(only) {}
+
+  std::string_view Scheme() const override { return "usb"; }
+  std::string Text() const override {
+    if (!only_) return "usb";
+    return CFormat("usb:%04x:%04x", only_->vendor, only_->product);
+  }
+  std::string Describe() const override { return "the USB register"; }
+  std::unique_ptr<iCOMDriver> MakeTransport(const DeviceTiming& timing) const override {
+    return std::make_unique<cICLWDUDriver>(
+        std::make_unique<LibusbBackend>(only_, std::chrono::milliseconds(timing.usbClaimRetryMs)), timing);
+  }
+
+ private:
+  std::optional<LibusbBackend::VendorProduct> only_;
+};
+
+std::shared_ptr<const TransportAddress> ParseAny(std::string_view, std::string*) {
+  return std::make_shared<UsbAddress>();
+}
+
+std::shared_ptr<const TransportAddress> ParseDevice(std::string_view text, std::string* error) {
+  const std::string_view ids = text.substr(text.find(':') + 1);
+  const std::size_t colon = ids.find(':');
+  const auto vendor = HexId(ids.substr(0, colon));
+  const auto product = colon == std::string_view::npos ? std::nullopt : HexId(ids.substr(colon + 1));
+  if (!vendor || !product) {
+    if (error) *error = "a USB register is given as usb:VENDOR:PRODUCT in hexadecimal";
+    return nullptr;
+  }
+  return std::make_shared<UsbAddress>(LibusbBackend::VendorProduct{*vendor, *product});
+}
+
+}  // namespace
+
+const TransportScheme cICLWDUDriver::kAnyScheme = {"usb", "usb", false, ParseAny};
+const TransportScheme cICLWDUDriver::kDeviceScheme = {"usb", "usb:VENDOR:PRODUCT", true, ParseDevice};

@@ -10,21 +10,26 @@
 #include <string>
 
 #include "device/DeviceTiming.h"
-#include "device/FileDescriptor.h"
+#include "device/transport/FileDescriptor.h"
 #include "device/RegisterTrace.h"
-#include "device/TransferStatus.h"
-#include "device/iCOMDriver.h"
+#include "device/transport/TransferStatus.h"
+#include "device/transport/TransportRegistry.h"
+#include "device/transport/iCOMDriver.h"
 
-class cSerialLineDriver : public iCOMDriver {
+class SerialLineTransport : public iCOMDriver {
  public:
   static constexpr std::uint32_t kStatusNotOpen = 0x2000;
   static constexpr std::uint32_t kStatusWriteTimeout = 0x2001;
   static constexpr std::uint32_t kStatusLineLost = 0x2002;
   // How often IsConnected looks whether the line went or came back.
   static constexpr std::chrono::milliseconds kLineCheckInterval{500};
+  static constexpr std::uint32_t kDefaultBaud = 115200;
+  // --register serial:DEVICE[@BAUD]
+  static const TransportScheme kScheme;
 
-  explicit cSerialLineDriver(std::string devicePath, std::uint32_t baud = 115200, const DeviceTiming& timing = {});
-  ~cSerialLineDriver() override;
+  explicit SerialLineTransport(std::string devicePath, std::uint32_t baud = kDefaultBaud,
+                               const DeviceTiming& timing = {});
+  ~SerialLineTransport() override;
 
   bool Open(std::uint32_t portIndex) override;
   void Close() override;
@@ -39,7 +44,7 @@ class cSerialLineDriver : public iCOMDriver {
   bool IsConnected() override;
   void SetTrace(RegisterTrace* trace) override { trace_ = trace; }
 
-  std::string Diagnostic() const;
+  std::string Diagnostic() const override;
 
  private:
   bool OpenLine();
