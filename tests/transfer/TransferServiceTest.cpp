@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "data/DatabaseFile.h"
-#include "device/cDemoRegister.h"
+#include "device/transport/DemoRegister.h"
 #include "device/cDeviceProtocol.h"
 #include "tests/data/TempDir.h"
 #include "tests/device/FastTiming.h"
@@ -29,22 +29,22 @@ std::vector<char> Bytes(const std::string& path) {
 // request (counted from 1, the parameter read included).
 struct Register {
   Register() {
-    cDemoRegister::Options options;
+    DemoRegister::Options options;
     options.timing = FastTiming();
-    demo = std::make_unique<cDemoRegister>(options);
+    demo = std::make_unique<DemoRegister>(options);
     engine.Start(demo.get());
     TransferControl control;
     EXPECT_TRUE(service.ReadParameters(control).Done());
   }
   ~Register() { engine.Stop(); }
 
-  std::unique_ptr<cDemoRegister> demo;
+  std::unique_ptr<DemoRegister> demo;
   cDeviceProtocol engine{FastTiming()};
   DeviceProfile profile;
   int requests = 0;
   int faultAt = 0;
   RegisterTransfers link{[this](std::uint16_t command, const std::string& request, std::string& reply) {
-                           if (++requests == faultAt) demo->InjectFault(cDemoRegister::Fault::Vanish);
+                           if (++requests == faultAt) demo->InjectFault(DemoRegister::Fault::Vanish);
                            return engine.DeviceTransaction(command, request, reply);
                          },
                          profile};
