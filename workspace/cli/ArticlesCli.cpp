@@ -1,5 +1,6 @@
 #include "workspace/cli/ArticlesCli.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -318,6 +319,8 @@ int ArticlesCli::RunCommand(const Invocation& call) {
 int ArticlesCli::ServeDemo(const Invocation& call) {
   DemoRegister::Options options;
   options.timing = timing_;
+  // Its Read is where the server's reply thread looks at the stop flag between replies.
+  options.timing.lineReadTimeoutMs = std::min(timing_.lineReadTimeoutMs, DemoServerTiming{}.pollMs);
   DemoRegister demo(options);
   if (call.demoArticles) SizeDemoSample(demo, *call.demoArticles);
   DemoRegisterServer server(demo);
