@@ -1,5 +1,6 @@
 #include "workspace/cli/ArticlesCli.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -16,8 +17,10 @@
 #include "workspace/cli/ConsoleOperator.h"
 #include "workspace/cli/ConsoleTaskRunner.h"
 #include "data/DatabaseFile.h"
+#include "device/DemoRegisterServer.h"
 #include "device/RegisterConnection.h"
 #include "device/RegisterTransfers.h"
+#include "device/transport/DemoRegister.h"
 #include "device/transport/TransportRegistry.h"
 #include "reports/ReportsLogic.h"
 #include "workspace/common/ProgramOptions.h"
@@ -31,6 +34,8 @@ constexpr const char* kCommandsText =
     "  upload DB [--departments]                articles of DB to the register (its departments instead)\n"
     "  report FILE                              download the sales report into FILE\n"
     "  show DB                                  print the article and department lines of DB or a report file\n"
+    "  serve-demo [--articles N]                serve the demo register (N articles, 320 by default) on --listen,\n"
+    "                                           one client at a time (others wait), until SIGINT or SIGTERM\n"
     "--timeout SECONDS ends a command that runs longer (exit status 1); SIGINT and SIGTERM stop a transfer\n"
     "after the exchange in progress, leaving files as they were (exit status 130 and 143).\n";
 
@@ -43,7 +48,9 @@ std::string UsageText() {
   for (const ProgramOption& option : OptionsOf(kArticlesCliProgram)) {
     const std::string_view name = option.name;
     // --help and --version have their own line, --articles and --departments belong to their commands.
-    if (name == "help" || name == "version" || name == "articles" || name == "departments") continue;
+    if (name == "help" || name == "version" || name == "articles" || name == "departments" || name == "listen") {
+      continue;
+    }
     std::string item = " [--" + std::string(name);
     if (option.valueName) item += " " + (name == "register" ? transports::Forms() : std::string(option.valueName));
     item += "]";
@@ -54,12 +61,17 @@ std::string UsageText() {
     }
     text += item;
   }
-  return text + " COMMAND\n       articles-cli --help | --version\n" + kCommandsText;
+  return text + " COMMAND\n       articles-cli [--listen HOST:PORT] serve-demo [--articles N]\n" +
+         "       articles-cli --help | --version\n" + kCommandsText;
 }
 
 // After the time limit the command gets this long to wind down before the
 // program ends regardless.
 constexpr auto kTimeoutGrace = std::chrono::seconds(5);
+
+bool AllDigits(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
 
 bool Exists(const std::string& path) {
   std::error_code ec;
@@ -80,7 +92,25 @@ std::optional<ArticlesCli::Invocation> ArticlesCli::Parse(const std::vector<std:
     return std::nullopt;
   };
   Invocation call;
-  const SplitCommandLine line = SplitArguments(kArticlesCliProgram, args);
+  // "--articles N" sizes the demo register of serve-demo; without a number
+  // --articles is download's switch.
+  std::vector<std::string> rest;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string count;
+    if (args[i] == "--articles" && i + 1 < args.size() && AllDigits(args[i + 1])) {
+      count = args[++i];
+    } else if (args[i].starts_with("--articles=")) {
+      count = args[i].substr(std::string_view("--articles=").size());
+    } else {
+      rest.push_back(args[i]);
+      continue;
+    }
+    if (!AllDigits(count) || count.size() > 5 || std::stoul(count) > DemoRegister::kMaxPlu) {
+      return usage("--articles N needs a number of articles from 0 to " + std::to_string(DemoRegister::kMaxPlu));
+    }
+    call.demoArticles = static_cast<std::uint32_t>(std::stoul(count));  // at most kMaxPlu, checked above
+  }
+  const SplitCommandLine line = SplitArguments(kArticlesCliProgram, rest);
   const std::vector<std::string>& operands = line.operands;
   for (const GivenOption& given : line.options) {
     if (!given.option) return usage("unknown option " + given.text);
@@ -113,6 +143,12 @@ std::optional<ArticlesCli::Invocation> ArticlesCli::Parse(const std::vector<std:
         return usage("--timeout needs a whole number of seconds from 1 to 1000000");
       }
       call.timeoutSeconds = static_cast<unsigned>(seconds);
+    } else if (name == "listen") {
+      if (given.missing) return usage("--listen needs HOST:PORT");
+      std::string error;
+      const auto parsed = ParseListenAddress(value, &error);
+      if (!parsed) return usage(error);
+      call.listen = *parsed;
     } else if (name == "articles") {
       call.articlesOnly = true;
     } else if (name == "departments") {
@@ -121,15 +157,17 @@ std::optional<ArticlesCli::Invocation> ArticlesCli::Parse(const std::vector<std:
   }
   if (operands.empty()) return usage("no command given");
   call.command = operands[0];
-  const bool needsFile = call.command != "params";
+  const bool serving = call.command == "serve-demo";
+  const bool needsFile = call.command != "params" && !serving;
   if (call.command != "params" && call.command != "download" && call.command != "upload" && call.command != "report" &&
-      call.command != "show") {
+      call.command != "show" && !serving) {
     return usage("unknown command " + call.command);
   }
   if (operands.size() != (needsFile ? 2u : 1u)) {
     return usage(call.command + (needsFile ? " needs one file" : " takes no file"));
   }
   if (needsFile) call.file = operands[1];
+  if (!serving && (call.listen || call.demoArticles)) return usage("--listen and --articles N belong to serve-demo");
   if (call.articlesOnly && call.departmentsOnly) return usage("choose --articles or --departments, not both");
   if ((call.articlesOnly && call.command != "download") ||
       (call.departmentsOnly && call.command != "download" && call.command != "upload")) {
@@ -205,6 +243,7 @@ int ArticlesCli::Run(const std::vector<std::string>& args) {
 }
 
 int ArticlesCli::RunCommand(const Invocation& call) {
+  if (call.command == "serve-demo") return ServeDemo(call);
   if (!SelectConfiguredCodePage()) {
     std::fprintf(streams_.err, "articles-cli: the code page \"%s\" of ARTICLESRW.CONF is not known here\n",
                  ConfiguredCodePage().c_str());
@@ -275,6 +314,25 @@ int ArticlesCli::RunCommand(const Invocation& call) {
   if (call.command == "report") return Report(call, op, profile, transfers, runner);
   if (call.command == "download") return Download(call, op, profile, transfers, runner);
   return Upload(call, op, profile, transfers, runner);
+}
+
+int ArticlesCli::ServeDemo(const Invocation& call) {
+  DemoRegister::Options options;
+  options.timing = timing_;
+  // Its Read is where the server's reply thread looks at the stop flag between replies.
+  options.timing.lineReadTimeoutMs = std::min(timing_.lineReadTimeoutMs, DemoServerTiming{}.pollMs);
+  DemoRegister demo(options);
+  if (call.demoArticles) SizeDemoSample(demo, *call.demoArticles);
+  DemoRegisterServer server(demo);
+  std::string error;
+  if (!server.Listen(call.listen.value_or(ListenAddress{"127.0.0.1", 4001}), &error)) {
+    std::fprintf(streams_.err, "articles-cli: %s\n", error.c_str());
+    return kFailed;
+  }
+  std::fprintf(streams_.out, "demo register listening on %s\n", server.Address().c_str());
+  std::fflush(streams_.out);
+  server.Run(stop_);
+  return kOk;
 }
 
 int ArticlesCli::Show(const Invocation& call, const DeviceProfile& profile) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "device/DemoRegisterServer.h"
 #include "device/DeviceTiming.h"
 #include "device/RegisterConnection.h"
 
@@ -61,7 +62,9 @@ class ArticlesCli {
     std::string file;
     bool articlesOnly = false;
     bool departmentsOnly = false;
-    unsigned timeoutSeconds = 0;  // --timeout: 0 for none
+    unsigned timeoutSeconds = 0;                // --timeout: 0 for none
+    std::optional<ListenAddress> listen;        // serve-demo --listen
+    std::optional<std::uint32_t> demoArticles;  // serve-demo --articles N
   };
 
   // nullopt with the exit status in status when the run ends here (--help, a mistake).
@@ -76,6 +79,8 @@ class ArticlesCli {
 
   // One function a command; each returns the exit status.
   int Show(const Invocation& call, const DeviceProfile& profile);
+  // Until SIGINT or SIGTERM.
+  int ServeDemo(const Invocation& call);
   int PrintParameters(const DeviceProfile& profile);
   int Report(const Invocation& call, ConsoleOperator& op, DeviceProfile& profile, RegisterTransfers& transfers,
              TaskRunner& runner);

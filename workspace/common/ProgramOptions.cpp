@@ -21,8 +21,15 @@ constexpr std::array kOptions = {
     ProgramOption{"yes", 'y', nullptr, "Answer the questions before overwriting or uploading in advance.",
                   kArticlesCliProgram},
     ProgramOption{"timeout", 0, "SECONDS", "End a command that runs longer (exit status 1).", kArticlesCliProgram},
-    ProgramOption{"articles", 0, nullptr, "download: only the articles.", kArticlesCliProgram},
+    ProgramOption{"articles", 0, nullptr,
+                  "download: only the articles; serve-demo --articles N: the demo register's "
+                  "article count.",
+                  kArticlesCliProgram},
     ProgramOption{"departments", 0, nullptr, "download: only the departments; upload: the departments instead.",
+                  kArticlesCliProgram},
+    ProgramOption{"listen", 0, "HOST:PORT",
+                  "serve-demo: where the demo register listens, HOST a name, an IPv4 address or [IPv6] (default "
+                  "127.0.0.1:4001, loopback only; port 0 picks a free one).",
                   kArticlesCliProgram},
     ProgramOption{"version", 'v', nullptr, "Show the version and end.", kArticlesProgram},
     ProgramOption{"version", 0, nullptr, "Show the version and end.", kArticlesCliProgram},
