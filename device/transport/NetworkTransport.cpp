@@ -218,8 +218,12 @@ bool NetworkTransport::Open(std::uint32_t /*portIndex*/) {
 void NetworkTransport::Close() {
   wanted_ = false;
   reachable_ = false;
-  std::lock_guard lock(mutex_);
-  connection_.reset();
+  std::shared_ptr<Connection> closed;
+  {
+    std::lock_guard lock(mutex_);
+    closed = std::move(connection_);
+  }
+  if (closed) Trace(RegisterTrace::Event::Departed, "disconnected from " + endpoint_.Text());
 }
 
 bool NetworkTransport::IsConnected() { return wanted_ && (reachable_ || Current() != nullptr); }

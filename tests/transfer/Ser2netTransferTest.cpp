@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "data/DatabaseFile.h"
+#include "device/RegisterTrace.h"
 #include "device/cDeviceProtocol.h"
 #include "device/transport/DemoRegister.h"
 #include "device/transport/TransportRegistry.h"
@@ -187,12 +188,13 @@ class Ser2net {
 
 // One register reached through an address, with the service over it.
 struct Link {
-  explicit Link(const std::string& address) {
+  explicit Link(const std::string& address, RegisterTrace* trace = nullptr) {
     std::string error;
     const auto parsed = transports::Parse(address, &error);
     EXPECT_NE(parsed, nullptr) << error;
     if (!parsed) return;
     transport = parsed->MakeTransport(NetworkTiming());
+    transport->SetTrace(trace);
     engine.Start(transport.get());
   }
   ~Link() { engine.Stop(); }
@@ -259,14 +261,27 @@ TEST_F(Ser2netTransferTest, DownloadsGiveTheBytesOfTheSerialLine) {
 }
 
 TEST_F(Ser2netTransferTest, TheTelnetPortSetsTheLineToTheBaudRateAsked) {
+  std::string error;
+  const auto trace = RegisterTrace::Open(dir.File("trace.txt"), &error);
+  ASSERT_NE(trace, nullptr) << error;
   for (const auto& [suffix, speed] :
        {std::pair{"@19200", B19200}, std::pair{"", B9600}, std::pair{"@115200", B115200}}) {
-    Link reg(Telnet() + suffix);
+    Link reg(Telnet() + suffix, trace.get());
     EXPECT_TRUE(reg.transport->IsConnected()) << reg.transport->Diagnostic();
     EXPECT_EQ(line.Speed(), speed) << suffix;
     std::string reply;
     EXPECT_EQ(reg.engine.DeviceTransaction(0x83, "R1", reply), 0);
   }
+  // The trace tells what was negotiated and when the link came and went.
+  trace->Flush();
+  std::ifstream in(dir.File("trace.txt"));
+  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  const std::string where = "127.0.0.1:" + std::to_string(server->telnetPort);
+  for (const std::string& expected :
+       {"connected to " + where, "disconnected from " + where, std::string("telnet: server set the line to 19200 baud"),
+        std::string("telnet: server set the line to 115200 baud"),
+        std::string("telnet: server offered WILL 1; refused")})
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
 }
 
 // ser2net goes away after article 100 and comes back: the transport connects
