@@ -172,6 +172,8 @@ bool NetworkTransport::Connect() {
   }
   {
     std::lock_guard lock(mutex_);
+    // A Close while connecting wins: nothing is left connected after it.
+    if (!wanted_) return false;
     connection_ = std::move(connection);
     diagnostic_.clear();
   }
