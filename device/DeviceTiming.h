@@ -31,4 +31,7 @@ struct DeviceTiming {
   // silence is handled by the silence rule, as it is on USB, where one empty
   // Read lasts three transfer time-outs.
   std::uint32_t lineReadTimeoutMs = 500;
+
+  // Network transports: how long one connection attempt may take.
+  std::uint32_t connectTimeoutMs = 5000;
 };

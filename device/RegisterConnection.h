@@ -33,7 +33,8 @@ struct RegisterChoice {
   std::string Address() const { return address->Text(); }
 };
 
-// "--register usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]", from the transport registry.
+// "--register usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]|tcp:HOST:PORT|rfc2217:HOST:PORT[@BAUD]",
+// from the transport registry.
 std::string RegisterOptionHelp();
 
 class RegisterConnection {

@@ -14,6 +14,8 @@
 #include "device/RegisterTrace.h"
 #include "device/transport/DemoRegister.h"
 #include "device/cDeviceProtocol.h"
+#include "device/transport/NetworkTransport.h"
+#include "tests/device/DemoRegisterServer.h"
 
 namespace {
 
@@ -64,6 +66,36 @@ void BM_HundredExchanges(benchmark::State& state) {
 }
 BENCHMARK(BM_HundredExchanges)->Args({0, 0})->Args({0, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_HundredExchanges)->Args({50, 0})->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same exchanges over tcp: to a demo register on a loopback port; beside
+// BM_HundredExchanges/0/0, what the network transport adds per exchange.
+void BM_HundredExchangesOverTcp(benchmark::State& state) {
+  DeviceTiming timing;
+  timing.afterFramePauseMs = 0;
+  DemoRegister::Options options;
+  options.timing.lineReadTimeoutMs = 1;
+  DemoRegister demo(options);
+  DemoRegisterServer server(demo);
+  NetworkTransport transport({"127.0.0.1", server.Port()}, 0, timing);
+  cDeviceProtocol engine(timing);
+  engine.Start(&transport);
+  std::string reply;
+  int failures = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < 100; ++i) {
+      const int result = (i % 2 == 0) ? engine.DeviceTransaction(0x83, "R" + std::to_string(1 + i % 8), reply)
+                                      : engine.DeviceTransaction(0x6B, i == 1 ? "F" : "N", reply);
+      failures += result;
+    }
+    benchmark::DoNotOptimize(reply);
+  }
+  engine.Stop();
+  const double exchanges = static_cast<double>(state.iterations()) * 100.0;
+  state.counters["failures"] = failures;
+  state.counters["per_exchange"] =
+      benchmark::Counter(exchanges, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_HundredExchangesOverTcp)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // What recording one event costs the thread that records it: a request frame
 // of 30 bytes, as the engine records every frame it sends.

@@ -3,17 +3,16 @@
 #include <array>
 
 #include "device/transport/DemoRegister.h"
+#include "device/transport/NetworkTransport.h"
 #include "device/transport/SerialLineTransport.h"
 #include "device/transport/cICLWDUDriver.h"
 
 namespace {
 
 // One line a form of address; the order is the order of the help.
-constexpr std::array<const TransportScheme*, 4> kSchemes = {
-    &cICLWDUDriver::kAnyScheme,
-    &cICLWDUDriver::kDeviceScheme,
-    &DemoRegister::kScheme,
-    &SerialLineTransport::kScheme,
+constexpr std::array<const TransportScheme*, 6> kSchemes = {
+    &cICLWDUDriver::kAnyScheme,    &cICLWDUDriver::kDeviceScheme, &DemoRegister::kScheme,
+    &SerialLineTransport::kScheme, &NetworkTransport::kTcpScheme, &NetworkTransport::kComPortScheme,
 };
 
 }  // namespace

@@ -1,7 +1,8 @@
 // What every transport of the registry promises the protocol engine, run
 // against each of them: the serial line over a pseudo-terminal, the USB
-// transport over the fake USB library, and the demo register. Behind the first
-// two a demo register answers, so every transport carries the same exchanges.
+// transport over the fake USB library, a TCP connection to a loopback server,
+// and the demo register. Behind the first three a demo register answers, so
+// every transport carries the same exchanges.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -19,8 +20,10 @@
 #include "device/RegisterConnection.h"
 #include "device/cDeviceProtocol.h"
 #include "device/transport/DemoRegister.h"
+#include "device/transport/NetworkTransport.h"
 #include "device/transport/TransportRegistry.h"
 #include "device/transport/cICLWDUDriver.h"
+#include "tests/device/DemoRegisterServer.h"
 #include "tests/device/FakeUsb.h"
 
 namespace {
@@ -41,6 +44,7 @@ DeviceTiming ConformanceTiming() {
   timing.noDevicePollMs = 1;
   timing.stopPollMs = 1;
   timing.startPauseMs = 0;
+  timing.connectTimeoutMs = 500;
   return timing;
 }
 
@@ -156,6 +160,28 @@ struct UsbRig {
   const char* description = "the USB register";
 };
 
+// A register behind a TCP port: a loopback server answered by a demo register.
+struct TcpRig {
+  TcpRig() {
+    textStorage = "tcp:127.0.0.1:" + std::to_string(server.Port());
+    descriptionStorage = "the register at 127.0.0.1:" + std::to_string(server.Port());
+    text = textStorage.c_str();
+    description = descriptionStorage.c_str();
+    address = transports::Parse(textStorage, nullptr);
+    transport = address->MakeTransport(ConformanceTiming());
+  }
+  // The server goes away and takes its port with it.
+  void Unplug() { server.Stop(); }
+
+  DemoRegister demo{FarEnd()};
+  DemoRegisterServer server{demo};
+  std::string textStorage, descriptionStorage;
+  std::shared_ptr<const TransportAddress> address;
+  std::unique_ptr<iCOMDriver> transport;
+  const char* text = nullptr;
+  const char* description = nullptr;
+};
+
 template <typename Rig>
 class TransportConformanceTest : public ::testing::Test {
  protected:
@@ -163,7 +189,7 @@ class TransportConformanceTest : public ::testing::Test {
   iCOMDriver& Transport() { return *rig.transport; }
 };
 
-using Rigs = ::testing::Types<DemoRig, SerialRig, UsbRig>;
+using Rigs = ::testing::Types<DemoRig, SerialRig, UsbRig, TcpRig>;
 TYPED_TEST_SUITE(TransportConformanceTest, Rigs);
 
 TYPED_TEST(TransportConformanceTest, DescribesItselfAsItsAddressIsWritten) {
@@ -221,7 +247,8 @@ TYPED_TEST(TransportConformanceTest, AClosedTransportCarriesNothing) {
 
 // Every form of address the help names, and what is refused.
 TEST(TransportRegistryTest, AddressesAndTheirRefusals) {
-  EXPECT_EQ(transports::Forms(), "usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]");
+  EXPECT_EQ(transports::Forms(),
+            "usb|usb:VENDOR:PRODUCT|demo|serial:DEVICE[@BAUD]|tcp:HOST:PORT|rfc2217:HOST:PORT[@BAUD]");
   const struct {
     const char* text;
     const char* written;  // as --register writes it back
@@ -233,6 +260,12 @@ TEST(TransportRegistryTest, AddressesAndTheirRefusals) {
       {"serial:/dev/ttyACM0", "serial:/dev/ttyACM0", "serial"},
       {"serial:/dev/ttyACM0@115200", "serial:/dev/ttyACM0", "serial"},
       {"serial:/dev/a@b@9600", "serial:/dev/a@b@9600", "serial"},
+      {"tcp:10.0.0.21:4001", "tcp:10.0.0.21:4001", "tcp"},
+      {"tcp:shop-7.example.net:1", "tcp:shop-7.example.net:1", "tcp"},
+      {"tcp:[::1]:65535", "tcp:[::1]:65535", "tcp"},
+      {"rfc2217:10.0.0.21:4001", "rfc2217:10.0.0.21:4001", "rfc2217"},
+      {"rfc2217:10.0.0.21:4001@9600", "rfc2217:10.0.0.21:4001", "rfc2217"},
+      {"rfc2217:[2001:db8::7]:2000@115200", "rfc2217:[2001:db8::7]:2000@115200", "rfc2217"},
   };
   for (const auto& row : good) {
     std::string error;
@@ -251,13 +284,86 @@ TEST(TransportRegistryTest, AddressesAndTheirRefusals) {
       {"serial:", "name the serial device"},
       {"serial:/dev/ttyS0@fast", "baud rate after @"},
       {"demo:1", "unknown register connection \"demo:1\"; use --register usb|usb:VENDOR:PRODUCT|demo|serial"},
-      {"tcp:host:1", "unknown register connection"},
+      {"tcp:", "name the port after the host, as in tcp:"},
+      {"tcp:10.0.0.21", "name the port after the host"},
+      {"tcp::4001", "name the host"},
+      {"tcp:10.0.0.21:0", "port must be a number from 1 to 65535"},
+      {"tcp:10.0.0.21:65536", "port must be a number from 1 to 65535"},
+      {"tcp:10.0.0.21:40x1", "port must be a number from 1 to 65535"},
+      {"tcp:10.0.0.21:-1", "port must be a number from 1 to 65535"},
+      {"tcp:10.0.0.21:", "port must be a number from 1 to 65535"},
+      {"tcp:::1:4001", "put an IPv6 address in brackets"},
+      {"tcp:[::1:4001", "closing bracket"},
+      {"tcp:[::1]", "name the port after the address"},
+      {"tcp:[::1]4001", "name the port after the address"},
+      {"tcp:[10.0.0.1]:4001", "is not an IPv6 address"},
+      {"tcp:[]:4001", "is not an IPv6 address"},
+      {"tcp:shop 7:4001", "is not a host name or an IPv4 address"},
+      {"tcp:10.0.0.21:4001@9600", "port must be a number"},
+      {"rfc2217:10.0.0.21:4001@", "baud rate after @ must be a number"},
+      {"rfc2217:10.0.0.21:4001@0", "baud rate after @ must be a number"},
+      {"rfc2217:10.0.0.21@9600", "name the port after the host, as in rfc2217:"},
+      {"rfc2217", "unknown register connection"},
       {"", "unknown register connection"},
   };
   for (const auto& row : bad) {
     std::string error;
     EXPECT_EQ(transports::Parse(row.text, &error), nullptr) << row.text;
     EXPECT_NE(error.find(row.because), std::string::npos) << row.text << ": " << error;
+  }
+}
+
+// A register whose connection breaks goes on answering: the transport
+// connects again and the engine's resend carries the exchange.
+TEST(NetworkTransportTest, AConnectionClosedByTheServerIsMadeAgain) {
+  DemoRegister demo{FarEnd()};
+  DemoRegisterServer server{demo};
+  auto transport =
+      transports::Parse("tcp:127.0.0.1:" + std::to_string(server.Port()), nullptr)->MakeTransport(ConformanceTiming());
+  ASSERT_TRUE(transport->Open(0));
+  cDeviceProtocol engine(ConformanceTiming());
+  ASSERT_TRUE(engine.Start(transport.get()));
+  std::string reply;
+  for (int round = 0; round < 3; ++round) {
+    server.DropAfter(1);  // the next request is lost with its connection
+    EXPECT_EQ(engine.DeviceTransaction(0x83, "R1", reply), 0) << round;
+    EXPECT_EQ(reply.substr(0, 9), "R,1,Baker");
+  }
+  EXPECT_EQ(server.Connections(), 4);
+  engine.Stop();
+}
+
+// A port nobody listens on is reported at once, by address and reason; a
+// host that does not answer within the connect time limit, by that limit.
+TEST(NetworkTransportTest, AnUnreachableRegisterIsNamedQuickly) {
+  DemoRegister demo{FarEnd()};
+  auto server = std::make_unique<DemoRegisterServer>(demo);
+  const std::string port = std::to_string(server->Port());
+  server.reset();  // the port is free now: connecting is refused
+  const struct {
+    std::string address;
+    std::string message;
+  } cases[] = {
+      {"tcp:127.0.0.1:" + port, "cannot reach the register at 127.0.0.1:" + port + ": connection refused"},
+      {"rfc2217:127.0.0.1:" + port, "cannot reach the register at 127.0.0.1:" + port + ": connection refused"},
+      // TEST-NET-1 is never routed to a host that answers.
+      {"tcp:192.0.2.1:4001", "cannot reach the register at 192.0.2.1:4001: "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.address);
+    auto transport = transports::Parse(c.address, nullptr)->MakeTransport(ConformanceTiming());
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_FALSE(transport->Open(0));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 2s);
+    EXPECT_FALSE(transport->IsConnected());
+    EXPECT_EQ(transport->Diagnostic().substr(0, c.message.size()), c.message);
+    // The engine opens the transport again and gives up as quickly.
+    cDeviceProtocol engine(ConformanceTiming());
+    EXPECT_FALSE(engine.Start(transport.get()));
+    std::string reply;
+    EXPECT_NE(engine.DeviceTransaction(0x80, "", reply), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 3s);
+    engine.Stop();
   }
 }
 

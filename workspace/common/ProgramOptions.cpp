@@ -9,7 +9,9 @@ constexpr unsigned kBoth = kArticlesProgram | kArticlesCliProgram;
 constexpr std::array kOptions = {
     ProgramOption{"register", 0, "CONNECTION",
                   "The register connection: usb (the default), usb:VENDOR:PRODUCT, demo (a built-in register with "
-                  "sample contents) or serial:DEVICE[@BAUD].",
+                  "sample contents), serial:DEVICE[@BAUD], tcp:HOST:PORT (a serial device server in raw mode or a "
+                  "register's own network port) or rfc2217:HOST:PORT[@BAUD] (a serial device server speaking Telnet "
+                  "with the COM port option; 9600 baud unless given).",
                   kBoth},
     ProgramOption{"trace", 0, "FILE",
                   "Write every frame and event of the register link into FILE, one line each with a time stamp.",
