@@ -95,6 +95,17 @@ TEST(ServeDemo, TheProgramServesUntilSigterm) {
     EXPECT_EQ(reply[3], DemoRegister::kCommandParameters);
     EXPECT_EQ(reply.back(), RegisterFrame::kETX);
   }
+  {
+    // The console's own network transport reaches it as a register on the network.
+    const std::string command = program + " --register tcp:127.0.0.1:" + std::to_string(port) + " params 2>&1";
+    std::FILE* answer = ::popen(command.c_str(), "r");
+    ASSERT_NE(answer, nullptr);
+    std::string said;
+    char buffer[256];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, answer)) said.append(buffer, n);
+    EXPECT_EQ(::pclose(answer), 0) << said;
+    EXPECT_NE(said.find("departments: 8"), std::string::npos) << said;
+  }
   ::kill(child, SIGTERM);
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
