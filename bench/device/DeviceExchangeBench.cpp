@@ -15,7 +15,7 @@
 #include "device/transport/DemoRegister.h"
 #include "device/cDeviceProtocol.h"
 #include "device/transport/NetworkTransport.h"
-#include "tests/device/DemoRegisterServer.h"
+#include "tests/device/FlakyRegisterServer.h"
 
 namespace {
 
@@ -75,7 +75,7 @@ void BM_HundredExchangesOverTcp(benchmark::State& state) {
   DemoRegister::Options options;
   options.timing.lineReadTimeoutMs = 1;
   DemoRegister demo(options);
-  DemoRegisterServer server(demo);
+  FlakyRegisterServer server(demo);
   NetworkTransport transport({"127.0.0.1", server.Port()}, 0, timing);
   cDeviceProtocol engine(timing);
   engine.Start(&transport);

@@ -23,7 +23,7 @@
 #include "device/transport/NetworkTransport.h"
 #include "device/transport/TransportRegistry.h"
 #include "device/transport/cICLWDUDriver.h"
-#include "tests/device/DemoRegisterServer.h"
+#include "tests/device/FlakyRegisterServer.h"
 #include "tests/device/FakeUsb.h"
 
 namespace {
@@ -174,7 +174,7 @@ struct TcpRig {
   void Unplug() { server.Stop(); }
 
   DemoRegister demo{FarEnd()};
-  DemoRegisterServer server{demo};
+  FlakyRegisterServer server{demo};
   std::string textStorage, descriptionStorage;
   std::shared_ptr<const TransportAddress> address;
   std::unique_ptr<iCOMDriver> transport;
@@ -317,7 +317,7 @@ TEST(TransportRegistryTest, AddressesAndTheirRefusals) {
 // connects again and the engine's resend carries the exchange.
 TEST(NetworkTransportTest, AConnectionClosedByTheServerIsMadeAgain) {
   DemoRegister demo{FarEnd()};
-  DemoRegisterServer server{demo};
+  FlakyRegisterServer server{demo};
   auto transport =
       transports::Parse("tcp:127.0.0.1:" + std::to_string(server.Port()), nullptr)->MakeTransport(ConformanceTiming());
   ASSERT_TRUE(transport->Open(0));
@@ -337,7 +337,7 @@ TEST(NetworkTransportTest, AConnectionClosedByTheServerIsMadeAgain) {
 // host that does not answer within the connect time limit, by that limit.
 TEST(NetworkTransportTest, AnUnreachableRegisterIsNamedQuickly) {
   DemoRegister demo{FarEnd()};
-  auto server = std::make_unique<DemoRegisterServer>(demo);
+  auto server = std::make_unique<FlakyRegisterServer>(demo);
   const std::string port = std::to_string(server->Port());
   server.reset();  // the port is free now: connecting is refused
   const struct {

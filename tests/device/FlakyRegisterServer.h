@@ -17,9 +17,9 @@
 #include "device/RegisterFrame.h"
 #include "device/transport/DemoRegister.h"
 
-class DemoRegisterServer {
+class FlakyRegisterServer {
  public:
-  explicit DemoRegisterServer(DemoRegister& demo) : demo_(demo) {
+  explicit FlakyRegisterServer(DemoRegister& demo) : demo_(demo) {
     listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int on = 1;
     setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
@@ -32,7 +32,7 @@ class DemoRegisterServer {
       port_ = ntohs(address.sin_port);
     thread_ = std::thread([this] { Serve(); });
   }
-  ~DemoRegisterServer() { Stop(); }
+  ~FlakyRegisterServer() { Stop(); }
 
   std::uint16_t Port() const { return port_; }
   // The client's connection is closed by the server once this many more request frames arrived.
