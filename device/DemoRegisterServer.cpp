@@ -16,15 +16,12 @@
 
 #include "data/Records.h"
 #include "device/transport/DemoRegister.h"
+#include "device/transport/HostPort.h"
 #include "device/transport/iCOMDriver.h"
 
 namespace {
 
 const char* const kListenForms = "HOST:PORT (a name, an IPv4 address or [IPv6], and a port from 0 to 65535)";
-
-bool AllDigits(std::string_view text) {
-  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
-}
 
 // Waits at most ms for events on fd; true when one came.
 bool Wait(int fd, short events, std::uint32_t ms) {
@@ -40,29 +37,20 @@ std::optional<ListenAddress> ParseListenAddress(std::string_view text, std::stri
     if (error) *error = "--listen " + std::string(text) + ": " + why + "; expected " + kListenForms;
     return std::nullopt;
   };
-  ListenAddress address;
-  std::string_view port;
-  if (text.starts_with('[')) {
-    const std::size_t close = text.find(']');
-    if (close == std::string_view::npos) return fail("the [ of the IPv6 address is not closed");
-    address.host = std::string(text.substr(1, close - 1));
-    if (address.host.empty()) return fail("the host is empty");
-    in6_addr probe{};
-    if (::inet_pton(AF_INET6, address.host.c_str(), &probe) != 1) return fail("not an IPv6 address between [ ]");
-    if (close + 1 >= text.size() || text[close + 1] != ':') return fail("the port is missing");
-    port = text.substr(close + 2);
-  } else {
-    const std::size_t colon = text.rfind(':');
-    if (colon == std::string_view::npos) return fail("the port is missing");
-    address.host = std::string(text.substr(0, colon));
-    if (address.host.empty()) return fail("the host is empty");
-    if (address.host.find(':') != std::string::npos) return fail("an IPv6 address goes between [ ]");
-    port = text.substr(colon + 1);
+  const HostPort split = SplitHostPort(text);
+  switch (split.problem) {
+    case HostPort::Problem::None: break;
+    case HostPort::Problem::UnclosedBracket: return fail("the [ of the IPv6 address is not closed");
+    case HostPort::Problem::NotIpv6: return fail("not an IPv6 address between [ ]");
+    case HostPort::Problem::NoPort: return fail("the port is missing");
+    case HostPort::Problem::EmptyHost: return fail("the host is empty");
+    case HostPort::Problem::Ipv6WithoutBrackets: return fail("an IPv6 address goes between [ ]");
   }
-  if (!AllDigits(port) || port.size() > 5) return fail("the port is not a number from 0 to 65535");
-  const unsigned long number = std::stoul(std::string(port));
-  if (number > 65535) return fail("the port is not a number from 0 to 65535");
-  address.port = static_cast<std::uint16_t>(number);  // checked just above
+  const std::optional<std::uint16_t> port = ReadPort(split.port, true);
+  if (!port) return fail("the port is not a number from 0 to 65535");
+  ListenAddress address;
+  address.host = split.host;
+  address.port = *port;
   return address;
 }
 

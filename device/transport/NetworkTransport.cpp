@@ -1,5 +1,7 @@
 #include "device/transport/NetworkTransport.h"
 
+#include "device/transport/HostPort.h"
+
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -373,33 +375,23 @@ std::optional<NetworkEndpoint> ParseEndpoint(std::string_view text, const char* 
     if (error) *error = why + ", as in " + example;
     return std::nullopt;
   };
-  NetworkEndpoint endpoint;
-  std::string_view port;
-  if (text.starts_with('[')) {
-    const std::size_t close = text.find(']');
-    if (close == std::string_view::npos) return fail("an IPv6 address needs its closing bracket");
-    endpoint.host = std::string(text.substr(1, close - 1));
-    in6_addr v6{};
-    if (endpoint.host.empty() || inet_pton(AF_INET6, endpoint.host.c_str(), &v6) != 1)
-      return fail("\"" + endpoint.host + "\" in brackets is not an IPv6 address");
-    if (close + 1 >= text.size() || text[close + 1] != ':') return fail("name the port after the address");
-    port = text.substr(close + 2);
-  } else {
-    const std::size_t colon = text.rfind(':');
-    if (colon == std::string_view::npos) return fail("name the port after the host");
-    endpoint.host = std::string(text.substr(0, colon));
-    port = text.substr(colon + 1);
-    if (endpoint.host.find(':') != std::string::npos) return fail("put an IPv6 address in brackets");
-    if (endpoint.host.empty()) return fail("name the host");
-    if (endpoint.host.size() > 253 || !std::all_of(endpoint.host.begin(), endpoint.host.end(), HostNameCharacter))
-      return fail("\"" + endpoint.host + "\" is not a host name or an IPv4 address");
+  const HostPort split = SplitHostPort(text);
+  switch (split.problem) {
+    case HostPort::Problem::None: break;
+    case HostPort::Problem::UnclosedBracket: return fail("an IPv6 address needs its closing bracket");
+    case HostPort::Problem::NotIpv6: return fail("\"" + split.host + "\" in brackets is not an IPv6 address");
+    case HostPort::Problem::NoPort:
+      return fail(split.bracketed ? "name the port after the address" : "name the port after the host");
+    case HostPort::Problem::EmptyHost:
+      return fail(split.bracketed ? "\"\" in brackets is not an IPv6 address" : "name the host");
+    case HostPort::Problem::Ipv6WithoutBrackets: return fail("put an IPv6 address in brackets");
   }
-  unsigned value = 0;
-  const auto [end, err] = std::from_chars(port.data(), port.data() + port.size(), value);
-  if (port.empty() || err != std::errc() || end != port.data() + port.size() || value == 0 || value > 65535)
-    return fail("the port must be a number from 1 to 65535");
-  endpoint.port = static_cast<std::uint16_t>(value);
-  return endpoint;
+  if (!split.bracketed &&
+      (split.host.size() > 253 || !std::all_of(split.host.begin(), split.host.end(), HostNameCharacter)))
+    return fail("\"" + split.host + "\" is not a host name or an IPv4 address");
+  const std::optional<std::uint16_t> port = ReadPort(split.port, false);
+  if (!port) return fail("the port must be a number from 1 to 65535");
+  return NetworkEndpoint{split.host, *port};
 }
 
 std::shared_ptr<const TransportAddress> ParseTcp(std::string_view text, std::string* error) {
